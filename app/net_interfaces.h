@@ -1,0 +1,25 @@
+#pragma once
+// Small interfaces the refresh cycle and the place search are written
+// against, so their logic runs in unit tests with fakes.
+#include <string>
+
+class Socket {
+public:
+    enum { kClosed = 0, kConnecting = 6, kConnected = 7, kError = 9 };
+    virtual ~Socket() = default;
+    // Returns at once; completion arrives as an event.
+    virtual void Connect(const std::string& host, unsigned short port) = 0;
+    virtual void Send(const std::string& data) = 0;
+    // Everything that is pending.
+    virtual std::string Receive() = 0;
+    // Allowed in any state; no event of the old connection follows.
+    virtual void Close() = 0;
+    virtual int State() const = 0;
+};
+
+class Timer {
+public:
+    virtual ~Timer() = default;
+    virtual void SetEnabled(bool on) = 0;
+    virtual bool Enabled() const = 0;
+};

@@ -1,0 +1,45 @@
+#pragma once
+// The one record of user choices, card position and window flags, and its
+// eight-line settings file "cloudwick.conf".
+#include <cstdint>
+#include <string>
+
+struct AppSettings {
+    int16_t StartOnWindows = 0;
+    int16_t StartInTray = 0;
+    int16_t RefreshHours = 0;
+    int16_t WindowLeft = 0;
+    int16_t WindowTop = 0;
+    std::string LocationWoeid;
+    int16_t UseCelsius = 0;
+    std::string LocationName;
+    int16_t VisibleBeforeOptions = 0;
+    int16_t MainVisible = 0;
+    std::string AppVersion;
+};
+
+// Values used when there is no settings file (or it cannot be read).
+AppSettings FirstRunSettings();
+
+const char* const kSettingsFileName = "cloudwick.conf";
+const char* const kNoPlaceWoeid = "99999999";
+
+// Reads the settings text into `s`. Lines that are present replace their
+// field; missing lines leave their field as it is. A numeric line that is
+// empty, not a whole number or outside the 16-bit range gets the first-run
+// value of that field. Only the first eight lines are read.
+void ParseSettingsText(const std::string& text, AppSettings& s);
+
+// The eight lines, each ended by CR LF.
+std::string FormatSettingsText(const AppSettings& s);
+
+// Twips kept in 16 bits: rounds halves to even and clamps into range.
+int16_t ClampTwips(double twips);
+
+// Loads the file at `path`. Returns false (and sets first-run values)
+// when the file is missing or unreadable.
+bool LoadSettingsFile(const std::string& path, AppSettings& s);
+
+// Writes a new file beside the old one and replaces it in one step, so a
+// failed write leaves the previous settings intact. Returns false on failure.
+bool SaveSettingsFile(const std::string& path, const AppSettings& s);

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a fresh Debian 12 machine.
+# Safe to run again: it skips the package step when every package is present.
+set -euo pipefail
+
+PACKAGES=(
+  cmake make g++ clang libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-i686 binutils-mingw-w64-i686
+  wine wine32:i386
+  xvfb xdotool imagemagick x11-utils icoutils
+  librsvg2-bin fonts-dejavu-core
+  libcpp-httplib-dev libcurl4-openssl-dev nlohmann-json3-dev libssl-dev
+  wrk nginx-light
+  python3 procps psmisc
+)
+
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
+
+missing=()
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+  missing=("${PACKAGES[@]}")
+else
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+fi
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # nginx is only used by the benchmark; it must not keep port 80 busy.
+  if command -v systemctl >/dev/null 2>&1; then $SUDO systemctl disable --now nginx >/dev/null 2>&1 || true; fi
+  $SUDO pkill -x nginx >/dev/null 2>&1 || true
+fi
+echo "setup: all packages present"
