@@ -18,7 +18,7 @@ struct ControlSpec {
     const char* name;        // the control's design name
     ControlKind kind;
     int parentId;            // 0: the window itself
-    int left, top, width, height;  // twips; a line uses left/top to width/height as x2/y2
+    int left, top, width, height;  // twips; a horizontal line has height 0
     Rgb fg, bg;
     unsigned flags;
     const char* text;

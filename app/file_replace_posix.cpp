@@ -1,0 +1,7 @@
+#include <cstdio>
+
+#include "app/file_replace.h"
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}

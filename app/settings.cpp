@@ -1,0 +1,86 @@
+#include "app/settings.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+#include "feed/text_scan.h"
+
+AppSettings FirstRunSettings() {
+    AppSettings s;
+    s.StartOnWindows = 0;
+    s.StartInTray = 0;
+    s.RefreshHours = 1;
+    s.WindowLeft = 7155;
+    s.WindowTop = 3555;
+    s.LocationWoeid = kNoPlaceWoeid;
+    s.UseCelsius = 0;
+    s.LocationName = "none";
+    return s;
+}
+
+namespace {
+
+// A whole number in the 16-bit range, or the fallback.
+int16_t ToInt16(const std::string& text, int16_t fallback) {
+    if (text.empty()) return fallback;
+    size_t i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    if (i == text.size()) return fallback;
+    for (size_t k = i; k < text.size(); ++k)
+        if (text[k] < '0' || text[k] > '9') return fallback;
+    if (text.size() - i > 6) return fallback;
+    long v = std::strtol(text.c_str(), nullptr, 10);
+    if (v < INT16_MIN || v > INT16_MAX) return fallback;
+    return static_cast<int16_t>(v);
+}
+
+}  // namespace
+
+void ParseSettingsText(const std::string& text, AppSettings& s) {
+    const AppSettings first = FirstRunSettings();
+    size_t pos = 0;
+    for (int line = 1; line <= 8 && pos < text.size(); ++line) {
+        // A line ends at CR, LF or CR LF.
+        size_t end = text.find_first_of("\r\n", pos);
+        std::string value = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        if (end == std::string::npos) {
+            pos = text.size();
+        } else {
+            pos = end + 1;
+            if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+        }
+        value = Trim(value);
+        switch (line) {
+        case 1: s.StartOnWindows = ToInt16(value, first.StartOnWindows); break;
+        case 2: s.StartInTray = ToInt16(value, first.StartInTray); break;
+        case 3: s.RefreshHours = ToInt16(value, first.RefreshHours); break;
+        case 4: s.WindowLeft = ToInt16(value, first.WindowLeft); break;
+        case 5: s.WindowTop = ToInt16(value, first.WindowTop); break;
+        case 6: s.LocationWoeid = value; break;
+        case 7: s.UseCelsius = ToInt16(value, first.UseCelsius); break;
+        case 8: s.LocationName = value; break;
+        }
+    }
+}
+
+std::string FormatSettingsText(const AppSettings& s) {
+    std::string out;
+    auto line = [&out](const std::string& v) { out += v; out += "\r\n"; };
+    line(std::to_string(s.StartOnWindows));
+    line(std::to_string(s.StartInTray));
+    line(std::to_string(s.RefreshHours));
+    line(std::to_string(s.WindowLeft));
+    line(std::to_string(s.WindowTop));
+    line(s.LocationWoeid);
+    line(std::to_string(s.UseCelsius));
+    line(s.LocationName);
+    return out;
+}
+
+int16_t ClampTwips(double twips) {
+    if (std::isnan(twips)) return 0;
+    if (twips <= INT16_MIN) return INT16_MIN;
+    if (twips >= INT16_MAX) return INT16_MAX;
+    return static_cast<int16_t>(std::nearbyint(twips));  // default rounding: halves to even
+}

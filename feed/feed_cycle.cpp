@@ -1,0 +1,96 @@
+#include "feed/feed_cycle.h"
+
+#include <climits>
+
+#include "feed/feed_request.h"
+#include "feed/text_scan.h"
+
+namespace {
+const unsigned short kFeedPort = 80;
+const int kMinutesPerHour = 60;
+}
+
+FeedCycle::FeedCycle(AppSettings& settings, Socket& socket, Timer& dataTimer,
+                     Timer& intervalTimer, FeedView& view, std::string feedHost)
+    : settings_(settings), socket_(socket), dataTimer_(dataTimer),
+      intervalTimer_(intervalTimer), view_(view), feedHost_(std::move(feedHost)) {}
+
+void FeedCycle::LoadFeedFields(const AppSettings& s) {
+    feedWoeid_ = s.LocationWoeid;
+    feedMetric_ = s.UseCelsius == 1 ? -1 : 0;
+}
+
+void FeedCycle::StoreFeedFields(AppSettings& s) const {
+    s.LocationWoeid = feedWoeid_;
+    s.UseCelsius = feedMetric_ != 0 ? 1 : 0;
+}
+
+void FeedCycle::RefreshOptions() {
+    hoursElapsed_ = 0;
+    minutesElapsed_ = 0;
+    replyParsed_ = 0;
+    view_.ClearDisplay();
+    socket_.Close();
+    dataTimer_.SetEnabled(false);
+    intervalTimer_.SetEnabled(false);
+    feedWoeid_ = settings_.LocationWoeid;
+    feedMetric_ = settings_.UseCelsius == 1 ? -1 : 0;
+    settings_.MainVisible = -1;
+    dataTimer_.SetEnabled(true);
+    feedReply_.clear();
+    feedBytes_ = 0;
+    feedServer_ = feedHost_;
+    if (feedWoeid_ != kNoPlaceWoeid && !Trim(feedWoeid_).empty()) {
+        socket_.Connect(feedServer_, kFeedPort);
+        intervalTimer_.SetEnabled(true);
+    }
+}
+
+void FeedCycle::OnConnect() {
+    socket_.Send(BuildGetRequest(FeedPath(feedWoeid_, settings_.UseCelsius), feedHost_));
+}
+
+void FeedCycle::OnDataArrival(long bytesTotal) {
+    if (socket_.State() != Socket::kConnected) return;
+    std::string data = socket_.Receive();
+    // Only the start of a reply is ever parsed; a server that keeps sending
+    // must not grow the card without limit.
+    if (feedReply_.size() < kMaxReplyBytes)
+        feedReply_.append(data, 0, kMaxReplyBytes - feedReply_.size());
+    if (bytesTotal > 0)
+        feedBytes_ = bytesTotal > LONG_MAX - feedBytes_ ? LONG_MAX : feedBytes_ + bytesTotal;
+}
+
+void FeedCycle::OnError() {
+    view_.ShowNetworkError();
+}
+
+void FeedCycle::OnDataTick() {
+    ++waitTicks_;
+    barText_ += "-";
+    view_.SetBarText(barText_);
+    if (waitTicks_ >= kTimeoutTicks) {
+        barText_.clear();
+        view_.SetBarText(barText_);
+        waitTicks_ = 0;
+        if (replyParsed_ == 0) RefreshOptions();
+    }
+    if (feedBytes_ > kCompleteBytes) {
+        barText_.clear();
+        view_.SetBarText(barText_);
+        socket_.Close();
+        replyParsed_ = -1;
+        ForecastResult result = ParseForecast(feedReply_, settings_.UseCelsius);
+        view_.ShowForecast(result);
+        dataTimer_.SetEnabled(false);
+    }
+}
+
+void FeedCycle::OnIntervalTick() {
+    ++minutesElapsed_;
+    if (minutesElapsed_ == kMinutesPerHour) {
+        ++hoursElapsed_;
+        minutesElapsed_ = 0;
+    }
+    if (hoursElapsed_ == settings_.RefreshHours) RefreshOptions();
+}

@@ -1,0 +1,126 @@
+#include "options/place_search.h"
+
+#include <climits>
+
+#include "feed/feed_request.h"
+#include "options/place_reply_parser.h"
+
+const char* const kPlaceQueryPrefix =
+    "/v1/public/yql?q=select%20*%20from%20geo.places%20where%20text%20%3D%20";
+const char* const kNotFoundText = "Not found. Please change zip/ town/ location and try again.";
+const char* const kTooFastText = "Easy boy. Not so fast !!!";
+
+namespace {
+const unsigned short kSearchPort = 80;
+const int kEnterKey = 13;
+}
+
+std::string QuotePlaceText(const std::string& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out = "'";
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c == ' ') {
+            out += "%20";
+        } else if (c < 0x20 || c == 0x7F) {
+            // A typed or pasted line break must never end the request line.
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out + "'";
+}
+
+PlaceSearch::PlaceSearch(Socket& socket, Timer& timer, PlaceSearchView& view, std::string host)
+    : socket_(socket), timer_(timer), view_(view), searchHost_(std::move(host)) {}
+
+void PlaceSearch::SetFound(const std::string& woeid, const std::string& name) {
+    foundWoeid_ = woeid;
+    foundName_ = name;
+}
+
+void PlaceSearch::StartPlaceSearch() {
+    socket_.Close();
+    replyText_.clear();
+    tickCount_ = 0;
+    timer_.SetEnabled(false);
+    foundName_.clear();
+    const std::string text = view_.SearchText();
+    view_.SetStatus("searching " + text + "... ");
+    bytesReceived_ = 0;
+    view_.SetOkEnabled(false);
+    quotedText_ = QuotePlaceText(text);
+    requestPath_ = kPlaceQueryPrefix + quotedText_;
+    timer_.SetEnabled(true);
+    socket_.Connect(searchHost_, kSearchPort);
+}
+
+void PlaceSearch::OnKeyPress(int keyAscii) {
+    if (keyAscii == kEnterKey) StartPlaceSearch();
+}
+
+void PlaceSearch::OnConnect() {
+    socket_.Send(BuildGetRequest(requestPath_, searchHost_));
+}
+
+void PlaceSearch::OnDataArrival(long bytesTotal) {
+    if (socket_.State() != Socket::kConnected) return;
+    std::string data = socket_.Receive();
+    if (replyText_.size() < kMaxReplyBytes)
+        replyText_.append(data, 0, kMaxReplyBytes - replyText_.size());
+    if (bytesTotal > 0)
+        bytesReceived_ = bytesTotal > LONG_MAX - bytesReceived_ ? LONG_MAX : bytesReceived_ + bytesTotal;
+}
+
+void PlaceSearch::OnError() {
+    view_.SetStatus("network error");
+}
+
+void PlaceSearch::Parse(const std::string& reply) {
+    PlaceReply r = ParsePlaceReply(reply);
+    if (r.woeidCut) foundWoeid_ = r.woeid;
+    if (r.nameCut) foundName_ = r.name;
+    switch (r.outcome) {
+    case PlaceReply::Found:
+        view_.SetStatus(foundName_ + " Found  !");
+        view_.SetOkEnabled(true);
+        break;
+    case PlaceReply::Rejected:
+        view_.SetStatus(kTooFastText);
+        view_.SetOkEnabled(false);
+        break;
+    case PlaceReply::Unusable:
+        view_.SetStatus(kNotFoundText);
+        view_.SetOkEnabled(false);
+        break;
+    }
+}
+
+void PlaceSearch::OnTick() {
+    ++tickCount_;
+    if (bytesReceived_ > kCompleteBytes) {
+        timer_.SetEnabled(false);
+        Parse(replyText_);
+        if (view_.OkEnabled())
+            view_.FocusOk();
+        else
+            view_.FocusSearchText();
+        replyText_.clear();
+        bytesReceived_ = 0;
+        tickCount_ = 0;
+    }
+    if (tickCount_ > kTimeoutTicks) {
+        bytesReceived_ = 0;
+        tickCount_ = 0;
+        timer_.SetEnabled(false);
+        view_.SetStatus(kNotFoundText);
+    }
+}
+
+void PlaceSearch::Close() {
+    socket_.Close();
+    timer_.SetEnabled(false);
+}
