@@ -1,0 +1,171 @@
+#!/usr/bin/env python3
+"""Builds every picture the exe embeds from the drawings in this folder.
+
+  make_resources.py --out DIR [--rsvg rsvg-convert]
+
+Writes into DIR: weather_01.bmp .. weather_49.bmp (52 x 52, 32 bits, straight
+alpha), weather_pictures.rc (their resource lines), app_icon_*.dib and
+app_icon_group.bin (icon group 1), app_icon.ico, options_picture.bmp,
+options_background.bmp, and PNG previews including contact_sheet.png.
+"""
+import argparse
+import base64
+import os
+import re
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+import bmp_io  # noqa: E402
+import png_io  # noqa: E402
+import weather_drawings  # noqa: E402
+import app_drawings  # noqa: E402
+
+RESOURCES = os.path.dirname(HERE)
+SIZE = 52
+ICON_SIZES = (108, 16, 32, 48)  # group order: the 108 px image first
+
+
+def resource_ids():
+    ids = {}
+    with open(os.path.join(RESOURCES, "resource_ids.h")) as f:
+        for m in re.finditer(r"#define\s+(\w+)\s+(\d+)", f.read()):
+            ids[m.group(1)] = int(m.group(2))
+    return ids
+
+
+def weather_set():
+    """[(picture number, code text, drawing name)] in list order."""
+    rows = []
+    with open(os.path.join(RESOURCES, "weather_set.txt")) as f:
+        for line in f:
+            line = line.split("#", 1)[0].split()
+            if line:
+                rows.append((int(line[0]), line[1], line[2]))
+    if [r[0] for r in rows] != list(range(1, 50)):
+        raise SystemExit("weather_set.txt must list pictures 1 to 49 in order")
+    for _, _, name in rows:
+        if name not in weather_drawings.DRAWINGS:
+            raise SystemExit("weather_set.txt names an unknown drawing: " + name)
+    return rows
+
+
+class Renderer:
+    def __init__(self, rsvg, work):
+        self.rsvg, self.work = rsvg, work
+        os.makedirs(work, exist_ok=True)
+
+    def render(self, name, svg, width=None, height=None):
+        """SVG text to (width, height, rgba)."""
+        svg_path = os.path.join(self.work, name + ".svg")
+        png_path = os.path.join(self.work, name + ".png")
+        with open(svg_path, "w") as f:
+            f.write(svg)
+        cmd = [self.rsvg, "-f", "png", "-o", png_path]
+        if width:
+            cmd += ["-w", str(width), "-h", str(height)]
+        subprocess.run(cmd + [svg_path], check=True)
+        return png_io.read_png(png_path)
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def on_white(rgba):
+    out = bytearray(len(rgba))
+    for i in range(0, len(rgba), 4):
+        r, g, b, a = rgba[i:i + 4]
+        out[i:i + 4] = bytes(((r * a + 255 * (255 - a) + 127) // 255,
+                              (g * a + 255 * (255 - a) + 127) // 255,
+                              (b * a + 255 * (255 - a) + 127) // 255, 255))
+    return bytes(out)
+
+
+def scaled(width, height, rgba, k):
+    """Pixel-doubled copy, so the contact sheet shows the real pixels."""
+    out = bytearray()
+    for y in range(height):
+        row = bytearray()
+        for x in range(width):
+            row += rgba[(y * width + x) * 4:(y * width + x) * 4 + 4] * k
+        out += bytes(row) * k
+    return bytes(out)
+
+
+def contact_sheet(renderer, out, rows, pixels):
+    cols, cell_w, cell_h, k = 7, 124, 136, 2
+    lines = []
+    for i, (number, code, name) in enumerate(rows):
+        big = scaled(SIZE, SIZE, on_white(pixels[number]), k)
+        tile = os.path.join(renderer.work, "tile_%02d.png" % number)
+        png_io.write_png(tile, SIZE * k, SIZE * k, big)
+        with open(tile, "rb") as f:
+            uri = "data:image/png;base64," + base64.b64encode(f.read()).decode()
+        x, y = (i % cols) * cell_w + 10, (i // cols) * cell_h + 8
+        lines.append('<rect x="%d" y="%d" width="%d" height="%d" fill="none" stroke="#dddddd"/>'
+                     % (x - 1, y - 1, SIZE * k + 2, SIZE * k + 2))
+        lines.append('<image x="%d" y="%d" width="%d" height="%d" href="%s"/>'
+                     % (x, y, SIZE * k, SIZE * k, uri))
+        lines.append('<text x="%d" y="%d" font-family="DejaVu Sans" font-size="11" text-anchor="middle" '
+                     'fill="#000">#%d code %s</text>' % (x + SIZE, y + SIZE * k + 15, number, code))
+    w, h = cols * cell_w + 6, ((len(rows) + cols - 1) // cols) * cell_h + 6
+    svg = ('<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d">'
+           '<rect width="100%%" height="100%%" fill="#fff"/>%s</svg>' % (w, h, "".join(lines)))
+    sheet = renderer.render("contact_sheet_src", svg)
+    png_io.write_png(os.path.join(out, "contact_sheet.png"), sheet[0], sheet[1], sheet[2])
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--out", required=True)
+    ap.add_argument("--rsvg", default="rsvg-convert")
+    args = ap.parse_args()
+    out = os.path.abspath(args.out)
+    os.makedirs(out, exist_ok=True)
+    renderer = Renderer(args.rsvg, os.path.join(out, "work"))
+    ids = resource_ids()
+    rows = weather_set()
+
+    drawn = {}
+    for name in sorted({r[2] for r in rows}):
+        w, h, rgba = renderer.render("weather_" + name, weather_drawings.drawing_svg(name))
+        if (w, h) != (SIZE, SIZE):
+            raise SystemExit("%s renders at %dx%d" % (name, w, h))
+        drawn[name] = rgba
+    pixels = {}
+    rc = ["// Generated by make_resources.py: condition picture n is bitmap IDB_WEATHER_BASE + n."]
+    for number, _, name in rows:
+        pixels[number] = drawn[name]
+        file_name = "weather_%02d.bmp" % number
+        write(os.path.join(out, file_name), bmp_io.bmp_file(SIZE, SIZE, drawn[name], 32))
+        rc.append('%d BITMAP "%s"' % (ids["IDB_WEATHER_BASE"] + number, os.path.join(out, file_name)))
+    with open(os.path.join(out, "weather_pictures.rc"), "w") as f:
+        f.write("\n".join(rc) + "\n")
+    contact_sheet(renderer, out, rows, pixels)
+
+    entries = []
+    for size in ICON_SIZES:
+        w, h, rgba = renderer.render("app_icon_%d" % size, app_drawings.app_icon_svg(size), size, size)
+        data = bmp_io.icon_image(size, size, rgba)
+        write(os.path.join(out, "app_icon_%d.dib" % size), data)
+        entries.append((size, data, ids["IDI_APP_IMAGE_%d" % size]))
+        if size == 108:
+            png_io.write_png(os.path.join(out, "app_icon.png"), w, h, rgba)
+    write(os.path.join(out, "app_icon_group.bin"), bmp_io.icon_group(entries))
+    write(os.path.join(out, "app_icon.ico"), bmp_io.ico_file(entries))
+
+    for name, svg, size in (("options_picture", app_drawings.options_picture_svg(), (77, 28)),
+                            ("options_background", app_drawings.options_background_svg(), (571, 342))):
+        w, h, rgba = renderer.render(name, svg)
+        if (w, h) != size:
+            raise SystemExit("%s renders at %dx%d" % (name, w, h))
+        write(os.path.join(out, name + ".bmp"), bmp_io.bmp_file(w, h, on_white(rgba), 24))
+        png_io.write_png(os.path.join(out, name + ".png"), w, h, rgba)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,75 @@
+"""Just enough PNG for the generator: read what rsvg-convert writes, write RGBA."""
+import struct
+import zlib
+
+
+def _paeth(a, b, c):
+    p = a + b - c
+    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+    if pa <= pb and pa <= pc:
+        return a
+    return b if pb <= pc else c
+
+
+def read_png(path):
+    """Returns (width, height, rgba bytes) of an 8-bit RGB or RGBA PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError(path + ": not a PNG")
+    pos, idat = 8, b""
+    width = height = depth = ctype = interlace = None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IHDR":
+            width, height, depth, ctype, _, _, interlace = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        elif kind == b"IEND":
+            break
+    if depth != 8 or ctype not in (2, 6) or interlace:
+        raise ValueError(path + ": only 8-bit, non-interlaced RGB(A) is read")
+    bpp = 4 if ctype == 6 else 3
+    raw = zlib.decompress(idat)
+    stride = width * bpp
+    out = bytearray()
+    prev = bytearray(stride)
+    p = 0
+    for _ in range(height):
+        ftype = raw[p]
+        line = bytearray(raw[p + 1:p + 1 + stride])
+        p += 1 + stride
+        for i in range(stride):
+            a = line[i - bpp] if i >= bpp else 0
+            b = prev[i]
+            c = prev[i - bpp] if i >= bpp else 0
+            if ftype == 1:
+                line[i] = (line[i] + a) & 255
+            elif ftype == 2:
+                line[i] = (line[i] + b) & 255
+            elif ftype == 3:
+                line[i] = (line[i] + ((a + b) >> 1)) & 255
+            elif ftype == 4:
+                line[i] = (line[i] + _paeth(a, b, c)) & 255
+        prev = line
+        if bpp == 4:
+            out += line
+        else:
+            for i in range(0, stride, 3):
+                out += line[i:i + 3] + b"\xff"
+    return width, height, bytes(out)
+
+
+def write_png(path, width, height, rgba):
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body
+                + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+    stride = width * 4
+    raw = b"".join(b"\x00" + rgba[y * stride:(y + 1) * stride] for y in range(height))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n")
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)))
+        f.write(chunk(b"IDAT", zlib.compress(raw, 9)))
+        f.write(chunk(b"IEND", b""))
