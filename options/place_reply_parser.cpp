@@ -28,6 +28,8 @@ PlaceReply ParsePlaceReply(const std::string& reply) {
     std::string value;
     long d = Find(cut, 1, ">");
     if (d != 0) {
+        // A ">" before the attribute value's place would give a negative cut.
+        if (d < kAttributeLead + 1) return r;
         value = Cut(cut, kAttributeLead, d - 1);
         r.name = Cut(cut, d + 1, static_cast<long>(cut.size()) + 1);
     }
