@@ -1,0 +1,453 @@
+"""Runs the real Cloudwick.exe under Wine on a private Xvfb display and reads
+it from outside through probe.exe, the way a user sees it.
+
+One Card object is one run of the card: its own display, its own copy of a
+prepared Wine prefix, its own folder with the exe and a cloudwick.conf.
+Everything it starts is stopped by pid when the run ends; the prefix's
+wineserver is stopped with `wineserver -k` on that prefix only.
+"""
+import fcntl
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+DISPLAYS = range(50, 60)  # the displays this suite may use
+SCREEN = "1024x768"
+TWIPS_PER_PIXEL = 15
+
+WINE_ENV = {
+    "WINEARCH": "win32",
+    "WINEDEBUG": "-all",
+    "WINEDLLOVERRIDES": "mscoree=;mshtml=",
+    "LANG": "en_US.UTF-8",
+}
+
+
+class Skip(Exception):
+    pass
+
+
+def work_dir():
+    d = os.environ.get("E2E_WORK") or os.path.join(REPO, "build", "e2e-work")
+    os.makedirs(d, exist_ok=True)
+    return d
+
+
+def artifacts_dir():
+    d = os.environ.get("E2E_ARTIFACTS") or os.path.join(REPO, "out", "artifacts")
+    os.makedirs(d, exist_ok=True)
+    return d
+
+
+def exe_paths():
+    card = os.environ.get("CLOUDWICK_EXE", "")
+    probe = os.environ.get("PROBE_EXE", "")
+    if not card or not probe:
+        raise Skip("CLOUDWICK_EXE and PROBE_EXE are not set (configure with -DCLOUDWICK_EXE=... -DPROBE_EXE=...)")
+    for p in (card, probe):
+        if not os.path.isfile(p):
+            raise Skip("%s does not exist: build the Windows tree first" % p)
+    return card, probe
+
+
+def wine_env(prefix, display=None):
+    env = dict(os.environ)
+    env.update(WINE_ENV)
+    env["WINEPREFIX"] = prefix
+    if display is not None:
+        env["DISPLAY"] = ":%d" % display
+    return env
+
+
+def prepare_template():
+    """The prepared prefix, made once per build tree: wineboot, plus a
+    virtual desktop named "shell" (Wine shows a taskbar with a tray on a
+    desktop of that name) that every process of the prefix shares."""
+    tpl = os.path.join(work_dir(), "prefix-template")
+    ready = os.path.join(tpl, ".cloudwick-ready")
+    with open(os.path.join(work_dir(), "prefix.lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if os.path.exists(ready):
+            return tpl
+        shutil.rmtree(tpl, ignore_errors=True)
+        env = wine_env(tpl)
+        env.pop("DISPLAY", None)
+        subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=240, check=False)
+        for args in (["HKCU\\Software\\Wine\\Explorer", "/v", "Desktop", "/d", "shell"],
+                     ["HKCU\\Software\\Wine\\Explorer\\Desktops", "/v", "shell", "/d", SCREEN]):
+            subprocess.run(["wine", "reg", "add"] + args + ["/f"], env=env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=120, check=True)
+        subprocess.run(["wineserver", "-w"], env=env, timeout=120, check=False)
+        if not os.path.isdir(os.path.join(tpl, "drive_c", "windows", "system32")):
+            raise RuntimeError("wineboot did not make a prefix in " + tpl)
+        open(ready, "w").close()
+        return tpl
+
+
+def copy_prefix(tpl, dest):
+    # system32 (most of the size) is never written, so it is hard-linked;
+    # everything else, the registry files included, is a real copy.
+    shutil.rmtree(dest, ignore_errors=True)
+    sys32 = os.path.join("drive_c", "windows", "system32")
+    windows = os.path.join(tpl, "drive_c", "windows")
+    shutil.copytree(tpl, dest, symlinks=True,
+                    ignore=lambda d, names: ["system32"] if os.path.abspath(d) == windows else [])
+    subprocess.run(["cp", "-al", os.path.join(tpl, sys32), os.path.join(dest, sys32)], check=True)
+
+
+def start_xvfb():
+    for n in DISPLAYS:
+        if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
+            continue
+        p = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", SCREEN + "x24", "-nolisten", "tcp"],
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            if p.poll() is not None:
+                break
+            if os.path.exists("/tmp/.X11-unix/X%d" % n):
+                return n, p
+            time.sleep(0.05)
+        if p.poll() is None:
+            p.kill()
+            p.wait()
+    raise RuntimeError("no free X display in %s" % list(DISPLAYS))
+
+
+def conf_text(start_on_windows=0, start_in_tray=0, refresh_hours=1, left=7155, top=3555,
+              woeid="99999999", celsius=0, name="none", lines=None):
+    """cloudwick.conf: eight lines, CR LF after each."""
+    if lines is None:
+        lines = [str(start_on_windows), str(start_in_tray), str(refresh_hours), str(left), str(top),
+                 woeid, str(celsius), name]
+    return "".join(l + "\r\n" for l in lines).encode("latin-1")
+
+
+def parse_fields(line):
+    """key=value pairs of a probe line; quoted values are unescaped to bytes."""
+    out = {}
+    for m in re.finditer(r'(\w+)=("(?:[^"\\]|\\.)*"|\S+)', line):
+        v = m.group(2)
+        out[m.group(1)] = unescape(v[1:-1]) if v.startswith('"') else v
+    return out
+
+
+def unescape(s):
+    out = bytearray()
+    i = 0
+    while i < len(s):
+        c = s[i]
+        if c == "\\" and i + 1 < len(s):
+            n = s[i + 1]
+            if n == "x":
+                out.append(int(s[i + 2:i + 4], 16))
+                i += 4
+                continue
+            out += {"r": b"\r", "n": b"\n", "t": b"\t"}.get(n, n.encode("latin-1"))
+            i += 2
+            continue
+        out += c.encode("latin-1")
+        i += 1
+    return bytes(out)
+
+
+def escape(b):
+    """Bytes as a probe argument (the probe undoes this)."""
+    out = ""
+    for c in b:
+        ch = chr(c)
+        if ch == "\\":
+            out += "\\\\"
+        elif ch == '"':
+            out += '\\"'
+        elif c < 0x20 or c >= 0x7F:
+            out += "\\x%02X" % c
+        else:
+            out += ch
+    return '"' + out + '"'
+
+
+class Probe:
+    """probe.exe serve: one long-lived process, one command a line."""
+
+    def __init__(self, exe, env, cwd):
+        self.proc = subprocess.Popen(["wine", exe, "serve"], env=env, cwd=cwd, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.buf = b""
+        self.log = []
+
+    def run(self, line, timeout=60):
+        self.proc.stdin.write((line + "\n").encode("latin-1"))
+        self.proc.stdin.flush()
+        lines = []
+        deadline = time.time() + timeout
+        while True:
+            while b"\n" in self.buf:
+                raw, self.buf = self.buf.split(b"\n", 1)
+                text = raw.decode("latin-1").rstrip("\r")
+                if text.startswith("END "):
+                    rc = int(text[4:])
+                    self.log.append((line, rc, lines))
+                    return rc, lines
+                lines.append(text)
+            left = deadline - time.time()
+            if left <= 0:
+                raise RuntimeError("probe did not answer %r within %ss" % (line, timeout))
+            r, _, _ = select.select([self.proc.stdout], [], [], left)
+            if r:
+                chunk = os.read(self.proc.stdout.fileno(), 65536)
+                if not chunk:
+                    raise RuntimeError("probe exited during %r" % line)
+                self.buf += chunk
+
+    def close(self):
+        try:
+            self.proc.stdin.write(b"quit\n")
+            self.proc.stdin.flush()
+            self.proc.wait(timeout=5)
+        except Exception:
+            pass
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+
+CARD = "CloudwickCard"
+OPTIONS = "CloudwickOptions"
+
+
+class Card:
+    """One run of the card. Use as a context manager."""
+
+    def __init__(self, name, conf=None, start=True):
+        self.name = name
+        self.card_exe, self.probe_exe = exe_paths()
+        self.conf = conf if conf is not None else conf_text()
+        self.procs = []
+        self.xvfb = None
+        self.card = None
+        self.probe = None
+        self.start_card = start
+        self.base = os.path.join(work_dir(), "run", name)
+
+    # -- life --
+    def __enter__(self):
+        try:
+            self._start()
+        except BaseException:
+            self._stop()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self._stop()
+        return False
+
+    def _start(self):
+        tpl = prepare_template()
+        shutil.rmtree(self.base, ignore_errors=True)
+        os.makedirs(self.base)
+        self.prefix = os.path.join(self.base, "prefix")
+        copy_prefix(tpl, self.prefix)
+        self.app = os.path.join(self.base, "app")
+        os.makedirs(self.app)
+        shutil.copy(self.card_exe, os.path.join(self.app, "Cloudwick.exe"))
+        if self.conf is not False:
+            with open(self.conf_path, "wb") as f:
+                f.write(self.conf)
+        self.display, self.xvfb = start_xvfb()
+        self.env = wine_env(self.prefix, self.display)
+        self.probe = Probe(self.probe_exe, self.env, self.base)
+        # The first command brings up the prefix's desktop and taskbar.
+        self.must("wait tray exists 30000")
+        if self.start_card:
+            self.launch()
+
+    def launch(self, wait=True):
+        self.card = subprocess.Popen(["wine", os.path.join(self.app, "Cloudwick.exe")], env=self.env,
+                                     cwd=self.app, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.procs.append(self.card)
+        if wait:
+            self.must("wait %s exists 30000" % CARD)
+
+    def _stop(self):
+        if self.probe:
+            self.probe.close()
+            with open(os.path.join(artifacts_dir(), self.name + ".probe.log"), "w", encoding="latin-1") as f:
+                for line, rc, out in self.probe.log:
+                    f.write("> %s  [rc=%d]\n" % (line, rc))
+                    for o in out:
+                        f.write("  %s\n" % o)
+        for p in self.procs:
+            if p.poll() is None:
+                p.kill()
+                p.wait()
+        if getattr(self, "env", None):
+            subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=30, check=False)
+        if self.xvfb and self.xvfb.poll() is None:
+            self.xvfb.send_signal(signal.SIGTERM)
+            try:
+                self.xvfb.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+                self.xvfb.wait()
+        if os.environ.get("E2E_KEEP") != "1" and getattr(self, "prefix", None):
+            shutil.rmtree(self.prefix, ignore_errors=True)
+
+    # -- files --
+    @property
+    def conf_path(self):
+        return os.path.join(self.app, "cloudwick.conf")
+
+    def read_conf(self):
+        with open(self.conf_path, "rb") as f:
+            return f.read()
+
+    def exited(self, timeout):
+        try:
+            self.card.wait(timeout=timeout)
+            return True
+        except subprocess.TimeoutExpired:
+            return False
+
+    def card_rss_kb(self):
+        """Resident memory of the card's process."""
+        with open("/proc/%d/status" % self.card.pid) as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+        return 0
+
+    def wine(self, *args, timeout=60):
+        return subprocess.run(["wine"] + list(args), env=self.env, cwd=self.base, capture_output=True,
+                              timeout=timeout)
+
+    # -- probe --
+    def cmd(self, line, timeout=60):
+        return self.probe.run(line, timeout)
+
+    def must(self, line, timeout=60):
+        rc, lines = self.cmd(line, timeout)
+        if rc != 0:
+            raise AssertionError("probe %r failed: %s" % (line, " | ".join(lines)))
+        return lines
+
+    def window(self, target=CARD):
+        rc, lines = self.cmd("info " + target)
+        if rc != 0:
+            return None
+        return parse_fields(lines[0])
+
+    def controls(self, target=CARD):
+        """{id: fields} for every child control, recursively."""
+        out = {}
+        for line in self.must("tree " + target):
+            if line.startswith("ctl "):
+                f = parse_fields(line)
+                out[int(f["id"])] = f
+        return out
+
+    def text(self, ctl_id, target=CARD):
+        lines = self.must("text %s %d" % (target, ctl_id))
+        return parse_fields(lines[0].replace("text ", "text=", 1))["text"]
+
+    def wait_text(self, ctl_id, op, value, timeout_ms, target=CARD):
+        """True when the control's text satisfies op before the time-out."""
+        arg = escape(value if isinstance(value, bytes) else str(value).encode("latin-1"))
+        rc, lines = self.cmd("waittext %s %d %s %s %d" % (target, ctl_id, op, arg, timeout_ms),
+                             timeout=timeout_ms / 1000 + 30)
+        return rc == 0, parse_fields(lines[-1]).get("text") if lines else None
+
+    def wait_window(self, state, timeout_ms, target=CARD):
+        rc, _ = self.cmd("wait %s %s %d" % (target, state, timeout_ms), timeout=timeout_ms / 1000 + 30)
+        return rc == 0
+
+    def menu(self, timeout_ms=3000):
+        rc, lines = self.cmd("menu %d" % timeout_ms, timeout=timeout_ms / 1000 + 30)
+        if rc != 0:
+            return None
+        items = [parse_fields(l) for l in lines if l.startswith("item ")]
+        head = parse_fields(lines[0])
+        head["items"] = items
+        return head
+
+    def tray_icon_present(self, target=CARD):
+        lines = self.must("trayicon " + target)
+        return parse_fields(lines[0])["present"] == "1"
+
+    def tray_tips(self):
+        return [parse_fields(l)["text"] for l in self.must("traytips") if l.startswith("tip ")]
+
+    def screenshot(self, label=None):
+        path = os.path.join(artifacts_dir(), "%s.png" % (label or self.name))
+        subprocess.run(["import", "-display", ":%d" % self.display, "-window", "root", path],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30, check=False)
+        return path
+
+
+class Checks:
+    """Soft assertions: a case reports every mismatch it finds, not just the first."""
+
+    def __init__(self):
+        self.failures = []
+
+    def eq(self, got, want, what):
+        if got != want:
+            self.failures.append("%s: got %r, want %r" % (what, got, want))
+        return got == want
+
+    def true(self, cond, what):
+        if not cond:
+            self.failures.append(what)
+        return bool(cond)
+
+    def done(self):
+        if self.failures:
+            raise AssertionError("%d check(s) failed:\n  " % len(self.failures) + "\n  ".join(self.failures))
+
+
+def rect(fields, key="rect"):
+    return tuple(int(v) for v in fields[key].split(","))
+
+
+def crop_rgb(png, x, y, w, h):
+    """Raw RGB bytes of a screenshot's region (ImageMagick does the decoding)."""
+    out = subprocess.run(["convert", png, "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage", "-depth", "8", "rgb:-"],
+                         capture_output=True, timeout=30, check=True).stdout
+    return out
+
+
+def ink_rows(png, r, is_ink):
+    """Rows (0-based in the region) that hold at least one pixel for which
+    is_ink((r, g, b)) holds."""
+    x, y, w, h = r
+    raw = crop_rgb(png, x, y, w, h)
+    rows = []
+    for row in range(h):
+        line = raw[row * w * 3:(row + 1) * w * 3]
+        if any(is_ink((line[i], line[i + 1], line[i + 2])) for i in range(0, len(line), 3)):
+            rows.append(row)
+    return rows
+
+
+def row_groups(rows):
+    """Runs of consecutive rows: one run per line of text."""
+    groups = []
+    for r in rows:
+        if groups and r == groups[-1][-1] + 1:
+            groups[-1].append(r)
+        else:
+            groups.append([r])
+    return groups
+
+
+def cyanish(p):
+    return p[1] > 100 and p[2] > 100 and p[0] < 100

@@ -1,0 +1,62 @@
+#!/usr/bin/python3
+"""Runs one end-to-end case by name, e.g. `run_e2e.py layout.design_time_card`.
+
+    run_e2e.py --list       every case name (used by CMake to register them)
+    run_e2e.py --prepare    make the cached Wine prefix once
+
+Cases are functions named case_* in the modules e2e_*.py beside this file.
+Prints PASS, FAIL or SKIP; exits 0 for PASS and SKIP.
+"""
+import importlib
+import os
+import sys
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import harness  # noqa: E402
+
+MODULES = ["e2e_selfcheck", "e2e_layout", "e2e_feed", "e2e_tray", "e2e_options", "e2e_service"]
+
+
+def all_cases():
+    names = []
+    for m in MODULES:
+        try:
+            mod = importlib.import_module(m)
+        except ImportError:
+            continue
+        for attr in sorted(vars(mod)):
+            if attr.startswith("case_"):
+                names.append("%s.%s" % (m[len("e2e_"):], attr[len("case_"):]))
+    return names
+
+
+def main(argv):
+    if argv[1:] == ["--list"]:
+        print(";".join(all_cases()))
+        return 0
+    if argv[1:] == ["--prepare"]:
+        print("prefix ready:", harness.prepare_template())
+        return 0
+    if len(argv) != 2:
+        print(__doc__)
+        return 2
+    module, case = argv[1].split(".", 1)
+    fn = getattr(importlib.import_module("e2e_" + module), "case_" + case)
+    try:
+        harness.exe_paths()
+        fn(argv[1].replace(".", "-"))
+    except harness.Skip as e:
+        print("SKIP:", e)
+        return 0
+    except Exception:
+        traceback.print_exc()
+        print("FAIL:", argv[1])
+        return 1
+    print("PASS:", argv[1])
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

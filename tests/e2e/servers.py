@@ -1,0 +1,200 @@
+"""Local stand-ins for the feed and the place search on 127.0.0.1:80.
+
+One FakeService listens; every connection's request is read up to its empty
+line and recorded byte for byte, then answered by the behaviour that the
+route gives for its path. Behaviours cover what the card must survive: a
+whole reply, a reply that stalls, a reply split over several sends, a flood.
+"""
+import os
+import socket
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DATA = os.path.join(HERE, "data")
+
+
+def data(name):
+    with open(os.path.join(DATA, name), "rb") as f:
+        return f.read()
+
+
+def http_reply(body, status=b"200 OK", content_type=b"text/xml;charset=UTF-8", length=True):
+    head = b"HTTP/1.1 " + status + b"\r\nContent-Type: " + content_type + b"\r\n"
+    if length:
+        head += b"Content-Length: %d\r\n" % len(body)
+    head += b"Connection: keep-alive\r\n\r\n"
+    return head + body
+
+
+class Request:
+    def __init__(self, raw, t):
+        self.raw = raw
+        self.time = t
+        line = raw.split(b"\r\n", 1)[0]
+        parts = line.split(b" ")
+        self.path = parts[1].decode("latin-1") if len(parts) > 1 else ""
+
+
+# ---- behaviours: fn(conn, request, service) ----
+
+def whole(reply):
+    """Sends the reply in one piece, then keeps the connection open as a
+    keep-alive server would, until the card closes it."""
+    def run(conn, req, svc):
+        conn.sendall(reply)
+        svc.hold(conn)
+    return run
+
+
+def stall(reply):
+    """Sends these bytes and then nothing more, holding the connection open."""
+    return whole(reply)
+
+
+def split(chunks, pause):
+    """Sends the chunks with a pause before each one after the first."""
+    def run(conn, req, svc):
+        for i, c in enumerate(chunks):
+            if i:
+                if svc.stopped.wait(pause):
+                    return
+            conn.sendall(c)
+        svc.hold(conn)
+    return run
+
+
+def flood(total, head=b""):
+    """Sends `head`, then filler bytes until `total` bytes or the card closes."""
+    def run(conn, req, svc):
+        sent = 0
+        conn.sendall(head)
+        block = (b"<!-- filler " + b"x" * 1000 + b" -->\n")
+        while sent < total and not svc.stopped.is_set():
+            try:
+                n = conn.send(block[:min(len(block), total - sent)])
+            except OSError:
+                return
+            sent += n
+        svc.flood_sent = sent
+        svc.hold(conn)
+    return run
+
+
+def close_now():
+    def run(conn, req, svc):
+        pass
+    return run
+
+
+class FakeService:
+    """route(path) -> behaviour. Use as a context manager."""
+
+    def __init__(self, route, host="127.0.0.1", port=80):
+        self.route = route
+        self.requests = []
+        self.lock = threading.Lock()
+        self.stopped = threading.Event()
+        self.conns = []
+        self.flood_sent = 0
+        self.closed_by_peer = []
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.sock.bind((host, port))
+        self.sock.listen(16)
+        self.sock.settimeout(0.2)
+        self.thread = threading.Thread(target=self._accept, daemon=True)
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+    def stop(self):
+        self.stopped.set()
+        self.thread.join(5)
+        self.sock.close()
+        with self.lock:
+            for c in self.conns:
+                try:
+                    c.close()
+                except OSError:
+                    pass
+
+    def _accept(self):
+        while not self.stopped.is_set():
+            try:
+                conn, _ = self.sock.accept()
+            except socket.timeout:
+                continue
+            except OSError:
+                return
+            with self.lock:
+                self.conns.append(conn)
+            threading.Thread(target=self._serve, args=(conn,), daemon=True).start()
+
+    def _serve(self, conn):
+        conn.settimeout(10)
+        raw = b""
+        try:
+            while b"\r\n\r\n" not in raw and len(raw) < 65536:
+                chunk = conn.recv(4096)
+                if not chunk:
+                    break
+                raw += chunk
+        except OSError:
+            pass
+        req = Request(raw, time.time())
+        with self.lock:
+            self.requests.append(req)
+        if not raw:
+            return
+        try:
+            self.route(req.path)(conn, req, self)
+        except OSError:
+            pass
+        finally:
+            try:
+                conn.close()
+            except OSError:
+                pass
+
+    def hold(self, conn, limit=60):
+        """Waits until the peer closes the connection (or the limit)."""
+        conn.settimeout(0.1)
+        end = time.time() + limit
+        while time.time() < end and not self.stopped.is_set():
+            try:
+                if conn.recv(4096) == b"":
+                    with self.lock:
+                        self.closed_by_peer.append(time.time())
+                    return
+            except socket.timeout:
+                continue
+            except OSError:
+                return
+
+    def wait_requests(self, n, timeout):
+        end = time.time() + timeout
+        while time.time() < end:
+            with self.lock:
+                if len(self.requests) >= n:
+                    return list(self.requests)
+            time.sleep(0.05)
+        with self.lock:
+            return list(self.requests)
+
+
+def feed_request(path, host=b"localhost"):
+    """The exact bytes the card must send for a path."""
+    return (b"GET " + path + b" HTTP/1.1\r\n"
+            b"Accept: */*\r\n"
+            b"Accept-Language: en-us\r\n"
+            b"Accept-Encoding: \r\n"
+            b"User-Agent: \r\n"
+            b"Host: " + host + b"\r\n"
+            b"Connection: Keep-Alive\r\n"
+            b"\r\n")
