@@ -1,0 +1,31 @@
+# Renders the pictures the exe embeds, from the drawings in resources/gen, into
+# out_dir. Both builds use it: the Windows build embeds the result, the native
+# build tests the very same files.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+find_program(CLOUDWICK_RSVG_CONVERT rsvg-convert REQUIRED)
+set(CLOUDWICK_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+function(cloudwick_generate_resources out_dir outputs_var)
+  set(src ${CLOUDWICK_RESOURCES_DIR})
+  file(GLOB gen_sources CONFIGURE_DEPENDS ${src}/gen/*.py)
+  set(outputs
+    ${out_dir}/weather_pictures.rc ${out_dir}/contact_sheet.png
+    ${out_dir}/app_icon_group.bin ${out_dir}/app_icon.ico ${out_dir}/app_icon.png
+    ${out_dir}/app_icon_108.dib ${out_dir}/app_icon_16.dib ${out_dir}/app_icon_32.dib ${out_dir}/app_icon_48.dib
+    ${out_dir}/options_picture.bmp ${out_dir}/options_picture.png
+    ${out_dir}/options_background.bmp ${out_dir}/options_background.png)
+  foreach(n RANGE 1 49)
+    string(LENGTH "${n}" digits)
+    if(digits EQUAL 1)
+      set(n "0${n}")
+    endif()
+    list(APPEND outputs ${out_dir}/weather_${n}.bmp)
+  endforeach()
+  add_custom_command(
+    OUTPUT ${outputs}
+    COMMAND ${Python3_EXECUTABLE} -B ${src}/gen/make_resources.py --out ${out_dir} --rsvg ${CLOUDWICK_RSVG_CONVERT}
+    DEPENDS ${gen_sources} ${src}/weather_set.txt ${src}/map_outlines.txt ${src}/resource_ids.h
+    COMMENT "Drawing the condition pictures, icon, options picture and dialog map"
+    VERBATIM)
+  set(${outputs_var} ${outputs} PARENT_SCOPE)
+endfunction()
