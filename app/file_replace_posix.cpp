@@ -2,6 +2,6 @@
 
 #include "app/file_replace.h"
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool ReplaceFileAtomically(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }

@@ -2,7 +2,7 @@
 
 #include "app/file_replace.h"
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool ReplaceFileAtomically(const std::string& from, const std::string& to) {
     // rename() on Windows refuses an existing target.
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

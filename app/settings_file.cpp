@@ -45,7 +45,7 @@ bool SaveSettingsFile(const std::string& path, const AppSettings& s) {
             return false;
         }
     }
-    if (!ReplaceFile(temp, path)) {
+    if (!ReplaceFileAtomically(temp, path)) {
         std::remove(temp.c_str());
         return false;
     }

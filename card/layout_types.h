@@ -8,7 +8,10 @@ enum LayoutFlags : unsigned {
     kOpaque = 1u << 0,       // paints its background colour
     kCentred = 1u << 1,
     kDesignFont = 1u << 2,   // "MS Sans Serif" 9.75 pt
-    kSystemColour = 1u << 3, // foreground is the application workspace colour
+    kSystemColour = 1u << 3, // painted in the application workspace colour
+    kFramed = 1u << 4,       // a panel with a border line and its caption in the top edge
+    kNotify = 1u << 5,       // a label with mouse handlers of its own
+    kSeeThrough = 1u << 6,   // the window's background picture shows behind the text
 };
 
 struct Rgb { uint8_t r, g, b; };

@@ -1,0 +1,53 @@
+#pragma once
+// A TCP client on the UI thread: asynchronous host lookup and connect,
+// with every completion delivered as a window message, so nothing blocks.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <string>
+
+#include "app/net_interfaces.h"
+
+class SocketEvents {
+public:
+    virtual ~SocketEvents() = default;
+    virtual void OnSocketConnect() = 0;
+    virtual void OnSocketData(long bytesTotal) = 0;
+    virtual void OnSocketError() = 0;
+};
+
+class AsyncSocket : public Socket {
+public:
+    enum { kResolving = 4, kClosing = 8 };
+    // Most bytes held between two reads by the owner.
+    static const size_t kMaxPending = 256 * 1024;
+
+    explicit AsyncSocket(SocketEvents& events);
+    ~AsyncSocket() override;
+
+    void Connect(const std::string& host, unsigned short port) override;
+    void Send(const std::string& data) override;
+    std::string Receive() override;
+    void Close() override;
+    int State() const override { return state_; }
+
+    static bool Startup();  // WSAStartup once per process
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    void OnHostFound(HANDLE request, int error);
+    void OnSelect(SOCKET s, int event, int error);
+    void StartConnect(unsigned long address);
+    void Fail();
+    void Drain();
+
+    SocketEvents& events_;
+    HWND hwnd_ = nullptr;
+    SOCKET socket_ = INVALID_SOCKET;
+    HANDLE lookup_ = nullptr;
+    unsigned short port_ = 0;
+    int state_ = kClosed;
+    unsigned generation_ = 0;  // tells stale messages of a closed connection apart
+    std::string pending_;
+    char hostBuffer_[MAXGETHOSTSTRUCT];
+};

@@ -1,0 +1,256 @@
+#include "app/ui_helpers_win.h"
+
+namespace {
+
+const char kPanelClass[] = "CloudwickPanel";
+const char kSpecProp[] = "CloudwickSpec";
+const char kOldProcProp[] = "CloudwickOldProc";
+
+int Dpi(int index) {
+    HDC dc = GetDC(nullptr);
+    int dpi = GetDeviceCaps(dc, index);
+    ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : 96;
+}
+
+bool IsMouseMessage(UINT msg) {
+    return msg == WM_MOUSEMOVE || msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP ||
+           msg == WM_RBUTTONDOWN || msg == WM_RBUTTONUP;
+}
+
+void SendChildMouse(HWND control, UINT msg, WPARAM keys) {
+    HWND root = GetAncestor(control, GA_ROOT);
+    SendMessageA(root, kMsgChildMouse, MAKEWPARAM(GetDlgCtrlID(control), msg), static_cast<LPARAM>(keys));
+}
+
+void PaintPanel(HWND hwnd, HDC dc, const ControlSpec* spec) {
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    HBRUSH bg = CreateSolidBrush(spec ? ToColorRef(spec->bg) : RGB(0, 0, 0));
+    FillRect(dc, &rc, bg);
+    DeleteObject(bg);
+    if (!spec || !(spec->flags & kFramed)) return;
+    // A thin light border; the caption sits in its top edge.
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
+    HGDIOBJ oldFont = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICA tm;
+    GetTextMetricsA(dc, &tm);
+    int lineY = spec->text[0] ? tm.tmHeight / 2 : 1;
+    RECT border = {1, lineY, rc.right - 1, rc.bottom - 1};
+    HBRUSH line = CreateSolidBrush(RGB(96, 100, 100));
+    FrameRect(dc, &border, line);
+    DeleteObject(line);
+    if (spec->text[0]) {
+        SetTextColor(dc, ToColorRef(spec->fg));
+        SetBkColor(dc, ToColorRef(spec->bg));
+        SetBkMode(dc, OPAQUE);
+        TextOutA(dc, 8, 0, (std::string(" ") + spec->text + " ").c_str(),
+                 static_cast<int>(strlen(spec->text) + 2));
+    }
+    SelectObject(dc, oldFont);
+}
+
+LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        PaintPanel(hwnd, dc, SpecOf(hwnd));
+        SendMessageA(GetAncestor(hwnd, GA_ROOT), kMsgPaintChild, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>(hwnd));
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_SETFONT:
+        SetPropA(hwnd, "CloudwickFont", reinterpret_cast<HANDLE>(wp));
+        return 0;
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(GetPropA(hwnd, "CloudwickFont"));
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_DRAWITEM:
+        // Controls inside a panel belong to the window that holds the panel.
+        return SendMessageA(GetAncestor(hwnd, GA_ROOT), msg, wp, lp);
+    case WM_NCDESTROY:
+        RemovePropA(hwnd, kSpecProp);
+        RemovePropA(hwnd, "CloudwickFont");
+        break;
+    }
+    if (IsMouseMessage(msg)) {
+        SendChildMouse(hwnd, msg, wp);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK ForwardingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto old = reinterpret_cast<WNDPROC>(GetPropA(hwnd, kOldProcProp));
+    if (IsMouseMessage(msg)) SendChildMouse(hwnd, msg, wp);
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+        RemovePropA(hwnd, kOldProcProp);
+    }
+    return CallWindowProcA(old, hwnd, msg, wp, lp);
+}
+
+void RegisterPanelClass() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = PanelProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.lpszClassName = kPanelClass;
+    RegisterClassA(&wc);
+}
+
+}  // namespace
+
+int TwipsPerPixelX() { return 1440 / Dpi(LOGPIXELSX); }
+int TwipsPerPixelY() { return 1440 / Dpi(LOGPIXELSY); }
+
+std::string ExeFolder() {
+    char path[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string p(path, n);
+    size_t slash = p.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : p.substr(0, slash);
+}
+
+COLORREF ToColorRef(Rgb c) { return RGB(c.r, c.g, c.b); }
+
+int ButtonMask(WPARAM keys) {
+    return ((keys & MK_LBUTTON) ? 1 : 0) | ((keys & MK_RBUTTON) ? 2 : 0) | ((keys & MK_MBUTTON) ? 4 : 0);
+}
+
+Brushes::~Brushes() {
+    for (auto& b : brushes_) DeleteObject(b.second);
+}
+
+HBRUSH Brushes::Get(Rgb c) {
+    COLORREF key = ToColorRef(c);
+    auto it = brushes_.find(key);
+    if (it != brushes_.end()) return it->second;
+    HBRUSH b = CreateSolidBrush(key);
+    brushes_[key] = b;
+    return b;
+}
+
+Fonts::Fonts() {
+    int dpi = Dpi(LOGPIXELSY);
+    design_ = CreateFontA(-MulDiv(975, dpi, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
+    // The captions' boxes were sized for MS Sans Serif 8 pt.
+    standard_ = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
+}
+
+Fonts::~Fonts() {
+    DeleteObject(design_);
+    DeleteObject(standard_);
+}
+
+HWND CreateDesignControl(const ControlSpec& spec, HWND parent, const Fonts& fonts) {
+    RegisterPanelClass();
+    const int tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
+    int x = TwipsToPixels(spec.left, tx), y = TwipsToPixels(spec.top, ty);
+    int w = TwipsToPixels(spec.width, tx), h = TwipsToPixels(spec.height, ty);
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    DWORD exStyle = 0;
+    const char* cls = "STATIC";
+    switch (spec.kind) {
+    case ControlKind::Label:
+        style |= SS_NOPREFIX | ((spec.flags & kCentred) ? SS_CENTER : SS_LEFT) |
+                 ((spec.flags & kNotify) ? SS_NOTIFY : 0);
+        break;
+    case ControlKind::Line:
+        if (h < 1) h = 1;
+        break;
+    case ControlKind::Picture:
+    case ControlKind::Frame:
+        cls = kPanelClass;
+        style |= WS_CLIPCHILDREN;
+        exStyle |= WS_EX_CONTROLPARENT;
+        break;
+    case ControlKind::CheckBox:
+        cls = "BUTTON";
+        style |= BS_AUTOCHECKBOX | WS_TABSTOP;
+        break;
+    case ControlKind::OptionButton:
+        cls = "BUTTON";
+        style |= BS_AUTORADIOBUTTON;
+        break;
+    case ControlKind::DropList:
+        cls = "COMBOBOX";
+        style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+        h += 120;  // room for the open list
+        break;
+    case ControlKind::TextBox:
+        cls = "EDIT";
+        style |= ES_AUTOHSCROLL | WS_TABSTOP;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+    case ControlKind::Button:
+        cls = "BUTTON";
+        style |= BS_PUSHBUTTON | WS_TABSTOP;
+        break;
+    }
+    HWND hwnd = CreateWindowExA(exStyle, cls, spec.text, style, x, y, w, h, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                                GetModuleHandleA(nullptr), nullptr);
+    SetPropA(hwnd, kSpecProp, reinterpret_cast<HANDLE>(const_cast<ControlSpec*>(&spec)));
+    SendMessageA(hwnd, WM_SETFONT,
+                 reinterpret_cast<WPARAM>((spec.flags & kDesignFont) ? fonts.design() : fonts.standard()), FALSE);
+    if (spec.kind == ControlKind::CheckBox || spec.kind == ControlKind::OptionButton) UseClassicLook(hwnd);
+    return hwnd;
+}
+
+const ControlSpec* SpecOf(HWND control) {
+    return reinterpret_cast<const ControlSpec*>(GetPropA(control, kSpecProp));
+}
+
+void ForwardMouseToRoot(HWND control) {
+    LONG_PTR old = SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForwardingProc));
+    SetPropA(control, kOldProcProp, reinterpret_cast<HANDLE>(old));
+}
+
+HBRUSH ColourStatic(HWND control, HDC dc, Brushes& brushes) {
+    const ControlSpec* spec = SpecOf(control);
+    if (!spec) return nullptr;
+    if (spec->flags & kSystemColour) return GetSysColorBrush(COLOR_APPWORKSPACE);
+    SetTextColor(dc, ToColorRef(spec->fg));
+    if (spec->flags & kSeeThrough) {
+        SetBkMode(dc, TRANSPARENT);
+        return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    }
+    // A label without its own background shows the window's colour, which
+    // is its table background.
+    SetBkColor(dc, ToColorRef(spec->bg));
+    SetBkMode(dc, OPAQUE);
+    return brushes.Get(spec->bg);
+}
+
+void UseClassicLook(HWND control) {
+    typedef HRESULT(WINAPI * SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
+    HMODULE theme = LoadLibraryA("uxtheme.dll");
+    if (!theme) return;
+    auto setTheme = reinterpret_cast<SetWindowThemeFn>(
+        reinterpret_cast<void*>(GetProcAddress(theme, "SetWindowTheme")));
+    if (setTheme) setTheme(control, L"", L"");
+}
+
+void SetText(HWND control, const std::string& text) {
+    SetWindowTextA(control, text.c_str());
+}
+
+std::string GetText(HWND control) {
+    int n = GetWindowTextLengthA(control);
+    std::string text(static_cast<size_t>(n) + 1, '\0');
+    GetWindowTextA(control, &text[0], n + 1);
+    text.resize(static_cast<size_t>(n));
+    return text;
+}

@@ -1,0 +1,89 @@
+// The card's tray icon, its popup menu and the moves between shown and hidden.
+#include "app/app_win.h"
+#include "card/card_layout.h"
+#include "card/card_window_win.h"
+#include "card/tray_tip.h"
+#include "options/options_dialog_win.h"
+
+namespace {
+const UINT kTrayCallback = WM_MOUSEMOVE;
+const int kTrayLeftUp = 0x202;
+const int kTrayRightDown = 0x204;
+}
+
+void CardWindow::BuildTrayRecord() {
+    // The shell's first-version record, as the ANSI call expects it.
+    trayIconData_.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    trayIconData_.hWnd = hwnd_;
+    trayIconData_.uID = 1;
+    trayIconData_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    trayIconData_.uCallbackMessage = kTrayCallback;
+    trayIconData_.hIcon = smallIcon_;
+    std::string tip = TrayTipText(GetText(Control(IDC_TXTTITLE)), GetText(Control(IDC_TXTTEMP)), settings_.AppVersion);
+    std::array<char, 64> field = TipField(tip);
+    memcpy(trayIconData_.szTip, field.data(), field.size());
+}
+
+void CardWindow::show_in_tray() {
+    settings_.MainVisible = -1;
+    SetOpenEnabled(false);
+    BuildTrayRecord();
+    Shell_NotifyIconA(NIM_ADD, &trayIconData_);
+}
+
+void CardWindow::minimize_to_tray() {
+    settings_.MainVisible = 0;
+    SetOpenEnabled(true);
+    ShowWindow(hwnd_, SW_HIDE);
+    BuildTrayRecord();
+}
+
+void CardWindow::Restore() {
+    SetWindowPos(hwnd_, nullptr, settings_.WindowLeft / TwipsPerPixelX(), settings_.WindowTop / TwipsPerPixelY(),
+                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowCard();
+    settings_.MainVisible = -1;
+    SetOpenEnabled(false);
+}
+
+void CardWindow::ShowCard() {
+    ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+}
+
+void CardWindow::SetOpenEnabled(bool enabled) {
+    EnableMenuItem(menu_, IDM_OPEN, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void CardWindow::Form_MouseMove(int code) {
+    if (code == kTrayLeftUp)
+        Restore();
+    else if (code == kTrayRightDown)
+        ShowMenu();
+}
+
+void CardWindow::ShowMenu() {
+    POINT at;
+    GetCursorPos(&at);
+    // Without the foreground the menu would not close on a click elsewhere.
+    SetForegroundWindow(hwnd_);
+    TrackPopupMenu(menu_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
+    PostMessageA(hwnd_, WM_NULL, 0, 0);
+}
+
+void CardWindow::Label3_Click() {
+    RecordPosition();
+    minimize_to_tray();
+}
+
+void CardWindow::OnTaskbarCreated() {
+    // A restarted shell has forgotten the icon; a hidden card must not be lost.
+    Shell_NotifyIconA(NIM_ADD, &trayIconData_);
+}
+
+void CardWindow::OpenOptions() {
+    settings_.VisibleBeforeOptions = settings_.MainVisible;
+    RecordPosition();
+    minimize_to_tray();
+    HWND dialog = OptionsDialog::Open(instance_, settings_);
+    if (dialog) SetTopMostWindow(dialog, -1);
+}

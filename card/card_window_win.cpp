@@ -1,0 +1,269 @@
+#include "card/card_window_win.h"
+
+#include <windowsx.h>
+
+#include "app/app_win.h"
+#include "card/card_layout.h"
+#include "card/tray_tip.h"
+#include "resources/version.h"
+
+const char* const kCardClassName = "CloudwickCard";
+
+namespace {
+const UINT_PTR kIntervalTimerId = 1;
+const UINT_PTR kDataTimerId = 2;
+const UINT kIntervalMs = 60000;
+const UINT kDataMs = 100;
+}
+
+CardWindow::CardWindow(AppSettings& settings)
+    : settings_(settings), day1HeightTwips_(FindCardControl(IDC_TXTDAY1)->height),
+      day2TopTwips_(FindCardControl(IDC_TXTDAY2)->top) {}
+
+CardWindow::~CardWindow() {
+    if (menu_) DestroyMenu(menu_);
+    if (bigIcon_) DestroyIcon(bigIcon_);
+    if (smallIcon_) DestroyIcon(smallIcon_);
+    if (optionsPicture_) DeleteObject(optionsPicture_);
+}
+
+bool CardWindow::Create(HINSTANCE instance) {
+    instance_ = instance;
+    bigIcon_ = LoadAppIcon(instance, GetSystemMetrics(SM_CXICON));
+    smallIcon_ = LoadAppIcon(instance, GetSystemMetrics(SM_CXSMICON));
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &CardWindow::WndProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.hIcon = bigIcon_;
+    wc.hIconSm = smallIcon_;
+    wc.lpszClassName = kCardClassName;
+    RegisterClassExA(&wc);
+    const int w = TwipsToPixels(kCardWidthTwips, TwipsPerPixelX());
+    const int h = TwipsToPixels(kCardHeightTwips, TwipsPerPixelY());
+    const int x = TwipsToPixels(kCardDesignLeft, TwipsPerPixelX());
+    const int y = TwipsToPixels(kCardDesignTop, TwipsPerPixelY());
+    // A tool window has no taskbar button; the popup style has no border.
+    hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kCardClassName, "",
+                            WS_POPUP | WS_CLIPCHILDREN, x, y, w, h, nullptr, nullptr, instance, this);
+    return hwnd_ != nullptr;
+}
+
+LRESULT CALLBACK CardWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    CardWindow* self;
+    if (msg == WM_NCCREATE) {
+        self = static_cast<CardWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<CardWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    }
+    if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        delete self;
+        WindowClosed();
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    }
+    return self->OnMessage(msg, wp, lp);
+}
+
+LRESULT CardWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (taskbarCreated_ != 0 && msg == taskbarCreated_) {
+        OnTaskbarCreated();
+        return 0;
+    }
+    switch (msg) {
+    case WM_CREATE:
+        OnCreate();
+        return 0;
+    case WM_TIMER:
+        OnTimer(wp);
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wp), HIWORD(wp));
+        return 0;
+    case WM_MOUSEMOVE:
+        // Also the tray icon's callback: the shell's mouse code stands in x.
+        Form_MouseMove(GET_X_LPARAM(lp));
+        return 0;
+    case kMsgChildMouse:
+        OnChildMouse(LOWORD(wp), HIWORD(wp), ButtonMask(static_cast<WPARAM>(lp)));
+        return 0;
+    case kMsgPaintChild:
+        OnPaintChild(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+        return 0;
+    case WM_CTLCOLORSTATIC: {
+        HBRUSH b = ColourStatic(reinterpret_cast<HWND>(lp), reinterpret_cast<HDC>(wp), brushes_);
+        if (b) return reinterpret_cast<LRESULT>(b);
+        break;
+    }
+    case WM_CLOSE:
+        DestroyWindow(hwnd_);
+        return 0;
+    case WM_DESTROY:
+        Form_Unload();
+        return 0;
+    }
+    return DefWindowProcA(hwnd_, msg, wp, lp);
+}
+
+void CardWindow::OnCreate() {
+    WindowOpened();
+    TheApp().card = this;
+    for (size_t i = 0; i < kCardControlCount; ++i) {
+        const ControlSpec& spec = kCardControls[i];
+        HWND parent = spec.parentId ? Control(spec.parentId) : hwnd_;
+        controls_[spec.id] = CreateDesignControl(spec, parent, fonts_);
+    }
+    // The icon box stays drawn above the labels it overlaps.
+    SetWindowPos(Control(IDC_PICTURE1), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ForwardMouseToRoot(Control(IDC_LABEL6));
+    pictures_.Load(instance_);
+    optionsPicture_ = LoadOptionsPicture(instance_);
+
+    menu_ = CreatePopupMenu();
+    AppendMenuA(menu_, MF_STRING, IDM_OPEN, "Open");
+    AppendMenuA(menu_, MF_STRING, IDM_REFRESH, "Refresh Now");
+    AppendMenuA(menu_, MF_STRING, IDM_OPTIONS, "Options");
+    AppendMenuA(menu_, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu_, MF_STRING, IDM_EXIT, "Exit");
+
+    tmrInterval_.reset(new WindowTimer(hwnd_, kIntervalTimerId, kIntervalMs));
+    tmrData_.reset(new WindowTimer(hwnd_, kDataTimerId, kDataMs));
+    sckData_.reset(new AsyncSocket(*this));
+    cycle_.reset(new FeedCycle(settings_, *sckData_, *tmrData_, *tmrInterval_, *this, CLOUDWICK_FEED_HOST));
+    tmrInterval_->SetEnabled(true);
+    taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+}
+
+void CardWindow::Form_Load() {
+    settings_.AppVersion = CLOUDWICK_APP_VERSION;
+    SetCaption(IDC_LBLBAR, "");
+    SetTopMostWindow(hwnd_, -1);
+    LoadSettingsFile(TheApp().SettingsPath(), settings_);
+    cycle_->LoadFeedFields(settings_);
+    SetWindowPos(hwnd_, nullptr, settings_.WindowLeft / TwipsPerPixelX(), settings_.WindowTop / TwipsPerPixelY(),
+                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (settings_.StartInTray == 1) {
+        minimize_to_tray();
+        Shell_NotifyIconA(NIM_ADD, &trayIconData_);
+    } else {
+        show_in_tray();
+        ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+    }
+    if (settings_.LocationName != "none" && !settings_.LocationName.empty()) RefreshOptions();
+}
+
+void CardWindow::Form_Unload() {
+    cycle_->StoreFeedFields(settings_);
+    RecordPosition();
+    SaveSettingsOrTell(nullptr);
+    Shell_NotifyIconA(NIM_DELETE, &trayIconData_);
+    tmrInterval_->SetEnabled(false);
+    tmrData_->SetEnabled(false);
+    sckData_->Close();
+    if (TheApp().card == this) TheApp().card = nullptr;
+}
+
+BOOL CardWindow::SetTopMostWindow(HWND hwnd, short topmost) {
+    return SetWindowPos(hwnd, topmost == -1 ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+}
+
+void CardWindow::RefreshOptions() { cycle_->RefreshOptions(); }
+
+void CardWindow::OnTimer(UINT_PTR id) {
+    if (id == kDataTimerId && tmrData_->Enabled()) cycle_->OnDataTick();
+    if (id == kIntervalTimerId && tmrInterval_->Enabled()) cycle_->OnIntervalTick();
+}
+
+void CardWindow::OnCommand(int id, int code) {
+    switch (id) {
+    case IDM_OPEN: Restore(); break;
+    case IDM_REFRESH: RefreshOptions(); break;
+    case IDM_OPTIONS: OpenOptions(); break;
+    case IDM_EXIT: mnuExit_Click(); break;
+    case IDC_LABEL3:
+        if (code == STN_CLICKED) Label3_Click();
+        break;
+    }
+}
+
+void CardWindow::mnuExit_Click() { DestroyWindow(hwnd_); }
+
+void CardWindow::OnPaintChild(HDC dc, HWND child) {
+    if (child == Control(IDC_PICTURE1)) {
+        pictures_.Draw(dc, 0, 0, picture_);
+    } else if (child == Control(IDC_PICTURE2) && optionsPicture_) {
+        HDC mem = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(mem, optionsPicture_);
+        BITMAP bm;
+        GetObject(optionsPicture_, sizeof(bm), &bm);
+        BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+        SelectObject(mem, old);
+        DeleteDC(mem);
+    }
+}
+
+HWND CardWindow::Control(int id) const {
+    auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+void CardWindow::SetCaption(int id, const std::string& text) { SetText(Control(id), text); }
+
+void CardWindow::PlaceControlTwips(int id, int topTwips, int heightTwips) {
+    const ControlSpec* spec = FindCardControl(id);
+    const int tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
+    SetWindowPos(Control(id), nullptr, TwipsToPixels(spec->left, tx), TwipsToPixels(topTwips, ty),
+                 TwipsToPixels(spec->width, tx), TwipsToPixels(heightTwips, ty), SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void CardWindow::SetPicture(int number) {
+    picture_ = number;
+    InvalidateRect(Control(IDC_PICTURE1), nullptr, TRUE);
+}
+
+// FeedView
+
+void CardWindow::ClearDisplay() {
+    SetCaption(IDC_TXTTITLE, "My City");
+    for (int id : {IDC_TXTDATETIME, IDC_TXTTEMP, IDC_TXTWTEMP, IDC_TXTWSPEED, IDC_TXTCOND, IDC_TXTDAY1, IDC_TXTDAY2})
+        SetCaption(id, "");
+    day2TopTwips_ = kDay2ResetTopTwips;
+    PlaceControlTwips(IDC_TXTDAY1, kDay1TopTwips, day1HeightTwips_);
+    PlaceControlTwips(IDC_TXTDAY2, day2TopTwips_, FindCardControl(IDC_TXTDAY2)->height);
+    SetPicture(0);
+}
+
+void CardWindow::SetBarText(const std::string& text) { SetCaption(IDC_LBLBAR, text); }
+
+void CardWindow::ShowNetworkError() { SetCaption(IDC_TXTDAY1, "network error"); }
+
+void CardWindow::ShowForecast(const ForecastResult& result) {
+    static const int kIds[] = {IDC_TXTTITLE, IDC_TXTDATETIME, IDC_TXTWTEMP, IDC_TXTWSPEED,
+                               IDC_TXTCOND, IDC_TXTTEMP, IDC_TXTDAY1, IDC_TXTDAY2};
+    for (const auto& caption : result.captions) {
+        if (caption.first == CardField::Day1 && result.day1Tall && result.ok) {
+            day1HeightTwips_ = kDay1TallHeightTwips;
+            PlaceControlTwips(IDC_TXTDAY1, kDay1TopTwips, day1HeightTwips_);
+            day2TopTwips_ += kDay2TallShiftTwips;
+            PlaceControlTwips(IDC_TXTDAY2, day2TopTwips_, FindCardControl(IDC_TXTDAY2)->height);
+        }
+        SetCaption(kIds[static_cast<int>(caption.first)], caption.second);
+    }
+    SetPicture(result.picture);
+    std::string tip = GetText(Control(IDC_TXTTITLE)) + " : " + GetText(Control(IDC_TXTTEMP));
+    std::array<char, 64> field = TipField(tip);
+    memcpy(trayIconData_.szTip, field.data(), field.size());
+    Shell_NotifyIconA(NIM_MODIFY, &trayIconData_);
+}
+
+// SocketEvents
+
+void CardWindow::OnSocketConnect() { cycle_->OnConnect(); }
+void CardWindow::OnSocketData(long bytesTotal) { cycle_->OnDataArrival(bytesTotal); }
+void CardWindow::OnSocketError() { cycle_->OnError(); }
