@@ -65,6 +65,16 @@ def wine_env(prefix, display=None):
     return env
 
 
+def install_wine_fonts(prefix):
+    """Debian's Wine does not find its own fonts (fonts-wine): without them
+    MS Sans Serif and Tahoma fall back to a wider face and captions wrap."""
+    src = "/usr/share/wine/fonts"
+    dest = os.path.join(prefix, "drive_c", "windows", "Fonts")
+    os.makedirs(dest, exist_ok=True)
+    for name in os.listdir(src) if os.path.isdir(src) else []:
+        shutil.copy(os.path.join(src, name), dest)
+
+
 def prepare_template():
     """The prepared prefix, made once per build tree: wineboot, plus a
     virtual desktop named "shell" (Wine shows a taskbar with a tray on a
@@ -87,6 +97,7 @@ def prepare_template():
         subprocess.run(["wineserver", "-w"], env=env, timeout=120, check=False)
         if not os.path.isdir(os.path.join(tpl, "drive_c", "windows", "system32")):
             raise RuntimeError("wineboot did not make a prefix in " + tpl)
+        install_wine_fonts(tpl)
         open(ready, "w").close()
         return tpl
 
