@@ -8,25 +8,32 @@
 namespace {
 // Eight short lines; anything past this is never read.
 const std::streamsize kMaxSettingsBytes = 64 * 1024;
+
+// Copies the eight fields the file holds, leaving the window flags and the version.
+void SetFileFields(AppSettings& s, const AppSettings& from) {
+    s.StartOnWindows = from.StartOnWindows;
+    s.StartInTray = from.StartInTray;
+    s.RefreshHours = from.RefreshHours;
+    s.WindowLeft = from.WindowLeft;
+    s.WindowTop = from.WindowTop;
+    s.LocationWoeid = from.LocationWoeid;
+    s.UseCelsius = from.UseCelsius;
+    s.LocationName = from.LocationName;
 }
+}  // namespace
 
 bool LoadSettingsFile(const std::string& path, AppSettings& s) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        AppSettings first = FirstRunSettings();
-        s.StartOnWindows = first.StartOnWindows;
-        s.StartInTray = first.StartInTray;
-        s.RefreshHours = first.RefreshHours;
-        s.WindowLeft = first.WindowLeft;
-        s.WindowTop = first.WindowTop;
-        s.LocationWoeid = first.LocationWoeid;
-        s.UseCelsius = first.UseCelsius;
-        s.LocationName = first.LocationName;
+    std::string text(static_cast<size_t>(kMaxSettingsBytes), '\0');
+    if (in) in.read(&text[0], kMaxSettingsBytes);
+    // A folder opens but cannot be read: that is an unreadable file too.
+    if (!in && !in.eof()) {
+        SetFileFields(s, FirstRunSettings());
         return false;
     }
-    std::string text(static_cast<size_t>(kMaxSettingsBytes), '\0');
-    in.read(&text[0], kMaxSettingsBytes);
     text.resize(static_cast<size_t>(in.gcount()));
+    // Lines the file lacks keep the program's start values, not earlier ones.
+    SetFileFields(s, AppSettings{});
     ParseSettingsText(text, s);
     return true;
 }

@@ -1,0 +1,333 @@
+// The settings record and its eight-line file: reading line by line,
+// first-run values for bad input, writing, and a save that cannot destroy
+// the previous file.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/settings.h"
+
+namespace {
+
+const std::string kExample = "0\r\n0\r\n1\r\n7155\r\n3555\r\n99999999\r\n0\r\nnone\r\n";
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+class TempDir {
+public:
+    TempDir() {
+        char tmpl[] = "/tmp/cloudwick-settings-XXXXXX";
+        path_ = mkdtemp(tmpl);
+    }
+    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+AppSettings Sample() {
+    AppSettings s;
+    s.StartOnWindows = 1;
+    s.StartInTray = 1;
+    s.RefreshHours = 12;
+    s.WindowLeft = -60;
+    s.WindowTop = 32767;
+    s.LocationWoeid = "2442047";
+    s.UseCelsius = 1;
+    s.LocationName = "Springfield, XY";
+    return s;
+}
+
+void ExpectFirstRun(const AppSettings& s) {
+    EXPECT_EQ(s.StartOnWindows, 0);
+    EXPECT_EQ(s.StartInTray, 0);
+    EXPECT_EQ(s.RefreshHours, 1);
+    EXPECT_EQ(s.WindowLeft, 7155);
+    EXPECT_EQ(s.WindowTop, 3555);
+    EXPECT_EQ(s.LocationWoeid, "99999999");
+    EXPECT_EQ(s.UseCelsius, 0);
+    EXPECT_EQ(s.LocationName, "none");
+}
+
+}  // namespace
+
+TEST(SettingsText, FirstRunValuesAreTheDesignDefaults) {
+    ExpectFirstRun(FirstRunSettings());
+    EXPECT_EQ(FormatSettingsText(FirstRunSettings()), kExample);
+}
+
+TEST(SettingsText, StartValuesAreZeroAndEmpty) {
+    AppSettings s;
+    EXPECT_EQ(s.StartOnWindows, 0);
+    EXPECT_EQ(s.RefreshHours, 0);
+    EXPECT_EQ(s.WindowLeft, 0);
+    EXPECT_EQ(s.LocationWoeid, "");
+    EXPECT_EQ(s.LocationName, "");
+    EXPECT_EQ(s.MainVisible, 0);
+    EXPECT_EQ(s.AppVersion, "");
+}
+
+TEST(SettingsText, FormatWritesEightPlainDecimalLines) {
+    EXPECT_EQ(FormatSettingsText(Sample()),
+              "1\r\n1\r\n12\r\n-60\r\n32767\r\n2442047\r\n1\r\nSpringfield, XY\r\n");
+    AppSettings s = Sample();
+    s.WindowLeft = -32768;
+    s.LocationWoeid = "";
+    s.LocationName = "  spaced  ";  // texts are written as held
+    s.MainVisible = -1;             // window flags are not part of the file
+    s.AppVersion = "1.23";
+    EXPECT_EQ(FormatSettingsText(s), "1\r\n1\r\n12\r\n-32768\r\n32767\r\n\r\n1\r\n  spaced  \r\n");
+}
+
+TEST(SettingsText, ParseReadsEachLineIntoItsField) {
+    AppSettings s;
+    ParseSettingsText("1\r\n1\r\n12\r\n-60\r\n32767\r\n2442047\r\n1\r\nSpringfield, XY\r\n", s);
+    AppSettings want = Sample();
+    EXPECT_EQ(s.StartOnWindows, want.StartOnWindows);
+    EXPECT_EQ(s.StartInTray, want.StartInTray);
+    EXPECT_EQ(s.RefreshHours, want.RefreshHours);
+    EXPECT_EQ(s.WindowLeft, want.WindowLeft);
+    EXPECT_EQ(s.WindowTop, want.WindowTop);
+    EXPECT_EQ(s.LocationWoeid, want.LocationWoeid);
+    EXPECT_EQ(s.UseCelsius, want.UseCelsius);
+    EXPECT_EQ(s.LocationName, want.LocationName);
+}
+
+TEST(SettingsText, ParseTrimsSpacesAroundEveryLine) {
+    AppSettings s;
+    ParseSettingsText(" 1\r\n0 \r\n 12 \r\n  -60\r\n3555\r\n 2442047 \r\n 1 \r\n  Springfield  \r\n", s);
+    EXPECT_EQ(s.StartOnWindows, 1);
+    EXPECT_EQ(s.RefreshHours, 12);
+    EXPECT_EQ(s.WindowLeft, -60);
+    EXPECT_EQ(s.LocationWoeid, "2442047");
+    EXPECT_EQ(s.UseCelsius, 1);
+    EXPECT_EQ(s.LocationName, "Springfield");
+}
+
+TEST(SettingsText, MissingLinesLeaveTheirFieldsAlone) {
+    AppSettings s = Sample();
+    ParseSettingsText("0\r\n0\r\n3\r\n100\r\n200\r\n", s);
+    EXPECT_EQ(s.StartOnWindows, 0);
+    EXPECT_EQ(s.RefreshHours, 3);
+    EXPECT_EQ(s.WindowTop, 200);
+    EXPECT_EQ(s.LocationWoeid, "2442047");
+    EXPECT_EQ(s.UseCelsius, 1);
+    EXPECT_EQ(s.LocationName, "Springfield, XY");
+
+    // Seven terminated lines: the end of the file comes before line 8.
+    s = Sample();
+    ParseSettingsText("0\r\n0\r\n1\r\n1\r\n1\r\n99999999\r\n0\r\n", s);
+    EXPECT_EQ(s.UseCelsius, 0);
+    EXPECT_EQ(s.LocationName, "Springfield, XY");
+
+    s = Sample();
+    ParseSettingsText("", s);
+    EXPECT_EQ(s.StartOnWindows, 1);
+    EXPECT_EQ(s.LocationName, "Springfield, XY");
+}
+
+TEST(SettingsText, LastLineNeedsNoTerminatorAndCrAloneEndsALine) {
+    AppSettings s;
+    ParseSettingsText("0\r\n0\r\n1\r\n7155\r\n3555\r\n99999999\r\n1\r\nLast Town", s);
+    EXPECT_EQ(s.UseCelsius, 1);
+    EXPECT_EQ(s.LocationName, "Last Town");
+
+    s = AppSettings{};
+    ParseSettingsText("1\r0\r6\r10\r20\r123\r1\rCr Town\r", s);
+    EXPECT_EQ(s.StartOnWindows, 1);
+    EXPECT_EQ(s.RefreshHours, 6);
+    EXPECT_EQ(s.WindowTop, 20);
+    EXPECT_EQ(s.LocationWoeid, "123");
+    EXPECT_EQ(s.LocationName, "Cr Town");
+}
+
+TEST(SettingsText, LinesAfterTheEighthAreIgnored) {
+    AppSettings s;
+    ParseSettingsText(kExample + "9\r\nextra\r\n", s);
+    ExpectFirstRun(s);
+    EXPECT_EQ(FormatSettingsText(s), kExample);  // and vanish at the next save
+}
+
+TEST(SettingsText, StoredFlagsKeepTheirNumbers) {
+    // -1 is kept as read: the card load tests for exactly 1, the dialog for non-zero.
+    AppSettings s;
+    ParseSettingsText("-1\r\n-1\r\n0\r\n0\r\n0\r\n\r\n2\r\n\r\n", s);
+    EXPECT_EQ(s.StartOnWindows, -1);
+    EXPECT_EQ(s.StartInTray, -1);
+    EXPECT_EQ(s.RefreshHours, 0);
+    EXPECT_EQ(s.UseCelsius, 2);
+    EXPECT_EQ(s.LocationWoeid, "");
+    EXPECT_EQ(s.LocationName, "");
+}
+
+TEST(SettingsText, BadNumericLineGetsItsFirstRunValueOthersStillLoad) {
+    const std::string bads[] = {"", "   ", "abc", "12abc", "1.5", "1e3", "0x10", "32768",
+                                "-32769", "99999999999999999999", "--1", "1 2"};
+    for (const std::string& bad : bads) {
+        SCOPED_TRACE("\"" + bad + "\"");
+        // Every numeric line bad at once: each falls back on its own value.
+        AppSettings s = Sample();
+        ParseSettingsText(bad + "\r\n" + bad + "\r\n" + bad + "\r\n" + bad + "\r\n" + bad +
+                              "\r\n2442047\r\n" + bad + "\r\nSpringfield\r\n",
+                          s);
+        EXPECT_EQ(s.StartOnWindows, 0);
+        EXPECT_EQ(s.StartInTray, 0);
+        EXPECT_EQ(s.RefreshHours, 1);
+        EXPECT_EQ(s.WindowLeft, 7155);
+        EXPECT_EQ(s.WindowTop, 3555);
+        EXPECT_EQ(s.UseCelsius, 0);
+        EXPECT_EQ(s.LocationWoeid, "2442047");
+        EXPECT_EQ(s.LocationName, "Springfield");
+
+        // One bad line among good ones.
+        s = AppSettings{};
+        ParseSettingsText("1\r\n1\r\n" + bad + "\r\n10\r\n20\r\n5\r\n1\r\nX\r\n", s);
+        EXPECT_EQ(s.RefreshHours, 1);
+        EXPECT_EQ(s.StartInTray, 1);
+        EXPECT_EQ(s.WindowLeft, 10);
+        EXPECT_EQ(s.UseCelsius, 1);
+    }
+}
+
+TEST(SettingsText, RangeEndsAreWholeNumbers) {
+    AppSettings s;
+    ParseSettingsText("0\r\n0\r\n1\r\n-32768\r\n32767\r\n1\r\n0\r\nX\r\n", s);
+    EXPECT_EQ(s.WindowLeft, -32768);
+    EXPECT_EQ(s.WindowTop, 32767);
+}
+
+TEST(SettingsText, RoundTripReproducesEveryField) {
+    AppSettings in = Sample();
+    in.LocationName = "Saint-\xC9tienne, FR";  // ANSI text passes unchanged
+    in.LocationWoeid = "99999999";
+    AppSettings out;
+    ParseSettingsText(FormatSettingsText(in), out);
+    EXPECT_EQ(FormatSettingsText(out), FormatSettingsText(in));
+    EXPECT_EQ(out.LocationName, in.LocationName);
+
+    in.LocationName = "  padded  ";  // surrounding spaces are lost on reading
+    ParseSettingsText(FormatSettingsText(in), out);
+    EXPECT_EQ(out.LocationName, "padded");
+}
+
+TEST(SettingsClampTwips, RoundsHalvesToEvenAndClampsInto16Bits) {
+    EXPECT_EQ(ClampTwips(7155.0), 7155);
+    EXPECT_EQ(ClampTwips(7155.4), 7155);
+    EXPECT_EQ(ClampTwips(7155.6), 7156);
+    EXPECT_EQ(ClampTwips(0.5), 0);
+    EXPECT_EQ(ClampTwips(1.5), 2);
+    EXPECT_EQ(ClampTwips(2.5), 2);
+    EXPECT_EQ(ClampTwips(-0.5), 0);
+    EXPECT_EQ(ClampTwips(-1.5), -2);
+    EXPECT_EQ(ClampTwips(-2.5), -2);
+    EXPECT_EQ(ClampTwips(32767.0), 32767);
+    EXPECT_EQ(ClampTwips(32767.5), 32767);
+    EXPECT_EQ(ClampTwips(40000.0), 32767);
+    EXPECT_EQ(ClampTwips(1e12), 32767);
+    EXPECT_EQ(ClampTwips(-32768.0), -32768);
+    EXPECT_EQ(ClampTwips(-32768.5), -32768);
+    EXPECT_EQ(ClampTwips(-40000.0), -32768);
+    EXPECT_EQ(ClampTwips(-1e12), -32768);
+    // A card 2500 pixels right of the origin at 15 twips per pixel.
+    EXPECT_EQ(ClampTwips(2500 * 15.0), 32767);
+}
+
+TEST(SettingsFile, MissingOrUnreadableFileGivesFirstRunValues) {
+    TempDir dir;
+    AppSettings s = Sample();
+    s.AppVersion = "1.23";
+    EXPECT_FALSE(LoadSettingsFile(dir.File("absent.conf"), s));
+    ExpectFirstRun(s);
+
+    s = Sample();
+    EXPECT_FALSE(LoadSettingsFile(dir.path(), s));  // a folder cannot be read as text
+    ExpectFirstRun(s);
+}
+
+TEST(SettingsFile, ShortFileLeavesNoPlaceAndImperialUnits) {
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    WriteFile(path, "1\r\n1\r\n6\r\n100\r\n200\r\n");
+    AppSettings s = Sample();
+    EXPECT_TRUE(LoadSettingsFile(path, s));
+    EXPECT_EQ(s.StartOnWindows, 1);
+    EXPECT_EQ(s.RefreshHours, 6);
+    EXPECT_EQ(s.WindowTop, 200);
+    EXPECT_EQ(s.LocationWoeid, "");
+    EXPECT_EQ(s.UseCelsius, 0);
+    EXPECT_EQ(s.LocationName, "");
+}
+
+TEST(SettingsFile, LoadKeepsFieldsThatAreNotInTheFile) {
+    // The card sets the version before it loads the settings.
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    WriteFile(path, kExample);
+    AppSettings s;
+    s.AppVersion = "1.23";
+    ASSERT_TRUE(LoadSettingsFile(path, s));
+    EXPECT_EQ(s.AppVersion, "1.23");
+    ExpectFirstRun(s);
+}
+
+TEST(SettingsFile, SaveThenLoadRoundTrips) {
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    WriteFile(path, "stale\r\nlines\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n");
+    ASSERT_TRUE(SaveSettingsFile(path, Sample()));
+    EXPECT_EQ(ReadFile(path), FormatSettingsText(Sample()));
+    AppSettings back;
+    ASSERT_TRUE(LoadSettingsFile(path, back));
+    EXPECT_EQ(FormatSettingsText(back), FormatSettingsText(Sample()));
+}
+
+TEST(SettingsFile, SaveIntoMissingFolderFails) {
+    TempDir dir;
+    EXPECT_FALSE(SaveSettingsFile(dir.File("no/such/folder/cloudwick.conf"), Sample()));
+}
+
+TEST(SettingsFile, FailedWriteLeavesTheOldFileIntact) {
+    // A write that runs out of room half-way (here: a file size limit, as a
+    // full disk would) must not replace the old settings.
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    WriteFile(path, kExample);
+    AppSettings big = Sample();
+    big.LocationName = std::string(4000, 'x');
+
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim = {16, 16};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        _exit(SaveSettingsFile(path, big) ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save reported success";
+    EXPECT_EQ(ReadFile(path), kExample);
+}
