@@ -33,6 +33,7 @@ OptionsDialog::OptionsDialog(HINSTANCE instance, AppSettings& settings)
     : instance_(instance), settings_(settings) {}
 
 OptionsDialog::~OptionsDialog() {
+    if (mapBrush_) DeleteObject(mapBrush_);
     if (background_) DeleteObject(background_);
 }
 
@@ -93,6 +94,8 @@ LRESULT OptionsDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
+        if (reinterpret_cast<HWND>(lp) == Control(IDC_LBLABOUT) && mapBrush_)
+            return reinterpret_cast<LRESULT>(MapBehind(reinterpret_cast<HWND>(lp), reinterpret_cast<HDC>(wp)));
         HBRUSH b = ColourStatic(reinterpret_cast<HWND>(lp), reinterpret_cast<HDC>(wp), brushes_);
         if (b) return reinterpret_cast<LRESULT>(b);
         break;
@@ -111,6 +114,7 @@ void OptionsDialog::OnCreate() {
     WindowOpened();
     TheApp().dialogs.push_back(hwnd_);
     background_ = LoadOptionsBackground(instance_);
+    if (background_) mapBrush_ = CreatePatternBrush(background_);
     for (size_t i = 0; i < kOptionsControlCount; ++i) {
         const ControlSpec& spec = kOptionsControls[i];
         HWND parent = spec.parentId ? Control(spec.parentId) : hwnd_;
@@ -223,6 +227,17 @@ void OptionsDialog::OnCommand(int id, int code) {
     case IDC_COMMAND2: DestroyWindow(hwnd_); break;
     case IDC_COMMAND1: search_->StartPlaceSearch(); break;
     }
+}
+
+HBRUSH OptionsDialog::MapBehind(HWND control, HDC dc) {
+    // The label paints the part of the map it covers, so its text stands on
+    // the map rather than on a box of its own.
+    POINT origin = {0, 0};
+    MapWindowPoints(control, hwnd_, &origin, 1);
+    SetBrushOrgEx(dc, -origin.x, -origin.y, nullptr);
+    SetTextColor(dc, ToColorRef(SpecOf(control)->fg));
+    SetBkMode(dc, TRANSPARENT);
+    return mapBrush_;
 }
 
 void OptionsDialog::PaintBackground(HDC dc) {

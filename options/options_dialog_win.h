@@ -35,6 +35,7 @@ private:
     void Form_Unload();
     void OnCommand(int id, int code);
     void PaintBackground(HDC dc);
+    HBRUSH MapBehind(HWND control, HDC dc);
     void ArrangeTabOrder();
     HWND Control(int id) const;
 
@@ -58,6 +59,7 @@ private:
     Fonts fonts_;
     Brushes brushes_;
     HBITMAP background_ = nullptr;
+    HBRUSH mapBrush_ = nullptr;
     WNDPROC searchBoxProc_ = nullptr;
     std::unique_ptr<WindowTimer> timer1_;
     std::unique_ptr<AsyncSocket> sockWID_;

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine, builds everything and runs every test:
+# unit tests, resource checks, fuzzing, the feed service's tests and the
+# end-to-end tests of the real card under Wine.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$root/tools/setup.sh"
+bash "$root/tools/build.sh" "$root/build"
+mkdir -p "$root/out/artifacts"
+cd "$root/build/native"
+ctest --output-on-failure -j "${JOBS:-2}" "$@"
