@@ -12,6 +12,7 @@ import argparse
 import base64
 import os
 import re
+import shutil
 import subprocess
 import sys
 
@@ -70,6 +71,22 @@ class Renderer:
         return png_io.read_png(png_path)
 
 
+FONTS = {  # fontconfig pattern: Debian package that ships it
+    "DejaVu Sans:style=Book": "fonts-dejavu-core",
+    "DejaVu Sans:style=Bold": "fonts-dejavu-core",
+    "DejaVu Sans:style=Condensed Bold": "fonts-dejavu-extra",
+}
+
+
+def check_fonts():
+    """rsvg would quietly substitute a missing face and letter words too wide."""
+    if not shutil.which("fc-list"):
+        return
+    for pattern, package in FONTS.items():
+        if not subprocess.run(["fc-list", pattern], stdout=subprocess.PIPE, check=True).stdout.strip():
+            raise SystemExit("font %s missing: install %s (tools/setup.sh)" % (pattern, package))
+
+
 def write(path, data):
     with open(path, "wb") as f:
         f.write(data)
@@ -125,6 +142,7 @@ def main():
     ap.add_argument("--rsvg", default="rsvg-convert")
     args = ap.parse_args()
     out = os.path.abspath(args.out)
+    check_fonts()
     os.makedirs(out, exist_ok=True)
     renderer = Renderer(args.rsvg, os.path.join(out, "work"))
     ids = resource_ids()
