@@ -40,7 +40,7 @@ WS_EX_APPWINDOW = 0x40000
 
 
 def px(twips):
-    return twips // harness.TWIPS_PER_PIXEL
+    return int(twips / harness.TWIPS_PER_PIXEL + 0.5)
 
 
 def check_design_controls(c, ctls, client_origin):
