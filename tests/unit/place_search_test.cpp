@@ -167,6 +167,7 @@ TEST_F(PlaceSearchTest, BareLocalityGivesEasyBoy) {
 }
 
 TEST_F(PlaceSearchTest, ThousandBytesNeverParseAndTimeOutOnTick301) {
+    search.SetFound("111", "Old Town");
     Search("Springfield");
     std::string reply = SpringfieldReply();
     reply.resize(1000);
@@ -182,6 +183,7 @@ TEST_F(PlaceSearchTest, ThousandBytesNeverParseAndTimeOutOnTick301) {
     EXPECT_FALSE(view.ok);
     EXPECT_EQ(search.tickCount(), 0);
     EXPECT_EQ(search.bytesReceived(), 0);
+    EXPECT_EQ(search.foundWoeid(), "111");  // survives, but "Okay" stays off
 }
 
 TEST_F(PlaceSearchTest, ThousandAndOneBytesParseOnTheNextTick) {
