@@ -152,17 +152,20 @@ def full_moon(pic, cx, cy, r, craters=True):
 
 
 def crescent(pic, cx, cy, r):
-    """A waxing crescent opening to the lower right."""
-    inner = r * 0.78
+    """A waxing crescent opening to the upper right: the disc less an offset disc, as one outlined shape."""
+    ri = r * 0.78
     ox, oy = cx + r * 0.42, cy - r * 0.30
+    dx, dy = ox - cx, oy - cy
+    d = math.hypot(dx, dy)
+    a = (r * r - ri * ri + d * d) / (2 * d)
+    h = math.sqrt(r * r - a * a)
+    mx, my = cx + a * dx / d, cy + a * dy / d
+    p1 = (mx + h * dy / d, my - h * dx / d)
+    p2 = (mx - h * dy / d, my + h * dx / d)
     fill = pic.radial_gradient("#fff7c8", "#f1d46a", 0.3, 0.5)
-    mid = pic.new_id("m")
-    pic.defs.append('<mask id="%s"><circle cx="%.2f" cy="%.2f" r="%.2f" fill="#fff"/>'
-                    '<circle cx="%.2f" cy="%.2f" r="%.2f" fill="#000"/></mask>'
-                    % (mid, cx, cy, r + 1, ox, oy, inner))
-    pic.add('<g mask="url(#%s)"><circle cx="%.2f" cy="%.2f" r="%.2f" fill="%s" stroke="#b08d1e" '
-            'stroke-width="1.1"/><circle cx="%.2f" cy="%.2f" r="%.2f" fill="none" stroke="#b08d1e" '
-            'stroke-width="1.1"/></g>' % (mid, cx, cy, r, fill, ox, oy, inner))
+    pic.add('<path d="M%.2f %.2fA%.2f %.2f 0 1 0 %.2f %.2fA%.2f %.2f 0 0 1 %.2f %.2fZ" fill="%s" stroke="#b08d1e" '
+            'stroke-width="1.1" stroke-linejoin="round"/>'
+            % (p1[0], p1[1], r, r, p2[0], p2[1], ri, ri, p1[0], p1[1], fill))
 
 
 def haze_band(pic, x, y, w, h=3.6, colour="#a9aeb5", opacity=0.9):
