@@ -29,7 +29,8 @@ CardWindow::~CardWindow() {
 
 bool CardWindow::Create(HINSTANCE instance) {
     instance_ = instance;
-    bigIcon_ = LoadAppIcon(instance, GetSystemMetrics(SM_CXICON));
+    // The window icon is the 108-pixel moon; the tray gets the small image of the same drawing.
+    bigIcon_ = LoadAppIcon(instance, 108);
     smallIcon_ = LoadAppIcon(instance, GetSystemMetrics(SM_CXSMICON));
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof(wc);
