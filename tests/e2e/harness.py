@@ -287,6 +287,9 @@ class Card:
         self.procs.append(self.card)
         if wait:
             self.must("wait %s exists 30000" % CARD)
+            end = time.time() + 15  # the window exists before its last control does
+            while self.cmd("text %s 121" % CARD)[0] != 0 and time.time() < end:
+                time.sleep(0.05)
 
     def _stop(self):
         if self.probe:

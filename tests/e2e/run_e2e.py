@@ -40,7 +40,9 @@ def private_network(argv):
     work = harness.work_dir()
     hosts, resolv = os.path.join(work, "private-hosts"), os.path.join(work, "private-resolv.conf")
     with open(hosts, "w") as f:
-        f.write("# no localhost here, on purpose\n")
+        # The machine's own name stays (Wine looks it up at start); "localhost" goes.
+        import socket
+        f.write("127.0.0.1 %s\n" % socket.gethostname())
     with open(resolv, "w") as f:
         f.write("nameserver 127.0.0.1\noptions timeout:3 attempts:3\n")
     script = ('mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/resolv.conf && ip link set lo up && '
