@@ -1,0 +1,27 @@
+#pragma once
+// The service's command line.
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CommandLine {
+    std::string host = "127.0.0.1";
+    int port = 80;
+    std::string provider = "open-meteo";  // or "sample"
+    std::string forecastUrl = "https://api.open-meteo.com/v1/forecast";
+    std::string geocodingUrl = "https://geocoding-api.open-meteo.com/v1";
+    int upstreamTimeoutMs = 5000;
+    int threads = 16;
+    std::optional<long long> fixedTimeUnix;  // --fixed-time: the sample provider's clock
+    bool help = false;
+};
+
+struct CommandLineResult {
+    bool ok = false;
+    CommandLine options;
+    std::string error;  // plain words, when !ok
+};
+
+CommandLineResult ParseCommandLine(const std::vector<std::string>& args);
+
+extern const char kUsage[];

@@ -1,0 +1,71 @@
+#include "open_meteo_provider.h"
+
+#include <cstdio>
+
+#include "http_fetch.h"
+#include "open_meteo_json.h"
+
+namespace {
+
+std::string Failure(const HttpReply& r) {
+    if (!r.transportOk) return "upstream unreachable: " + r.error;
+    std::string why = "upstream HTTP " + std::to_string(r.status);
+    const std::string reason = ReadErrorReason(r.body);
+    if (!reason.empty()) why += ": " + reason.substr(0, 200);
+    return why;
+}
+
+std::string Coordinate(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.4f", v);
+    return buf;
+}
+
+}  // namespace
+
+std::string ForecastRequestUrl(const std::string& base, const Place& place, Units units) {
+    const bool metric = units == Units::Metric;
+    return base + "?latitude=" + Coordinate(place.latitude) + "&longitude=" + Coordinate(place.longitude) +
+           "&current=temperature_2m,apparent_temperature,wind_speed_10m,wind_direction_10m,weather_code,is_day,"
+           "relative_humidity_2m,pressure_msl,visibility"
+           "&daily=weather_code,temperature_2m_max,temperature_2m_min,sunrise,sunset"
+           "&temperature_unit=" + (metric ? "celsius" : "fahrenheit") +
+           "&wind_speed_unit=" + (metric ? "kmh" : "mph") + "&timezone=auto&forecast_days=5";
+}
+
+std::string SearchRequestUrl(const std::string& base, const std::string& text, std::size_t count) {
+    return base + "/search?name=" + UrlEncode(text) + "&count=" + std::to_string(count) + "&language=en&format=json";
+}
+
+std::string LookupRequestUrl(const std::string& base, int64_t id) {
+    return base + "/get?id=" + std::to_string(id);
+}
+
+Fetched<std::optional<Place>> OpenMeteoProvider::LookupPlace(int64_t id) {
+    const HttpReply r = HttpGet(LookupRequestUrl(config_.geocodingUrl, id), config_.timeout);
+    if (r.transportOk && (r.status == 400 || r.status == 404)) {
+        // 400 {"reason":"Location ID not found."} is the source's "no such id".
+        const std::string reason = ReadErrorReason(r.body);
+        if (r.status == 404 || reason.find("not found") != std::string::npos)
+            return Fetched<std::optional<Place>>::Good(std::nullopt);
+    }
+    if (!r.transportOk || r.status != 200) return Fetched<std::optional<Place>>::Failed(Failure(r));
+    Fetched<Place> p = ReadPlaceJson(r.body);
+    if (!p.ok) return Fetched<std::optional<Place>>::Failed(p.error);
+    if (p.value.id != id) return Fetched<std::optional<Place>>::Failed("upstream answered for another id");
+    return Fetched<std::optional<Place>>::Good(std::move(p.value));
+}
+
+Fetched<std::vector<Place>> OpenMeteoProvider::SearchPlaces(const std::string& text, std::size_t count) {
+    const HttpReply r = HttpGet(SearchRequestUrl(config_.geocodingUrl, text, count), config_.timeout);
+    if (!r.transportOk || r.status != 200) return Fetched<std::vector<Place>>::Failed(Failure(r));
+    Fetched<std::vector<Place>> found = ReadSearchJson(r.body);
+    if (found.ok && found.value.size() > count) found.value.resize(count);
+    return found;
+}
+
+Fetched<Weather> OpenMeteoProvider::FetchWeather(const Place& place, Units units) {
+    const HttpReply r = HttpGet(ForecastRequestUrl(config_.forecastUrl, place, units), config_.timeout);
+    if (!r.transportOk || r.status != 200) return Fetched<Weather>::Failed(Failure(r));
+    return ReadForecastJson(r.body);
+}

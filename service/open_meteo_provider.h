@@ -1,0 +1,29 @@
+#pragma once
+// The live source: Open-Meteo's forecast and geocoding APIs.
+#include <chrono>
+#include <string>
+
+#include "provider.h"
+
+struct OpenMeteoConfig {
+    std::string forecastUrl = "https://api.open-meteo.com/v1/forecast";
+    std::string geocodingUrl = "https://geocoding-api.open-meteo.com/v1";  // + "/search", "/get"
+    std::chrono::milliseconds timeout{5000};
+};
+
+class OpenMeteoProvider : public Provider {
+public:
+    explicit OpenMeteoProvider(OpenMeteoConfig config) : config_(std::move(config)) {}
+    const char* Name() const override { return "open-meteo"; }
+    Fetched<std::optional<Place>> LookupPlace(int64_t id) override;
+    Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count) override;
+    Fetched<Weather> FetchWeather(const Place& place, Units units) override;
+
+private:
+    OpenMeteoConfig config_;
+};
+
+// The request URLs, exposed so tests can see exactly what goes upstream.
+std::string ForecastRequestUrl(const std::string& base, const Place& place, Units units);
+std::string SearchRequestUrl(const std::string& base, const std::string& text, std::size_t count);
+std::string LookupRequestUrl(const std::string& base, int64_t id);

@@ -1,0 +1,22 @@
+#pragma once
+// Text hygiene at the two borders of the service: names going into the
+// card's documents, and search texts coming from the card.
+#include <cstddef>
+#include <string>
+
+// A UTF-8 name turned into the plain ASCII the card shows: accented Latin
+// letters lose their accents, other characters are dropped, punctuation is
+// limited to . , ' ( ) - so no name can contain a tag, a quote or an
+// attribute name the card searches for. Runs of spaces are collapsed, the
+// ends trimmed, and the result cut to at most `maxLength` characters.
+std::string CardText(const std::string& utf8, std::size_t maxLength);
+
+// Bytes typed into the card's search box (the card sends them unencoded,
+// usually in the Windows-1252 code page) turned into valid UTF-8 for the
+// upstream: invalid UTF-8 is read as Windows-1252, control characters
+// become spaces, spaces are collapsed and trimmed, and the result is cut to
+// at most `maxBytes` bytes on a character boundary.
+std::string SearchText(const std::string& bytes, std::size_t maxBytes);
+
+// True when `s` is well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(const std::string& s);

@@ -1,0 +1,137 @@
+#include "feed_document.h"
+
+#include <gtest/gtest.h>
+
+#include "test_data.h"
+
+namespace {
+
+std::size_t At(const std::string& doc, const std::string& what, std::size_t from = 0) {
+    const std::size_t p = doc.find(what, from);
+    EXPECT_NE(p, std::string::npos) << "missing: " << what;
+    return p;
+}
+
+TEST(WeatherDocument, TitleHasTheSeventeenCharacterLeadIn) {
+    EXPECT_EQ(std::string(kTitleLeadIn).size(), 17u);
+    const std::string doc = WeatherDocument(SpringfieldIl(), ExampleWeather(), Units::Imperial);
+    const std::size_t t = At(doc, "<title>");
+    EXPECT_EQ(doc.substr(t + 7 + 17, doc.find("</title>") - t - 24), "Springfield, IL");
+    EXPECT_EQ(PlaceTitle(SpringfieldIl()), "Springfield, IL");
+    Place london = SpringfieldIl();
+    london.name = "London";
+    london.countryCode = "GB";
+    london.admin1 = "England";
+    EXPECT_EQ(PlaceTitle(london), "London, GB");
+}
+
+TEST(WeatherDocument, ElementsComeInTheOldOrderWithTheDescriptionAfterTheForecasts) {
+    const std::string doc = WeatherDocument(SpringfieldIl(), ExampleWeather(), Units::Imperial);
+    const char* order[] = {"<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>",
+                           "<rss version=\"2.0\" xmlns:yweather=\"http://xml.weather.yahoo.com/ns/rss/1.0\"",
+                           "<channel>\n\n<title>", "<link>", "<description>Cloudwick Feed for Springfield, IL<",
+                           "<language>en-us</language>", "<lastBuildDate>", "<ttl>60</ttl>",
+                           "<yweather:location ", "<yweather:units ", "<yweather:wind ", "<yweather:atmosphere ",
+                           "<yweather:astronomy ", "<image>", "<item>", "<title>Conditions for", "<geo:lat>",
+                           "<geo:long>", "<pubDate>", "<yweather:condition ", "<yweather:forecast ",
+                           "<description><![CDATA[", "<guid isPermaLink=\"false\">", "</item>", "</channel>",
+                           "</rss>"};
+    std::size_t last = 0;
+    for (const char* tag : order) {
+        const std::size_t p = At(doc, tag, last);
+        EXPECT_GE(p, last) << tag;
+        last = p;
+    }
+    // Five forecast days, all before the description block.
+    std::size_t count = 0, p = 0, lastForecast = 0;
+    while ((p = doc.find("<yweather:forecast day=", p)) != std::string::npos) lastForecast = p++, ++count;
+    EXPECT_EQ(count, 5u);
+    EXPECT_LT(lastForecast, doc.find("<description><![CDATA["));
+}
+
+TEST(WeatherDocument, ImperialElementsHaveTheOldSpacing) {
+    const std::string doc = WeatherDocument(SpringfieldIl(), ExampleWeather(), Units::Imperial);
+    At(doc, "<lastBuildDate>Mon, 07 Dec 2026 9:50 am CST</lastBuildDate>\n");
+    At(doc, "<yweather:location city=\"Springfield\" region=\"IL\"   country=\"United States\"/>\n");
+    At(doc, "<yweather:units temperature=\"F\" distance=\"mi\" pressure=\"in\" speed=\"mph\"/>\n");
+    At(doc, "<yweather:wind chill=\"28\"   direction=\"50\"   speed=\"10\" />\n");
+    At(doc, "<yweather:atmosphere humidity=\"81\"  visibility=\"10\"  pressure=\"30.11\"  rising=\"0\" />\n");
+    At(doc, "<yweather:astronomy sunrise=\"7:08 am\"   sunset=\"4:39 pm\"/>\n");
+    At(doc, "<title>Conditions for Springfield, IL at 9:50 am CST</title>\n");
+    At(doc, "<yweather:condition  text=\"Mostly Sunny\"  code=\"34\"  temp=\"31\"  "
+            "date=\"Mon, 07 Dec 2026 9:50 am CST\" />\n");
+    At(doc, "<yweather:forecast day=\"Mon\" date=\"7 Dec 2026\" low=\"25\" high=\"38\" text=\"Partly Cloudy\" "
+            "code=\"30\" />\n");
+    At(doc, "<yweather:forecast day=\"Thu\" date=\"10 Dec 2026\" low=\"19\" high=\"30\" text=\"Light Snow\" "
+            "code=\"14\" />\n");
+}
+
+TEST(WeatherDocument, MetricUsesDecimalSpeedsAndMetricUnits) {
+    Weather w = ExampleWeather();
+    w.current.windSpeed = 9.66;
+    w.current.temperature = -0.4;  // rounds to 0, never "-0"
+    w.current.feelsLike = -3.5;    // rounds away from zero
+    const std::string doc = WeatherDocument(SpringfieldIl(), w, Units::Metric);
+    At(doc, "<yweather:units temperature=\"C\" distance=\"km\" pressure=\"mb\" speed=\"km/h\"/>");
+    At(doc, "<yweather:wind chill=\"-4\"   direction=\"50\"   speed=\"9.66\" />");
+    At(doc, "visibility=\"16.09\"  pressure=\"1019.5\"");
+    At(doc, "temp=\"0\"");
+}
+
+TEST(WeatherDocument, NightCodesAndMissingValues) {
+    Weather w = ExampleWeather();
+    w.current.isDay = false;
+    w.current.wmoCode = 0;
+    w.current.feelsLike.reset();
+    w.current.windSpeed.reset();
+    w.current.humidity.reset();
+    w.days[1].high.reset();
+    w.days[1].wmoCode.reset();
+    const std::string doc = WeatherDocument(SpringfieldIl(), w, Units::Imperial);
+    At(doc, "text=\"Clear\"  code=\"31\"  temp=\"31\"");
+    At(doc, "<yweather:wind chill=\"31\"   direction=\"50\"   speed=\"0\" />");  // feels-like falls back
+    At(doc, "humidity=\"\"");
+    At(doc, "high=\"N/A\" text=\"Not Available\" code=\"3200\"");
+}
+
+TEST(WeatherDocument, CarriesTheSourceAttributionAndIsAsciiAndLongEnough) {
+    Place p = SpringfieldIl();
+    p.name = "Z\xC3\xBCrich";
+    const std::string doc = WeatherDocument(p, ExampleWeather(), Units::Imperial);
+    At(doc, "Weather data by Open-Meteo.com");
+    At(doc, "city=\"Zurich\"");
+    for (unsigned char c : doc) ASSERT_LT(c, 0x80);
+    // The card parses once it holds more than 2000 bytes: a shorter document
+    // would never be read.
+    EXPECT_GT(doc.size(), 2300u);
+}
+
+TEST(WeatherDocument, EverythingTheCardReadsFitsTheFirst2000BytesAtTheLongest) {
+    const std::string reply = LongestHeaders() + WeatherDocument(LongestPlace(), LongestWeather(), Units::Metric);
+    std::size_t p = reply.find("<yweather:forecast day=");
+    p = reply.find("<yweather:forecast day=", p + 1);
+    const std::size_t end = reply.find("/>", p);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_LE(end + 2, 2000u) << "second forecast ends at byte " << end + 2;
+}
+
+TEST(NotFoundDocument, IsTheShortOldStyleError) {
+    const std::string doc = NotFoundDocument();
+    At(doc, "<title>Cloudwick Feed - Error</title>");
+    At(doc, "<title>City not found</title>");
+    // Far below the card's 2000-byte threshold, so the card never shows it.
+    EXPECT_LT(doc.size(), 700u);
+    EXPECT_EQ(doc.find("yweather:condition"), std::string::npos);
+}
+
+TEST(Numbers, FeedSpellings) {
+    EXPECT_EQ(WholeNumber(-0.4), "0");
+    EXPECT_EQ(WholeNumber(-0.5), "-1");
+    EXPECT_EQ(WholeNumber(27.5), "28");
+    EXPECT_EQ(Decimal(9.66, 2), "9.66");
+    EXPECT_EQ(Decimal(10.0, 2), "10");
+    EXPECT_EQ(Decimal(10.5, 2), "10.5");
+    EXPECT_EQ(Decimal(-0.001, 2), "0");
+}
+
+}  // namespace

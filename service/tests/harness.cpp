@@ -1,0 +1,85 @@
+#include "harness.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <stdexcept>
+
+#include "feed_service.h"
+
+std::string CardRequest(const std::string& target, const std::string& host) {
+    return "GET " + target + " HTTP/1.1\r\n"
+           "Accept: */*\r\n"
+           "Accept-Language: en-us\r\n"
+           "Accept-Encoding: \r\n"
+           "User-Agent: \r\n"
+           "Host: " + host + "\r\n"
+           "Connection: Keep-Alive\r\n"
+           "\r\n";
+}
+
+RawReply SendRaw(int port, const std::string& request) {
+    RawReply r;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return r;
+    timeval tv{10, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        close(fd);
+        return r;
+    }
+    send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    char buf[4096];
+    std::size_t want = std::string::npos;  // total bytes, once the headers are in
+    while (want == std::string::npos || r.raw.size() < want) {
+        const ssize_t n = recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        r.raw.append(buf, static_cast<std::size_t>(n));
+        const std::size_t end = r.raw.find("\r\n\r\n");
+        if (want == std::string::npos && end != std::string::npos) {
+            const std::string head = r.raw.substr(0, end);
+            std::size_t line = head.find("\r\n");
+            while (line != std::string::npos) {
+                const std::size_t next = head.find("\r\n", line + 2);
+                const std::string h = head.substr(line + 2, next == std::string::npos ? std::string::npos : next - line - 2);
+                const std::size_t colon = h.find(':');
+                if (colon != std::string::npos) {
+                    std::string name = h.substr(0, colon);
+                    for (char& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+                    std::string value = h.substr(colon + 1);
+                    while (!value.empty() && value.front() == ' ') value.erase(0, 1);
+                    r.headers[name] = value;
+                }
+                line = next;
+            }
+            const auto cl = r.headers.find("content-length");
+            if (cl != r.headers.end()) want = end + 4 + std::stoul(cl->second);
+        }
+    }
+    close(fd);
+    if (r.raw.rfind("HTTP/1.1 ", 0) == 0 && r.raw.size() >= 12) r.status = std::stoi(r.raw.substr(9, 3));
+    const std::size_t end = r.raw.find("\r\n\r\n");
+    if (end != std::string::npos) r.body = r.raw.substr(end + 4);
+    return r;
+}
+
+RunningServer::RunningServer(FeedService& service, int threads)
+    : server_(std::make_unique<FeedHttpServer>(service, log_, threads)) {
+    port_ = server_->Bind("127.0.0.1", 0);
+    if (port_ <= 0) throw std::runtime_error("cannot bind a loopback port");
+    thread_ = std::thread([this] { server_->Run(); });
+    server_->WaitUntilRunning();
+}
+
+RunningServer::~RunningServer() {
+    server_->Stop();
+    thread_.join();
+}

@@ -1,0 +1,47 @@
+#pragma once
+// Test helpers: the service on a loopback port, and a client that sends
+// exactly the bytes the card sends.
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "http_server.h"
+
+class FeedService;
+
+struct RawReply {
+    std::string raw;  // every byte received, headers included
+    int status = 0;
+    std::map<std::string, std::string> headers;  // names in lower case
+    std::string body;
+    // Value of a header (name in lower case), "" when absent.
+    std::string header(const std::string& name) const {
+        const auto it = headers.find(name);
+        return it == headers.end() ? "" : it->second;
+    }
+};
+
+// The card's request for `target` ("/forecastrss?w=1"), byte for byte.
+std::string CardRequest(const std::string& target, const std::string& host = "localhost");
+
+// Sends `request` to 127.0.0.1:`port` and reads one reply (by its
+// Content-Length, or to the close); status 0 when nothing came back.
+RawReply SendRaw(int port, const std::string& request);
+inline RawReply CardGet(int port, const std::string& target) { return SendRaw(port, CardRequest(target)); }
+
+// A FeedHttpServer on an ephemeral loopback port, on its own thread.
+class RunningServer {
+public:
+    explicit RunningServer(FeedService& service, int threads = 16);
+    ~RunningServer();
+    int port() const { return port_; }
+    std::string Log() const { return log_.str(); }
+
+private:
+    std::ostringstream log_;
+    std::unique_ptr<FeedHttpServer> server_;
+    std::thread thread_;
+    int port_ = -1;
+};

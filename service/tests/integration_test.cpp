@@ -1,0 +1,269 @@
+// The service in-process, in front of a stub upstream on loopback, asked
+// over real sockets with the card's own request bytes.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <vector>
+
+#include "feed_service.h"
+#include "harness.h"
+#include "http_fetch.h"
+#include "open_meteo_provider.h"
+#include "stub_upstream.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Mode = StubUpstream::Mode;
+
+const std::string kSearch = "/v1/public/yql?q=select%20*%20from%20geo.places%20where%20text%20%3D%20";
+
+struct ManualClock {
+    std::atomic<int64_t> seconds{1000000};
+    void Advance(std::chrono::seconds s) { seconds += s.count(); }
+};
+
+class ServiceAgainstStub : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { HttpFetchInit(); }
+
+    ServiceAgainstStub()
+        : provider_(OpenMeteoConfig{stub_.ForecastUrl(), stub_.GeocodingUrl(), 400ms}),
+          service_(provider_, ServiceRules{},
+                   [this] { return std::chrono::steady_clock::time_point(std::chrono::seconds(clock_.seconds.load())); },
+                   [] { return int64_t{1796723400}; }),
+          server_(service_) {}
+
+    RawReply Get(const std::string& target) { return CardGet(server_.port(), target); }
+
+    StubUpstream stub_;
+    ManualClock clock_;
+    OpenMeteoProvider provider_;
+    FeedService service_;
+    RunningServer server_;
+};
+
+TEST_F(ServiceAgainstStub, WeatherReplyIsOnePieceWithContentLength) {
+    const RawReply r = Get("/forecastrss?w=4250542");
+    ASSERT_EQ(r.status, 200) << r.raw;
+    EXPECT_EQ(r.header("content-type"), "text/xml;charset=UTF-8");
+    ASSERT_EQ(r.headers.count("content-length"), 1u);
+    EXPECT_EQ(std::stoul(r.header("content-length")), r.body.size());
+    EXPECT_EQ(r.headers.count("transfer-encoding"), 0u);
+    EXPECT_NE(r.body.find("<title>Cloudwick Feed - Springfield, IL</title>"), std::string::npos);
+    EXPECT_NE(r.body.find("<yweather:wind chill=\"23\"   direction=\"250\"   speed=\"10\" />"), std::string::npos);
+    EXPECT_NE(r.body.find("code=\"29\"  temp=\"29\""), std::string::npos);  // partly cloudy at night
+    EXPECT_GT(r.raw.size(), 2000u);
+    EXPECT_EQ(r.header("x-cache"), "miss");
+    EXPECT_EQ(stub_.lookupCalls(), 1);
+    EXPECT_EQ(stub_.forecastCalls(), 1);
+}
+
+TEST_F(ServiceAgainstStub, UnitsReachTheUpstreamAndTheDocument) {
+    const RawReply c = Get("/forecastrss?w=4250542&u=c");
+    ASSERT_EQ(c.status, 200);
+    EXPECT_NE(c.body.find("<yweather:units temperature=\"C\" distance=\"km\" pressure=\"mb\" speed=\"km/h\"/>"),
+              std::string::npos);
+    EXPECT_NE(c.body.find("speed=\"16.42\" />"), std::string::npos);
+    EXPECT_NE(c.body.find("temp=\"-2\""), std::string::npos);
+    const auto queries = stub_.ForecastQueries();
+    ASSERT_EQ(queries.size(), 1u);
+    EXPECT_NE(queries[0].find("latitude=39.8017&longitude=-89.6437"), std::string::npos);
+    EXPECT_NE(queries[0].find("temperature_unit=celsius"), std::string::npos);
+    EXPECT_NE(queries[0].find("wind_speed_unit=kmh"), std::string::npos);
+    EXPECT_NE(queries[0].find("timezone=auto"), std::string::npos);
+
+    Get("/forecastrss?w=4250542");  // another key: a second forecast call, no second lookup
+    EXPECT_EQ(stub_.forecastCalls(), 2);
+    EXPECT_EQ(stub_.lookupCalls(), 1);
+    EXPECT_NE(stub_.ForecastQueries()[1].find("temperature_unit=fahrenheit&wind_speed_unit=mph"), std::string::npos);
+}
+
+TEST_F(ServiceAgainstStub, CachedForTenMinutes) {
+    const RawReply first = Get("/forecastrss?w=4250542");
+    clock_.Advance(9min);
+    const RawReply second = Get("/forecastrss?w=4250542");
+    EXPECT_EQ(second.header("x-cache"), "hit");
+    EXPECT_EQ(second.body, first.body);
+    EXPECT_EQ(stub_.forecastCalls(), 1);
+    clock_.Advance(1min);
+    EXPECT_EQ(Get("/forecastrss?w=4250542").header("x-cache"), "miss");
+    EXPECT_EQ(stub_.forecastCalls(), 2);
+}
+
+TEST_F(ServiceAgainstStub, ConcurrentRequestsForOnePlaceMakeOneUpstreamCall) {
+    Get("/forecastrss?w=4250542");  // the place is known; the forecast will expire
+    clock_.Advance(11min);
+    stub_.SetForecastMode(Mode::Normal, 300ms);
+    std::vector<std::future<RawReply>> replies;
+    for (int i = 0; i < 6; ++i)
+        replies.push_back(std::async(std::launch::async, [this] { return Get("/forecastrss?w=4250542"); }));
+    int ok = 0;
+    for (auto& f : replies) ok += f.get().status == 200;
+    EXPECT_EQ(ok, 6);
+    EXPECT_EQ(stub_.forecastCalls(), 2);  // the first request, then one for all six
+}
+
+class StaleServing : public ServiceAgainstStub, public ::testing::WithParamInterface<Mode> {};
+
+TEST_P(StaleServing, FailingUpstreamGetsTheLastGoodDocument) {
+    const RawReply good = Get("/forecastrss?w=4250542");
+    ASSERT_EQ(good.status, 200);
+    clock_.Advance(30min);
+    stub_.SetForecastMode(GetParam());
+    const RawReply stale = Get("/forecastrss?w=4250542");
+    EXPECT_EQ(stale.status, 200);
+    EXPECT_EQ(stale.header("x-cache"), "stale");
+    EXPECT_EQ(stale.body, good.body);
+    EXPECT_EQ(stub_.forecastCalls(), 2);  // the upstream was really asked, and failed
+}
+
+INSTANTIATE_TEST_SUITE_P(Upstream, StaleServing,
+                         ::testing::Values(Mode::TooManyRequests, Mode::ServerError, Mode::Garbage));
+
+TEST_F(ServiceAgainstStub, SlowUpstreamTimesOutAndTheStaleDocumentIsServed) {
+    const RawReply good = Get("/forecastrss?w=4250542");
+    clock_.Advance(30min);
+    stub_.SetForecastMode(Mode::Normal, 1500ms);  // past the 400 ms limit of this test
+    const auto started = std::chrono::steady_clock::now();
+    const RawReply stale = Get("/forecastrss?w=4250542");
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(stale.header("x-cache"), "stale");
+    EXPECT_EQ(stale.body, good.body);
+    EXPECT_LT(took, 1200ms);
+}
+
+TEST_F(ServiceAgainstStub, StaleLimitIsSixHoursThenA503) {
+    Get("/forecastrss?w=4250542");
+    stub_.SetForecastMode(Mode::TooManyRequests);
+    clock_.Advance(6h);
+    EXPECT_EQ(Get("/forecastrss?w=4250542").header("x-cache"), "stale");
+    clock_.Advance(1min);
+    const RawReply r = Get("/forecastrss?w=4250542");
+    EXPECT_EQ(r.status, 503);
+    EXPECT_LT(r.body.size(), 200u);
+    EXPECT_EQ(r.header("content-type").rfind("text/plain", 0), 0u);
+}
+
+TEST_F(ServiceAgainstStub, NothingCachedAndRateLimitedIsA503WithoutRetryStorm) {
+    stub_.SetGeocodingMode(Mode::TooManyRequests);
+    EXPECT_EQ(Get("/forecastrss?w=4250542").status, 503);
+    EXPECT_EQ(Get("/forecastrss?w=4250542").status, 503);
+    EXPECT_EQ(stub_.lookupCalls(), 1);  // the second request was held off
+    stub_.SetGeocodingMode(Mode::Normal);
+    clock_.Advance(31s);
+    EXPECT_EQ(Get("/forecastrss?w=4250542").status, 200);
+}
+
+TEST_F(ServiceAgainstStub, HealthReportsTheUpstreamState) {
+    Get("/forecastrss?w=4250542");
+    RawReply h = Get("/health");
+    ASSERT_EQ(h.status, 200);
+    EXPECT_NE(h.body.find("\"state\": \"ok\""), std::string::npos) << h.body;
+    clock_.Advance(11min);
+    stub_.SetForecastMode(Mode::TooManyRequests);
+    Get("/forecastrss?w=4250542");
+    h = Get("/health");
+    EXPECT_NE(h.body.find("\"state\": \"failing\""), std::string::npos) << h.body;
+    EXPECT_NE(h.body.find("upstream HTTP 429: Minutely API request limit exceeded."), std::string::npos);
+    EXPECT_NE(h.body.find("\"stale_served\": 1"), std::string::npos);
+}
+
+TEST_F(ServiceAgainstStub, UnknownAndInvalidIdsGetTheErrorDocument) {
+    const RawReply unknown = Get("/forecastrss?w=123");
+    EXPECT_EQ(unknown.status, 200);
+    EXPECT_NE(unknown.body.find("<title>City not found</title>"), std::string::npos);
+    EXPECT_EQ(stub_.lookupCalls(), 1);
+    Get("/forecastrss?w=123");
+    EXPECT_EQ(stub_.lookupCalls(), 1);  // "no such id" is cached too
+    EXPECT_EQ(stub_.forecastCalls(), 0);
+
+    for (const char* bad : {"/forecastrss?w=abc", "/forecastrss?w=", "/forecastrss", "/forecastrss?w=1;rm",
+                            "/forecastrss?w=../../etc"}) {
+        const RawReply r = Get(bad);
+        EXPECT_EQ(r.status, 200) << bad;
+        EXPECT_NE(r.body.find("Cloudwick Feed - Error"), std::string::npos) << bad;
+    }
+    EXPECT_EQ(stub_.lookupCalls(), 1);  // none of them reached the upstream
+}
+
+TEST_F(ServiceAgainstStub, BadRequestsAreRefused) {
+    EXPECT_EQ(Get("/").status, 404);
+    EXPECT_EQ(Get("/forecast").status, 404);
+    EXPECT_EQ(Get("/forecastrss?w=%4").status, 400);
+    EXPECT_EQ(Get(kSearch + "'100%'").status, 400);
+    EXPECT_EQ(Get("/v1/public/yql?q=select%20*%20from%20weather.forecast").status, 400);
+    EXPECT_EQ(Get("/forecastrss?w=1&pad=" + std::string(2100, 'x')).status, 414);
+    EXPECT_EQ(Get(kSearch + "'" + std::string(2100, 'x') + "'").status, 414);
+    EXPECT_EQ(Get("/forecastrss?w=1&pad=" + std::string(10000, 'x')).status, 414);
+    // Garbage on the wire gets an answer and the service lives on.
+    EXPECT_EQ(SendRaw(server_.port(), "\x01\x02 nonsense\r\n\r\n").status, 400);
+    EXPECT_EQ(Get("/forecastrss?w=4250542").status, 200);
+    EXPECT_EQ(stub_.searchCalls(), 0);
+}
+
+TEST_F(ServiceAgainstStub, PlaceSearchFindsPlacesAndPrimesTheWeather) {
+    const RawReply r = Get(kSearch + "'Springfield'");
+    ASSERT_EQ(r.status, 200);
+    EXPECT_NE(r.body.find("yahoo:count=\"2\""), std::string::npos);
+    EXPECT_NE(r.body.find("<woeid>4250542</woeid>"), std::string::npos);
+    EXPECT_NE(r.body.find("<locality1 type=\"Town\" woeid=\"4409896\">Springfield</locality1>"), std::string::npos);
+    EXPECT_GT(r.raw.size(), 1000u);
+    EXPECT_NE(stub_.SearchTargets()[0].find("count=10&language=en"), std::string::npos);
+
+    EXPECT_EQ(Get(kSearch + "'springfield'").header("x-cache"), "hit");  // case does not matter
+    EXPECT_EQ(stub_.searchCalls(), 1);
+    EXPECT_EQ(Get("/forecastrss?w=4409896").status, 200);  // known from the search: no lookup
+    EXPECT_EQ(stub_.lookupCalls(), 0);
+}
+
+TEST_F(ServiceAgainstStub, NoMatchIsAValidEmptyDocument) {
+    const RawReply r = Get(kSearch + "'Nowhere'");
+    EXPECT_EQ(r.status, 200);
+    EXPECT_NE(r.body.find("yahoo:count=\"0\""), std::string::npos);
+    EXPECT_NE(r.body.find("<results/>"), std::string::npos);
+    // One character or none: not worth asking the upstream.
+    EXPECT_NE(Get(kSearch + "''").body.find("<results/>"), std::string::npos);
+    EXPECT_NE(Get(kSearch + "'%20x%20'").body.find("<results/>"), std::string::npos);
+    EXPECT_EQ(stub_.searchCalls(), 1);
+}
+
+TEST_F(ServiceAgainstStub, SearchTextReachesTheUpstreamSanitised) {
+    // As the card sends it: spaces as %20, everything else raw, Windows-1252.
+    Get(kSearch + "'Z\xFCrich'");
+    Get(kSearch + "'A&count=1000&name=B'");
+    Get(kSearch + "'Saint%20John's%20Wood,%20GB'");
+    const auto names = stub_.SearchNames();
+    const auto targets = stub_.SearchTargets();
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(names[0], "Z\xC3\xBCrich");
+    EXPECT_NE(targets[0].find("name=Z%C3%BCrich&count=10"), std::string::npos) << targets[0];
+    EXPECT_EQ(names[1], "A&count=1000&name=B");  // one value, not extra parameters
+    EXPECT_NE(targets[1].find("name=A%26count%3D1000%26name%3DB&count=10&"), std::string::npos) << targets[1];
+    EXPECT_EQ(names[2], "Saint John's Wood, GB");
+    // A typed '#' starts a URL fragment, which never reaches the service:
+    // the text is cut there and the unterminated query refused.
+    EXPECT_EQ(Get(kSearch + "'#1'").status, 400);
+}
+
+TEST_F(ServiceAgainstStub, SearchFailureWithNothingCachedIsA503) {
+    stub_.SetGeocodingMode(Mode::ServerError);
+    EXPECT_EQ(Get(kSearch + "'Springfield'").status, 503);
+}
+
+TEST_F(ServiceAgainstStub, EveryRequestIsLoggedOnOneLine) {
+    Get("/forecastrss?w=4250542");
+    Get("/nope");
+    Get(kSearch + "'Z\xFCrich'");
+    const std::string log = server_.Log();
+    std::size_t lines = 0;
+    for (char c : log) lines += c == '\n';
+    EXPECT_EQ(lines, 3u) << log;
+    EXPECT_NE(log.find("\"GET /forecastrss?w=4250542\" 200 "), std::string::npos) << log;
+    EXPECT_NE(log.find("cache=miss"), std::string::npos);
+    EXPECT_NE(log.find("\"GET /nope\" 404 "), std::string::npos);
+    EXPECT_NE(log.find("'Z\\xFCrich'"), std::string::npos) << log;  // raw bytes escaped
+}
+
+}  // namespace

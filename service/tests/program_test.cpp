@@ -1,0 +1,143 @@
+// The real cloudwick-feed program, started as the README says (on a free
+// high port instead of 80), with the built-in sample data.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "harness.h"
+
+extern char** environ;
+
+namespace {
+
+int FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+// Runs the program with `args`; stderr goes to a temporary file.
+class Program {
+public:
+    explicit Program(std::vector<std::string> args) {
+        char tmpl[] = "/tmp/cloudwick-feed-test-XXXXXX";
+        const int fd = mkstemp(tmpl);
+        stderrPath_ = tmpl;
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, fd, 2);
+        posix_spawn_file_actions_adddup2(&fa, fd, 1);
+        args.insert(args.begin(), CLOUDWICK_FEED_BINARY);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, CLOUDWICK_FEED_BINARY, &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&fa);
+        close(fd);
+    }
+    ~Program() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        unlink(stderrPath_.c_str());
+    }
+    // Waits for the exit; -1 when it does not end within `limit`.
+    int Wait(std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (std::chrono::steady_clock::now() < end) {
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+    void Signal(int sig) { kill(pid_, sig); }
+    std::string Output() const {
+        std::ifstream in(stderrPath_);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    bool WaitForPort(int port) {
+        for (int i = 0; i < 300; ++i) {
+            if (CardGet(port, "/health").status == 200) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    std::string stderrPath_;
+};
+
+TEST(Program, HelpExplainsTheOptions) {
+    Program p({"--help"});
+    EXPECT_EQ(p.Wait(), 0);
+    const std::string out = p.Output();
+    for (const char* opt : {"--listen", "--provider", "--forecast-url", "--geocoding-url", "--help"})
+        EXPECT_NE(out.find(opt), std::string::npos) << opt;
+}
+
+TEST(Program, BadOptionsExitWithAReason) {
+    Program p({"--provider", "yahoo"});
+    EXPECT_EQ(p.Wait(), 2);
+    EXPECT_NE(p.Output().find("open-meteo or sample"), std::string::npos);
+}
+
+TEST(Program, SampleProviderServesTheCardAndStopsOnSigterm) {
+    const int port = FreePort();
+    Program p({"--provider", "sample", "--listen", "127.0.0.1:" + std::to_string(port), "--fixed-time",
+               "2026-12-08T15:50"});
+    ASSERT_TRUE(p.WaitForPort(port)) << p.Output();
+
+    const RawReply weather = CardGet(port, "/forecastrss?w=4250542");
+    EXPECT_EQ(weather.status, 200);
+    EXPECT_NE(weather.body.find("<lastBuildDate>Tue, 08 Dec 2026 9:50 am CST</lastBuildDate>"), std::string::npos)
+        << weather.body;
+    const RawReply place = CardGet(
+        port, "/v1/public/yql?q=select%20*%20from%20geo.places%20where%20text%20%3D%20'Springfield'");
+    EXPECT_EQ(place.status, 200);
+    EXPECT_NE(place.body.find("<woeid>4250542</woeid>"), std::string::npos);
+
+    p.Signal(SIGTERM);
+    EXPECT_EQ(p.Wait(), 0);
+    const std::string log = p.Output();
+    EXPECT_NE(log.find("listening on 127.0.0.1:" + std::to_string(port)), std::string::npos) << log;
+    EXPECT_NE(log.find("\"GET /forecastrss?w=4250542\" 200"), std::string::npos) << log;
+    EXPECT_NE(log.find("\"GET /v1/public/yql?q="), std::string::npos) << log;
+}
+
+TEST(Program, APortInUseIsReported) {
+    const int port = FreePort();
+    Program first({"--provider", "sample", "--listen", "127.0.0.1:" + std::to_string(port)});
+    ASSERT_TRUE(first.WaitForPort(port));
+    Program second({"--provider", "sample", "--listen", "127.0.0.1:" + std::to_string(port)});
+    EXPECT_EQ(second.Wait(), 1);
+    EXPECT_NE(second.Output().find("cannot listen"), std::string::npos);
+}
+
+}  // namespace

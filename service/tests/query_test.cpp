@@ -1,0 +1,85 @@
+#include "query.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kCardPrefix = "q=select%20*%20from%20geo.places%20where%20text%20%3D%20";
+
+TEST(PercentDecode, DecodesEscapesAndPlus) {
+    std::string out;
+    ASSERT_TRUE(PercentDecode("a%20b+c%2B%41%e9", out));
+    EXPECT_EQ(out, "a b c+A\xE9");
+}
+
+TEST(PercentDecode, MalformedEscapesFail) {
+    std::string out;
+    for (const char* bad : {"%", "%4", "a%G1", "%%41", "x%2"}) EXPECT_FALSE(PercentDecode(bad, out)) << bad;
+}
+
+TEST(ForecastQuery, ReadsIdAndUnits) {
+    ForecastQuery q = ReadForecastQuery("w=4250542");
+    EXPECT_EQ(q.status, QueryStatus::Ok);
+    EXPECT_TRUE(q.validId);
+    EXPECT_EQ(q.id, 4250542);
+    EXPECT_EQ(q.units, Units::Imperial);
+
+    q = ReadForecastQuery("w=4250542&u=c");
+    EXPECT_EQ(q.units, Units::Metric);
+    q = ReadForecastQuery("u=c&w=7");
+    EXPECT_EQ(q.id, 7);
+    EXPECT_EQ(q.units, Units::Metric);
+    EXPECT_EQ(ReadForecastQuery("w=7&u=f").units, Units::Imperial);
+    EXPECT_EQ(ReadForecastQuery("w=7&u=C").units, Units::Imperial);  // the card sends lower-case c only
+}
+
+TEST(ForecastQuery, IdsThatAreNotDecimalAreInvalidNotErrors) {
+    for (const char* raw : {"w=abc", "w=", "w=0", "w=-5", "w=12345678901", "w=1%2B1", "w=%2012", "w=12%20", "x=1",
+                            ""}) {
+        const ForecastQuery q = ReadForecastQuery(raw);
+        EXPECT_EQ(q.status, QueryStatus::Ok) << raw;
+        EXPECT_FALSE(q.validId) << raw;
+    }
+    EXPECT_TRUE(ReadForecastQuery("w=9999999999").validId);  // ten digits still fit
+}
+
+TEST(ForecastQuery, MalformedAndOverlongQueriesAreRefused) {
+    EXPECT_EQ(ReadForecastQuery("w=%ZZ").status, QueryStatus::Malformed);
+    EXPECT_EQ(ReadForecastQuery("w=1&" + std::string(kMaxQueryLength, 'x')).status, QueryStatus::TooLong);
+    const std::string exact = "w=1&x=" + std::string(kMaxQueryLength - 6, 'x');
+    EXPECT_EQ(ReadForecastQuery(exact).status, QueryStatus::Ok);
+}
+
+TEST(PlaceQuery, ReadsTheCardsRequest) {
+    const PlaceQuery q = ReadPlaceQuery(kCardPrefix + "'Eiffel%20Tower'");
+    EXPECT_EQ(q.status, QueryStatus::Ok);
+    EXPECT_EQ(q.text, "Eiffel Tower");
+    EXPECT_EQ(ReadPlaceQuery(kCardPrefix + "''").text, "");
+}
+
+TEST(PlaceQuery, AcceptsTheOldDoubleQuotesAndOtherSpellings) {
+    EXPECT_EQ(ReadPlaceQuery("q=select%20*%20from%20geo.places%20where%20text%3D%22Tokyo%22").text, "Tokyo");
+    EXPECT_EQ(ReadPlaceQuery("q=SELECT+*+FROM+geo.places+WHERE+text+%3D+'Paris'").text, "Paris");
+    EXPECT_EQ(ReadPlaceQuery("format=xml&q=select * from geo.places where text='Oslo'").text, "Oslo");
+    EXPECT_EQ(ReadPlaceQuery(kCardPrefix + "'Oslo'&format=xml").text, "Oslo");
+}
+
+TEST(PlaceQuery, TypedCharactersTheCardLeavesUnencodedSurvive) {
+    EXPECT_EQ(ReadPlaceQuery(kCardPrefix + "'O'Fallon'").text, "O'Fallon");
+    EXPECT_EQ(ReadPlaceQuery(kCardPrefix + "'Trinidad%20&%20Tobago'").text, "Trinidad & Tobago");
+    EXPECT_EQ(ReadPlaceQuery(kCardPrefix + "'Z\xFCrich,%20CH'").text, "Z\xFCrich, CH");
+    EXPECT_EQ(ReadPlaceQuery(kCardPrefix + "'#1'").text, "#1");
+}
+
+TEST(PlaceQuery, RefusesWhatIsNotAGeoPlacesTextQuery) {
+    for (const std::string& raw : {std::string("text='x'"), std::string("q=select * from weather.forecast where text='x'"),
+                                   std::string("q=select * from geo.places where woeid=12"),
+                                   kCardPrefix + "'unterminated", kCardPrefix + "Paris", std::string("q=drop geo.places"),
+                                   kCardPrefix + "'100%'"}) {
+        EXPECT_EQ(ReadPlaceQuery(raw).status, QueryStatus::Malformed) << raw;
+    }
+    EXPECT_EQ(ReadPlaceQuery(kCardPrefix + "'" + std::string(kMaxQueryLength, 'a') + "'").status,
+              QueryStatus::TooLong);
+}
+
+}  // namespace
