@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Load test of cloudwick-feed against nginx serving the same bytes.
+#
+# Starts cloudwick-feed (sample data) and nginx, each on its own free
+# loopback port and as a process of this script, warms the service's
+# cache, checks that both give the same document, then runs wrk against
+# each with the same settings and prints requests per second and p99
+# latency side by side. Both servers are stopped on exit, by their pid.
+#
+# Usage: bench/service/run.sh [path/to/cloudwick-feed]
+# Environment: DURATION (seconds, default 10), CONNECTIONS (default 16),
+#              THREADS (wrk threads, default 2).
+# Not part of ctest: the figures depend on the machine. On a small machine
+# wrk shares the cores with the server under test; compare the two rows of
+# one run, not runs on different machines.
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+feed="${1:-$root/build/native/service/cloudwick-feed}"
+duration="${DURATION:-10}"
+connections="${CONNECTIONS:-16}"
+threads="${THREADS:-2}"
+target="/forecastrss?w=4250542"
+
+for tool in wrk nginx curl python3; do
+  command -v "$tool" >/dev/null || { echo "bench: $tool is missing (bash tools/setup.sh installs it)" >&2; exit 1; }
+done
+[ -x "$feed" ] || { echo "bench: no cloudwick-feed at $feed; build first (tools/build.sh)" >&2; exit 1; }
+
+work="$(mktemp -d /tmp/cloudwick-bench-XXXXXX)"
+chmod 755 "$work"  # nginx workers may run as another user
+feed_pid=""
+nginx_pid=""
+cleanup() {
+  [ -n "$feed_pid" ] && kill "$feed_pid" 2>/dev/null && wait "$feed_pid" 2>/dev/null || true
+  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+free_port() {
+  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()'
+}
+
+wait_for() {  # url
+  for _ in $(seq 1 200); do
+    curl -fsS -o /dev/null "$1" 2>/dev/null && return 0
+    sleep 0.05
+  done
+  echo "bench: nothing answers at $1" >&2
+  return 1
+}
+
+feed_port="$(free_port)"
+# Enough workers for every keep-alive connection wrk opens.
+"$feed" --provider sample --listen "127.0.0.1:$feed_port" --threads "$((connections + 4))" \
+  2>"$work/feed.log" &
+feed_pid=$!
+wait_for "http://127.0.0.1:$feed_port/health"
+
+# The bytes nginx serves are the service's own cached document.
+mkdir -p "$work/www"
+curl -fsS -o "$work/www/forecastrss" "http://127.0.0.1:$feed_port$target"
+chmod 644 "$work/www/forecastrss"
+
+nginx_port="$(free_port)"
+mkdir -p "$work/nginx"
+cat >"$work/nginx.conf" <<CONF
+daemon off;
+worker_processes auto;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log warn;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  client_body_temp_path $work/nginx/body;
+  proxy_temp_path $work/nginx/proxy;
+  fastcgi_temp_path $work/nginx/fastcgi;
+  uwsgi_temp_path $work/nginx/uwsgi;
+  scgi_temp_path $work/nginx/scgi;
+  server {
+    listen 127.0.0.1:$nginx_port;
+    root $work/www;
+    location = /forecastrss { default_type "text/xml;charset=UTF-8"; }
+  }
+}
+CONF
+nginx -p "$work/nginx" -c "$work/nginx.conf" 2>>"$work/nginx/stderr.log" &
+nginx_pid=$!
+wait_for "http://127.0.0.1:$nginx_port$target"
+
+if ! cmp -s <(curl -fsS "http://127.0.0.1:$feed_port$target") <(curl -fsS "http://127.0.0.1:$nginx_port$target"); then
+  echo "bench: the two servers do not serve the same bytes" >&2
+  exit 1
+fi
+bytes="$(stat -c %s "$work/www/forecastrss")"
+
+run_wrk() {  # name url
+  local out rps p99
+  out="$(wrk -t"$threads" -c"$connections" -d"${duration}s" --latency "$2")"
+  echo "$out" >"$work/wrk-$1.txt"
+  rps="$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")"
+  p99="$(awk '$1 == "99%" {print $2}' <<<"$out")"
+  errors="$(awk '/Non-2xx|Socket errors/ {print}' <<<"$out" | tr '\n' ' ')"
+  printf '%-22s %14s %12s  %s\n' "$1" "$rps" "$p99" "$errors"
+}
+
+echo "cached weather document, $bytes bytes; wrk -t$threads -c$connections -d${duration}s on 127.0.0.1"
+printf '%-22s %14s %12s\n' "server" "requests/s" "p99 latency"
+run_wrk "cloudwick-feed" "http://127.0.0.1:$feed_port$target"
+run_wrk "nginx (static file)" "http://127.0.0.1:$nginx_port$target"
+grep -c 'cache=hit' "$work/feed.log" | xargs printf 'cloudwick-feed served %s requests from its cache\n'
