@@ -465,3 +465,34 @@ def row_groups(rows):
 
 def cyanish(p):
     return p[1] > 100 and p[2] > 100 and p[0] < 100
+
+
+def menu_items_args(items):
+    return " ".join(escape(i.encode("latin-1")) for i in items)
+
+
+def reference_menu(card, x, y, items, label):
+    """Opens the probe's own popup menu with `items` at (x, y), screenshots
+    it and returns (rect, RGB bytes of the menu, [item rects relative to the menu])."""
+    args = ["wine", card.probe_exe, "refmenu", str(x), str(y), "4000"] + [i for i in items]
+    p = subprocess.Popen(args, env=card.env, cwd=card.base, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    card.procs.append(p)
+    rect_, rels = None, []
+    deadline = time.time() + 30
+    while time.time() < deadline:
+        line = p.stdout.readline().decode("latin-1").strip()
+        if not line:
+            break
+        f = parse_fields(line)
+        if line.startswith("refmenu rect="):
+            rect_ = tuple(int(v) for v in f["rect"].split(","))
+        elif line.startswith("refitem"):
+            rels.append(tuple(int(v) for v in f["rel"].split(",")))
+        elif line == "refmenu shown":
+            break
+    time.sleep(0.3)
+    shot = card.screenshot(label)
+    raw = crop_rgb(shot, rect_[0], rect_[1], rect_[2] - rect_[0], rect_[3] - rect_[1]) if rect_ else b""
+    p.stdout.read()
+    p.wait(timeout=30)
+    return rect_, raw, rels

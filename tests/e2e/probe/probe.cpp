@@ -364,6 +364,67 @@ int RunReferenceWindow(const Args& a) {
 
 // Wine's taskbar keeps one Button child per window, with the window's handle
 // as its control id.
+// ---- a reference popup menu ----
+// Menus of another process cannot be read through the menu functions (Wine
+// answers -1 items), so a test compares the card's open menu, pixel for
+// pixel, with this one built from the expected items, and takes the item
+// rectangles from here.
+struct RefMenu { HMENU menu; int count; DWORD shownMs; bool printed; };
+RefMenu g_ref{};
+
+void CALLBACK RefMenuTimer(HWND, UINT, UINT_PTR, DWORD) {
+    HWND m = FindMenuWindow();
+    if (!m) return;
+    if (!g_ref.printed) {
+        RECT mr{};
+        GetWindowRect(m, &mr);
+        printf("refmenu rect=%ld,%ld,%ld,%ld\n", mr.left, mr.top, mr.right, mr.bottom);
+        for (int i = 0; i < g_ref.count; ++i) {
+            RECT r{};
+            GetMenuItemRect(nullptr, g_ref.menu, static_cast<UINT>(i), &r);
+            printf("refitem pos=%d rel=%ld,%ld,%ld,%ld\n", i, r.left - mr.left, r.top - mr.top, r.right - mr.left,
+                   r.bottom - mr.top);
+        }
+        printf("refmenu shown\n");
+        fflush(stdout);
+        g_ref.printed = true;
+    }
+    if (GetTickCount() - g_ref.shownMs > 0 && g_ref.printed) {
+        static DWORD first = GetTickCount();
+        if (GetTickCount() - first > g_ref.shownMs) EndMenu();
+    }
+}
+
+// refmenu X Y MS ITEM...: ITEM is a caption, "caption:grayed", or "-".
+int RunReferenceMenu(const Args& a) {
+    if (a.size() < 5) return 1;
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = RefProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ProbeMenuOwner";
+    RegisterClassA(&wc);
+    HWND owner = CreateWindowExA(WS_EX_TOOLWINDOW, "ProbeMenuOwner", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 wc.hInstance, nullptr);
+    HMENU menu = CreatePopupMenu();
+    int id = 1;
+    for (size_t i = 4; i < a.size(); ++i) {
+        std::string item = Unescape(a[i]);
+        if (item == "-") { AppendMenuA(menu, MF_SEPARATOR, 0, nullptr); continue; }
+        UINT flags = MF_STRING;
+        size_t colon = item.rfind(":grayed");
+        if (colon != std::string::npos && colon + 7 == item.size()) { flags |= MF_GRAYED; item.resize(colon); }
+        AppendMenuA(menu, flags, static_cast<UINT_PTR>(id++), item.c_str());
+    }
+    g_ref = {menu, GetMenuItemCount(menu), static_cast<DWORD>(Num(a[3])), false};
+    SetTimer(nullptr, 0, 50, RefMenuTimer);
+    SetForegroundWindow(owner);
+    TrackPopupMenu(menu, TPM_RETURNCMD, static_cast<int>(Num(a[1])), static_cast<int>(Num(a[2])), 0, owner, nullptr);
+    printf("refmenu closed\n");
+    fflush(stdout);
+    DestroyWindow(owner);
+    return 0;
+}
+
 struct CountButtons { int visible; HWND of; bool forWindow; };
 BOOL CALLBACK CountButtonProc(HWND h, LPARAM lp) {
     auto* c = reinterpret_cast<CountButtons*>(lp);
@@ -606,7 +667,7 @@ int Run(const Args& a) {
         printf("clicked\n");
         return 0;
     }
-    if (cmd == "drag") {  // drag X1 Y1 X2 Y2 [BUTTONS] [STEPS]: press at 1, move in steps to 2, release
+    if (cmd == "drag") {  // drag X1 Y1 X2 Y2 [left|right|both] [STEPS]: press at 1, move in steps to 2, release
         if (a.size() < 5) return 1;
         std::string b = a.size() > 5 ? a[5] : "left";
         int steps = a.size() > 6 ? static_cast<int>(Num(a[6])) : 10;
@@ -617,6 +678,10 @@ int Run(const Args& a) {
         SendMouse(ButtonFlag(both ? "left" : b, true));
         if (both) SendMouse(ButtonFlag("right", true));
         Sleep(80);
+        // One pixel first: a card starts its drag on the first movement, so
+        // the drag then covers (x2 - x1 - 1, y2 - y1).
+        MoveMouse(x1 + 1, y1);
+        Sleep(60);
         for (int i = 1; i <= steps; ++i) {
             MoveMouse(x1 + (x2 - x1) * i / steps, y1 + (y2 - y1) * i / steps);
             Sleep(30);
@@ -682,6 +747,7 @@ int Run(const Args& a) {
         return 0;
     }
     if (cmd == "reference") return RunReferenceWindow(a);
+    if (cmd == "refmenu") return RunReferenceMenu(a);
     if (cmd == "dpi") {
         HDC dc = GetDC(nullptr);
         printf("dpi x=%d y=%d screen=%d,%d acp=%u\n", GetDeviceCaps(dc, LOGPIXELSX), GetDeviceCaps(dc, LOGPIXELSY),
