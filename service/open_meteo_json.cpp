@@ -35,6 +35,15 @@ int64_t Integer(const json& obj, const char* key) {
     return it->get<int64_t>();
 }
 
+// A value outside what the weather can be is a fault of the reply; it is
+// dropped rather than written into the card's fixed-size layout.
+std::optional<double> Within(std::optional<double> v, double lo, double hi) {
+    if (!v || !(*v >= lo && *v <= hi)) return std::nullopt;
+    return v;
+}
+
+constexpr double kMinTemp = -150, kMaxTemp = 150;  // in either unit
+
 std::optional<int> Code(const std::optional<double>& v) {
     if (!v || *v < 0 || *v > 1000) return std::nullopt;
     return static_cast<int>(*v);
@@ -48,6 +57,8 @@ Fetched<Place> PlaceFrom(const json& r) {
     const auto lat = Number(r, "latitude");
     const auto lon = Number(r, "longitude");
     if (p.id <= 0 || p.name.empty() || !lat || !lon) return Fetched<Place>::Failed("place lacks id, name or position");
+    if (!(*lat >= -90 && *lat <= 90 && *lon >= -180 && *lon <= 180))
+        return Fetched<Place>::Failed("place position out of range");
     p.latitude = *lat;
     p.longitude = *lon;
     p.countryCode = Text(r, "country_code");
@@ -79,15 +90,15 @@ Fetched<Weather> ReadForecastJson(const std::string& text) {
     w.utcOffsetSeconds = static_cast<int>(Integer(doc, "utc_offset_seconds"));
     CurrentWeather& c = w.current;
     c.localTime = Text(*cur, "time");
-    const auto temp = Number(*cur, "temperature_2m");
+    const auto temp = Within(Number(*cur, "temperature_2m"), kMinTemp, kMaxTemp);
     if (c.localTime.empty() || !temp) return Fetched<Weather>::Failed("forecast reply lacks the current temperature");
     c.temperature = *temp;
-    c.feelsLike = Number(*cur, "apparent_temperature");
-    c.windSpeed = Number(*cur, "wind_speed_10m");
-    c.windDirection = Number(*cur, "wind_direction_10m");
-    c.humidity = Number(*cur, "relative_humidity_2m");
-    c.pressureHpa = Number(*cur, "pressure_msl");
-    c.visibilityMetres = Number(*cur, "visibility");
+    c.feelsLike = Within(Number(*cur, "apparent_temperature"), kMinTemp, kMaxTemp);
+    c.windSpeed = Within(Number(*cur, "wind_speed_10m"), 0, 1000);
+    c.windDirection = Within(Number(*cur, "wind_direction_10m"), 0, 360);
+    c.humidity = Within(Number(*cur, "relative_humidity_2m"), 0, 100);
+    c.pressureHpa = Within(Number(*cur, "pressure_msl"), 100, 2000);
+    c.visibilityMetres = Within(Number(*cur, "visibility"), 0, 1e6);
     const auto units = doc.find("current_units");
     if (c.visibilityMetres && units != doc.end() && units->is_object() && Text(*units, "visibility") == "ft")
         *c.visibilityMetres *= 0.3048;
@@ -100,8 +111,8 @@ Fetched<Weather> ReadForecastJson(const std::string& text) {
         DailyWeather d;
         d.date = TextAt(*daily, "time", i);
         d.wmoCode = Code(NumberAt(*daily, "weather_code", i));
-        d.high = NumberAt(*daily, "temperature_2m_max", i);
-        d.low = NumberAt(*daily, "temperature_2m_min", i);
+        d.high = Within(NumberAt(*daily, "temperature_2m_max", i), kMinTemp, kMaxTemp);
+        d.low = Within(NumberAt(*daily, "temperature_2m_min", i), kMinTemp, kMaxTemp);
         d.sunrise = TextAt(*daily, "sunrise", i);
         d.sunset = TextAt(*daily, "sunset", i);
         w.days.push_back(d);

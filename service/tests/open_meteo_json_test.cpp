@@ -64,6 +64,22 @@ TEST(OpenMeteoForecast, UnusableRepliesFail) {
     EXPECT_FALSE(w.value.days[0].wmoCode.has_value());
 }
 
+TEST(OpenMeteoForecast, ImpossibleValuesAreDroppedNotWritten) {
+    std::string json = ForecastJson("x", 1, 1e300, 5000, 0, 1);
+    const auto swap = [&json](const std::string& from, const std::string& to) {
+        json.replace(json.find(from), from.size(), to);
+    };
+    swap("\"relative_humidity_2m\":78", "\"relative_humidity_2m\":-3");
+    swap("[38.1,", "[1e99,");
+    const Fetched<Weather> w = ReadForecastJson(json);
+    ASSERT_TRUE(w.ok);
+    EXPECT_FALSE(w.value.current.feelsLike.has_value());
+    EXPECT_FALSE(w.value.current.windSpeed.has_value());
+    EXPECT_FALSE(w.value.current.humidity.has_value());
+    EXPECT_FALSE(w.value.days[0].high.has_value());
+    EXPECT_FALSE(ReadForecastJson(ForecastJson("x", -400, 1, 1, 0, 1)).ok);  // no usable temperature
+}
+
 TEST(OpenMeteoGeocoding, SearchResultsBecomePlaces) {
     const std::string json = "{\"results\":[" + SpringfieldJson(4250542, "Illinois", 39.80172, -89.64371) + "," +
                              SpringfieldJson(4409896, "Missouri", 37.21533, -93.29824) +
