@@ -334,3 +334,27 @@ def case_start_with_windows_value(name):
         card.exited(10)
         c.eq(card.read_conf().split(b"\r\n")[0], b"0", "StartOnWindows saved as 0")
         c.done()
+
+
+def case_dialog_texts_fit_and_the_map_shows_behind_the_about_text(name):
+    """Each one-line caption is drawn as one line in its box, and the about
+    text is see-through: the map, not a black box, lies behind it."""
+    with harness.Card(name, harness.conf_text()) as card:
+        c = harness.Checks()
+        card.wait_window("visible", 5000)
+        open_options(card)
+        card.cmd("sleep 500")
+        ctls = card.controls(OPTIONS)
+        shot = card.screenshot()
+        whiteish = lambda p: p[0] > 200 and p[1] > 200 and p[2] > 200
+        for cid in (IDC_OPT_LABEL1, IDC_OPT_LABEL3, IDC_OPT_LABEL5, IDC_CHKONSTART, IDC_CHKONTRAY, IDC_OPTC, IDC_OPTF):
+            f = ctls[cid]
+            groups = harness.row_groups(harness.ink_rows(shot, harness.rect(f, "screen"), whiteish))
+            c.eq(len(groups), 1, "%r drawn in one line" % f["text"])
+        x, y, w, h = harness.rect(ctls[IDC_LBLABOUT], "screen")
+        raw = harness.crop_rgb(shot, x, y, w, h)
+        pixels = [raw[i:i + 3] for i in range(0, len(raw), 3)]
+        black = sum(1 for p in pixels if p == b"\x00\x00\x00")
+        c.true(black < len(pixels) // 2, "the map shows behind the about text (%d of %d pixels pure black)"
+               % (black, len(pixels)))
+        c.done()
