@@ -23,6 +23,23 @@ std::string Coordinate(double v) {
 
 }  // namespace
 
+OpenMeteoProvider::OpenMeteoProvider(OpenMeteoConfig config)
+    : config_(std::move(config)),
+      budget_(config_.limits, config_.clock ? config_.clock : [] {
+          return static_cast<int64_t>(
+              std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+                  .count());
+      }) {}
+
+HttpReply OpenMeteoProvider::Call(const std::string& url) {
+    if (!budget_.TryTake()) {
+        HttpReply r;
+        r.error = "this service's own limit of upstream calls is used up for now";
+        return r;
+    }
+    return HttpGet(url, config_.timeout);
+}
+
 std::string ForecastRequestUrl(const std::string& base, const Place& place, Units units) {
     const bool metric = units == Units::Metric;
     return base + "?latitude=" + Coordinate(place.latitude) + "&longitude=" + Coordinate(place.longitude) +
@@ -42,7 +59,7 @@ std::string LookupRequestUrl(const std::string& base, int64_t id) {
 }
 
 Fetched<std::optional<Place>> OpenMeteoProvider::LookupPlace(int64_t id) {
-    const HttpReply r = HttpGet(LookupRequestUrl(config_.geocodingUrl, id), config_.timeout);
+    const HttpReply r = Call(LookupRequestUrl(config_.geocodingUrl, id));
     if (r.transportOk && (r.status == 400 || r.status == 404)) {
         // 400 {"reason":"Location ID not found."} is the source's "no such id".
         const std::string reason = ReadErrorReason(r.body);
@@ -57,7 +74,7 @@ Fetched<std::optional<Place>> OpenMeteoProvider::LookupPlace(int64_t id) {
 }
 
 Fetched<std::vector<Place>> OpenMeteoProvider::SearchPlaces(const std::string& text, std::size_t count) {
-    const HttpReply r = HttpGet(SearchRequestUrl(config_.geocodingUrl, text, count), config_.timeout);
+    const HttpReply r = Call(SearchRequestUrl(config_.geocodingUrl, text, count));
     if (!r.transportOk || r.status != 200) return Fetched<std::vector<Place>>::Failed(Failure(r));
     Fetched<std::vector<Place>> found = ReadSearchJson(r.body);
     if (found.ok && found.value.size() > count) found.value.resize(count);
@@ -65,7 +82,7 @@ Fetched<std::vector<Place>> OpenMeteoProvider::SearchPlaces(const std::string& t
 }
 
 Fetched<Weather> OpenMeteoProvider::FetchWeather(const Place& place, Units units) {
-    const HttpReply r = HttpGet(ForecastRequestUrl(config_.forecastUrl, place, units), config_.timeout);
+    const HttpReply r = Call(ForecastRequestUrl(config_.forecastUrl, place, units));
     if (!r.transportOk || r.status != 200) return Fetched<Weather>::Failed(Failure(r));
     return ReadForecastJson(r.body);
 }

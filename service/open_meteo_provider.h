@@ -3,24 +3,32 @@
 #include <chrono>
 #include <string>
 
+#include "call_budget.h"
+#include "http_fetch.h"
 #include "provider.h"
 
 struct OpenMeteoConfig {
     std::string forecastUrl = "https://api.open-meteo.com/v1/forecast";
     std::string geocodingUrl = "https://geocoding-api.open-meteo.com/v1";  // + "/search", "/get"
     std::chrono::milliseconds timeout{5000};
+    CallLimits limits;
+    CallBudget::Clock clock;  // seconds for the call budget; empty: the system clock
 };
 
 class OpenMeteoProvider : public Provider {
 public:
-    explicit OpenMeteoProvider(OpenMeteoConfig config) : config_(std::move(config)) {}
+    explicit OpenMeteoProvider(OpenMeteoConfig config);
     const char* Name() const override { return "open-meteo"; }
     Fetched<std::optional<Place>> LookupPlace(int64_t id) override;
     Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count) override;
     Fetched<Weather> FetchWeather(const Place& place, Units units) override;
 
 private:
+    // One upstream GET, if the call budget allows it.
+    HttpReply Call(const std::string& url);
+
     OpenMeteoConfig config_;
+    CallBudget budget_;
 };
 
 // The request URLs, exposed so tests can see exactly what goes upstream.

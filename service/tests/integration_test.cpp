@@ -19,6 +19,15 @@ using Mode = StubUpstream::Mode;
 
 const std::string kSearch = "/v1/public/yql?q=select%20*%20from%20geo.places%20where%20text%20%3D%20";
 
+OpenMeteoConfig StubConfig(const StubUpstream& stub, CallLimits limits = {}) {
+    OpenMeteoConfig c;
+    c.forecastUrl = stub.ForecastUrl();
+    c.geocodingUrl = stub.GeocodingUrl();
+    c.timeout = 400ms;
+    c.limits = limits;
+    return c;
+}
+
 struct ManualClock {
     std::atomic<int64_t> seconds{1000000};
     void Advance(std::chrono::seconds s) { seconds += s.count(); }
@@ -29,7 +38,7 @@ protected:
     static void SetUpTestSuite() { HttpFetchInit(); }
 
     ServiceAgainstStub()
-        : provider_(OpenMeteoConfig{stub_.ForecastUrl(), stub_.GeocodingUrl(), 400ms}),
+        : provider_(StubConfig(stub_)),
           service_(provider_, ServiceRules{},
                    [this] { return std::chrono::steady_clock::time_point(std::chrono::seconds(clock_.seconds.load())); },
                    [] { return int64_t{1796723400}; }),
@@ -264,6 +273,26 @@ TEST_F(ServiceAgainstStub, EveryRequestIsLoggedOnOneLine) {
     EXPECT_NE(log.find("cache=miss"), std::string::npos);
     EXPECT_NE(log.find("\"GET /nope\" 404 "), std::string::npos);
     EXPECT_NE(log.find("'Z\\xFCrich'"), std::string::npos) << log;  // raw bytes escaped
+}
+
+TEST(UpstreamBudget, AFloodOfNewSearchesCannotUseUpTheSourcesAllowance) {
+    HttpFetchInit();
+    StubUpstream stub;
+    OpenMeteoConfig config = StubConfig(stub, CallLimits{3, 100, 100});
+    config.clock = [] { return int64_t{0}; };  // one minute throughout
+    OpenMeteoProvider provider(config);
+    FeedService service(provider, ServiceRules{}, [] { return std::chrono::steady_clock::now(); },
+                        [] { return int64_t{0}; });
+    RunningServer server(service);
+    int unavailable = 0;
+    for (int i = 0; i < 10; ++i) {
+        const RawReply r = CardGet(server.port(), kSearch + "'Place" + std::to_string(i) + "'");
+        unavailable += r.status == 503;
+    }
+    EXPECT_EQ(stub.searchCalls(), 3);
+    EXPECT_EQ(unavailable, 7);
+    const RawReply health = CardGet(server.port(), "/health");
+    EXPECT_NE(health.body.find("own limit of upstream calls"), std::string::npos) << health.body;
 }
 
 }  // namespace
