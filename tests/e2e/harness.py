@@ -76,7 +76,7 @@ def install_wine_fonts(prefix):
 
 
 def prepare_template():
-    """The prepared prefix, made once per build tree: wineboot, plus a
+    """The prepared prefix, made once per build tree: wineboot, Wine's fonts, and a
     virtual desktop named "shell" (Wine shows a taskbar with a tray on a
     desktop of that name) that every process of the prefix shares."""
     tpl = os.path.join(work_dir(), "prefix-template")
@@ -95,6 +95,14 @@ def prepare_template():
             subprocess.run(["wine", "reg", "add"] + args + ["/f"], env=env, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=120, check=True)
         subprocess.run(["wineserver", "-w"], env=env, timeout=120, check=False)
+        # Debian's Wine does not find the fonts it ships (Tahoma, MS Sans
+        # Serif and the rest that Windows has); without them every caption
+        # falls back to a wider face. Copied in, the card sees what Windows shows.
+        fonts = os.path.join(tpl, "drive_c", "windows", "Fonts")
+        os.makedirs(fonts, exist_ok=True)
+        if os.path.isdir("/usr/share/wine/fonts"):
+            for f in os.listdir("/usr/share/wine/fonts"):
+                shutil.copy(os.path.join("/usr/share/wine/fonts", f), fonts)
         if not os.path.isdir(os.path.join(tpl, "drive_c", "windows", "system32")):
             raise RuntimeError("wineboot did not make a prefix in " + tpl)
         install_wine_fonts(tpl)
