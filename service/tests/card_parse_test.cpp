@@ -125,3 +125,14 @@ TEST_F(CardReadsService, NoMatchStaysUnderTheThresholdSoTheCardSaysNotFound) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CardReadsService, SydneyHasTheLongFirstLineThatMakesTheCardWrapIt) {
+    const ForecastResult r = ParseForecast(Reply("/forecastrss?w=2147714"), 0);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(CaptionOf(r, CardField::Day1), "Wed , Thunderstorms, Hail . High: 88  Low: 68");  // already Wednesday there
+    EXPECT_TRUE(r.day1Tall);
+}
+
+}  // namespace
