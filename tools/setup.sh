@@ -10,7 +10,7 @@ PACKAGES=(
   xvfb xdotool imagemagick x11-utils icoutils
   librsvg2-bin fonts-dejavu-core fonts-dejavu-extra fonts-wine
   libcpp-httplib-dev libcurl4-openssl-dev nlohmann-json3-dev libssl-dev
-  wrk nginx-light
+  wrk nginx-light curl ca-certificates
   python3 procps psmisc
 )
 
