@@ -14,7 +14,7 @@ const char kUsage[] =
     "  --geocoding-url URL       geocoding API base, without /search or /get\n"
     "                            (default https://geocoding-api.open-meteo.com/v1)\n"
     "  --upstream-timeout-ms N   give up on an upstream call after N ms (default 5000)\n"
-    "  --threads N               request worker threads (default 16)\n"
+    "  --threads N               request worker threads (default 32)\n"
     "  --fixed-time YYYY-MM-DDTHH:MM\n"
     "                            date the sample documents with this UTC time instead of now\n"
     "  --help                    show this text\n"

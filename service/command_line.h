@@ -11,7 +11,7 @@ struct CommandLine {
     std::string forecastUrl = "https://api.open-meteo.com/v1/forecast";
     std::string geocodingUrl = "https://geocoding-api.open-meteo.com/v1";
     int upstreamTimeoutMs = 5000;
-    int threads = 16;
+    int threads = 32;
     std::optional<long long> fixedTimeUnix;  // --fixed-time: the sample provider's clock
     bool help = false;
 };

@@ -56,7 +56,7 @@ std::string LoggableTarget(const std::string& target, std::size_t max) {
 FeedHttpServer::FeedHttpServer(FeedService& service, std::ostream& log, int threads)
     : service_(service), log_(log), server_(std::make_unique<httplib::Server>()) {
     httplib::Server& s = *server_;
-    const std::size_t workers = threads > 0 ? static_cast<std::size_t>(threads) : 16;
+    const std::size_t workers = threads > 0 ? static_cast<std::size_t>(threads) : 32;
     s.new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
     // Headers and body go out back to back; no Nagle pause between them.
     s.set_tcp_nodelay(true);
@@ -67,7 +67,9 @@ FeedHttpServer::FeedHttpServer(FeedService& service, std::ostream& log, int thre
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
     s.set_keep_alive_max_count(100);
-    s.set_keep_alive_timeout(5);
+    // The card opens a new connection for every request and may leave the
+    // old one open: free its worker soon.
+    s.set_keep_alive_timeout(2);
     s.set_read_timeout(5);
     s.set_write_timeout(5);
     s.set_payload_max_length(8192);

@@ -104,7 +104,7 @@ TEST_F(ServiceAgainstStub, CachedForTenMinutes) {
 TEST_F(ServiceAgainstStub, ConcurrentRequestsForOnePlaceMakeOneUpstreamCall) {
     Get("/forecastrss?w=4250542");  // the place is known; the forecast will expire
     clock_.Advance(11min);
-    stub_.SetForecastMode(Mode::Normal, 300ms);
+    stub_.SetForecastMode(Mode::Normal, 800ms);  // long enough for all six to arrive meanwhile
     std::vector<std::future<RawReply>> replies;
     for (int i = 0; i < 6; ++i)
         replies.push_back(std::async(std::launch::async, [this] { return Get("/forecastrss?w=4250542"); }));

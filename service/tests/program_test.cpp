@@ -131,6 +131,34 @@ TEST(Program, SampleProviderServesTheCardAndStopsOnSigterm) {
     EXPECT_NE(log.find("\"GET /v1/public/yql?q="), std::string::npos) << log;
 }
 
+// The card closes its socket as soon as it holds enough bytes, often while
+// the reply is still being written.
+TEST(Program, ClientsThatHangUpEarlyDoNotHurtTheService) {
+    const int port = FreePort();
+    Program p({"--provider", "sample", "--listen", "127.0.0.1:" + std::to_string(port)});
+    ASSERT_TRUE(p.WaitForPort(port)) << p.Output();
+    const std::string request = CardRequest("/forecastrss?w=4250542");
+    for (int i = 0; i < 50; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        const bool whole = i % 2 == 1;
+        send(fd, request.data(), whole ? request.size() : request.size() / 2, MSG_NOSIGNAL);
+        if (whole && i % 3 == 0) {  // read the first bytes of the reply, like the card
+            char buf[100];
+            recv(fd, buf, sizeof buf, 0);
+        }
+        linger hard{1, 0};  // reset, not a polite close
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        close(fd);
+    }
+    EXPECT_EQ(CardGet(port, "/forecastrss?w=4250542").status, 200);
+    EXPECT_EQ(p.Wait(std::chrono::milliseconds(100)), -1);  // still running
+}
+
 TEST(Program, APortInUseIsReported) {
     const int port = FreePort();
     Program first({"--provider", "sample", "--listen", "127.0.0.1:" + std::to_string(port)});
