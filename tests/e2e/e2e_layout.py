@@ -119,3 +119,39 @@ def case_captions_fit_on_one_line(name):
             lines = harness.row_groups(harness.ink_rows(shot, harness.rect(f, "screen"), harness.cyanish))
             c.eq(len(lines), 1, "%s %r: lines of text drawn in its box" % (name_, f["text"]))
         c.done()
+
+
+def check_scaled(name, dpi):
+    """At another DPI every size follows the screen's twips per pixel
+    (1440 / DPI), within the one pixel that rounding may take."""
+    with harness.Card(name, harness.conf_text(), dpi=dpi) as card:
+        c = harness.Checks()
+        got = harness.parse_fields(card.must("dpi")[0])["x"]
+        if not c.eq(got, str(dpi), "the desktop runs at %d DPI" % dpi):
+            c.done()
+        card.wait_window("visible", 10000)
+        tpp = 1440.0 / dpi
+        near = lambda a, b: abs(a - b) <= 1
+        w = card.window()
+        cw, ch = [int(v) for v in w["client"].split(",")]
+        c.true(near(cw, 3105 / tpp) and near(ch, 4890 / tpp),
+               "client %dx%d for 3105 x 4890 twips at %d DPI (%.1f x %.1f)" % (cw, ch, dpi, 3105 / tpp, 4890 / tpp))
+        ctls = card.controls()
+        for cid, cname, parent, l, t, wd, h, text in DESIGN:
+            f = ctls.get(cid)
+            if not c.true(f, cname + " exists"):
+                continue
+            x, y, rw, rh = harness.rect(f)
+            want = [l / tpp, t / tpp, wd / tpp] + ([h / tpp] if h is not None else [])
+            c.true(all(near(g, wv) for g, wv in zip((x, y, rw, rh), want)),
+                   "%s at %r px, want about %s" % (cname, (x, y, rw, rh), ["%.1f" % v for v in want]))
+        card.screenshot()
+        c.done()
+
+
+def case_layout_scales_at_120_dpi(name):
+    check_scaled(name, 120)
+
+
+def case_layout_scales_at_144_dpi(name):
+    check_scaled(name, 144)

@@ -217,3 +217,49 @@ def case_refresh_completes_while_the_menu_is_open(name):
         c.true(b"Springfield, XY : 31   \xb0 F" in card.tray_tips(), "the tip is replaced")
         card.screenshot()
         c.done()
+
+
+def case_taskbar_created_adds_the_icon_again(name):
+    """When the shell's taskbar is made anew (it announces "TaskbarCreated")
+    the card adds its icon again, also while hidden, with its current tip."""
+    reply = servers.http_reply(servers.data("feed_springfield_f.xml"))
+    with FakeService(lambda path: servers.whole(reply)), \
+            harness.Card(name, harness.conf_text(woeid="2459115", name="Springfield, XY")) as card:
+        c = harness.Checks()
+        c.true(card.wait_text(IDC_TXTTITLE, "eq", b"Springfield, XY", 10000)[0], "filled")
+        card.must("click %s %d" % (CARD, IDC_LABEL3))
+        c.true(card.wait_window("hidden", 3000), "hidden to the tray")
+        card.must("traydelete " + CARD)
+        c.true(not card.tray_icon_present(), "the shell has lost the icon")
+        card.must("postreg %s TaskbarCreated" % CARD)
+        end = time.time() + 3
+        while not card.tray_icon_present() and time.time() < end:
+            time.sleep(0.1)
+        c.true(card.tray_icon_present(), "the icon is back")
+        c.true(b"Springfield, XY : 31   \xb0 F" in card.tray_tips(), "with the current tip")
+        card.must("tray %s %d" % (CARD, WM_LBUTTONUP))
+        c.true(card.wait_window("visible", 3000), "and it still restores the card")
+        c.done()
+
+
+def case_refresh_completes_during_a_drag(name):
+    """Timer and socket events go on while the system's move loop runs: a
+    reply that arrives while the title is held down and dragged fills the card."""
+    reply = servers.http_reply(servers.data("feed_springfield_f.xml"))
+    with FakeService(lambda path: servers.split([b"", reply], 2.5)) as svc, \
+            harness.Card(name, harness.conf_text(woeid="2459115", name="Springfield, XY")) as card:
+        c = harness.Checks()
+        svc.wait_requests(1, 10)
+        x0, y0 = card_pos(card)
+        lx, ly = [int(v) for v in card.must("centre %s %d" % (CARD, IDC_LABEL6))[0].split()[1:]]
+        card.must("mmove %d %d" % (lx, ly))
+        card.must("mdown left")
+        for i in range(1, 6):
+            card.must("mmove %d %d" % (lx + 4 * i, ly + 2 * i))
+            card.cmd("sleep 40")
+        ok, _ = card.wait_text(IDC_TXTTITLE, "eq", b"Springfield, XY", 6000)
+        moved = card_pos(card)
+        card.must("mup left")
+        c.true(ok, "the reply is parsed while the button is still held")
+        c.true(moved != (x0, y0), "the card was being dragged meanwhile (%r -> %r)" % ((x0, y0), moved))
+        c.done()

@@ -245,7 +245,7 @@ OPTIONS = "CloudwickOptions"
 class Card:
     """One run of the card. Use as a context manager."""
 
-    def __init__(self, name, conf=None, start=True):
+    def __init__(self, name, conf=None, start=True, dpi=None):
         self.name = name
         self.card_exe, self.probe_exe = exe_paths()
         self.conf = conf if conf is not None else conf_text()
@@ -254,6 +254,7 @@ class Card:
         self.card = None
         self.probe = None
         self.start_card = start
+        self.dpi = dpi
         self.base = os.path.join(work_dir(), "run", name)
 
     # -- life --
@@ -283,6 +284,11 @@ class Card:
                 f.write(self.conf)
         self.display, self.xvfb = start_xvfb()
         self.env = wine_env(self.prefix, self.display)
+        if self.dpi:  # before the desktop starts, which reads it once
+            for key in ("HKCU\\Control Panel\\Desktop", "HKCC\\Software\\Fonts"):
+                subprocess.run(["wine", "reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(self.dpi),
+                                "/f"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               timeout=60, check=True)
         self.probe = Probe(self.probe_exe, self.env, self.base)
         # The first command brings up the prefix's desktop and taskbar.
         self.must("wait tray exists 30000")

@@ -732,6 +732,23 @@ int Run(const Args& a) {
         printf("trayicon present=%d\n", present ? 1 : 0);
         return 0;
     }
+    if (cmd == "traydelete") {  // traydelete TARGET [UID]: the shell loses the icon, as when it restarts
+        HWND h = NeedTarget(a, 1);
+        if (!h) return 1;
+        NOTIFYICONDATAA nid{};
+        nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        nid.hWnd = h;
+        nid.uID = a.size() > 2 ? static_cast<UINT>(Num(a[2])) : 1;
+        printf("deleted %d\n", Shell_NotifyIconA(NIM_DELETE, &nid) ? 1 : 0);
+        return 0;
+    }
+    if (cmd == "postreg") {  // postreg TARGET NAME: posts a registered message (e.g. "TaskbarCreated")
+        HWND h = NeedTarget(a, 1);
+        if (!h || a.size() < 3) return 1;
+        UINT msg = RegisterWindowMessageA(a[2].c_str());
+        printf("posted %d msg=0x%x\n", PostMessageA(h, msg, 0, 0) ? 1 : 0, msg);
+        return 0;
+    }
     if (cmd == "traytips") {  // traytips: every tip the shell's tray holds
         for (const TipTool& t : ShellTips())
             printf("tip tooltip=0x%lx owner=0x%lx id=%lu text=%s\n", (unsigned long)(uintptr_t)t.tooltip,
