@@ -121,6 +121,19 @@ def copy_prefix(tpl, dest):
     subprocess.run(["cp", "-al", os.path.join(tpl, sys32), os.path.join(dest, sys32)], check=True)
 
 
+def x_accepts(n):
+    """The server's socket exists before it accepts clients."""
+    import socket
+    s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    try:
+        s.connect("/tmp/.X11-unix/X%d" % n)
+        return True
+    except OSError:
+        return False
+    finally:
+        s.close()
+
+
 def start_xvfb():
     for n in DISPLAYS:
         if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
@@ -131,7 +144,7 @@ def start_xvfb():
         while time.time() < deadline:
             if p.poll() is not None:
                 break
-            if os.path.exists("/tmp/.X11-unix/X%d" % n):
+            if os.path.exists("/tmp/.X11-unix/X%d" % n) and x_accepts(n):
                 return n, p
             time.sleep(0.05)
         if p.poll() is None:

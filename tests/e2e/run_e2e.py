@@ -45,12 +45,26 @@ def private_network(argv):
         f.write("127.0.0.1 %s\n" % socket.gethostname())
     with open(resolv, "w") as f:
         f.write("nameserver 127.0.0.1\noptions timeout:3 attempts:3\n")
-    script = ('mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/resolv.conf && ip link set lo up && '
+    script = ('mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/resolv.conf && '
               'shift 2 && exec env E2E_PRIVATE_NET=1 "$@"')
     import subprocess
     harness.exe_paths()  # skip here, not inside, when the exes are missing
     return subprocess.call(["unshare", "--net", "--mount", "/bin/sh", "-c", script, "sh", hosts, resolv,
                             sys.executable] + argv)
+
+
+def loopback_up():
+    """`ip link set lo up` without iproute2: SIOCGIFFLAGS / SIOCSIFFLAGS."""
+    import fcntl
+    import socket
+    import struct
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    try:
+        req = struct.pack("16sh", b"lo", 0)
+        flags = struct.unpack("16sh", fcntl.ioctl(s.fileno(), 0x8913, req))[1]
+        fcntl.ioctl(s.fileno(), 0x8914, struct.pack("16sh", b"lo", flags | 0x1))
+    finally:
+        s.close()
 
 
 def main(argv):
@@ -65,8 +79,10 @@ def main(argv):
         return 2
     module, case = argv[1].split(".", 1)
     fn = getattr(importlib.import_module("e2e_" + module), "case_" + case)
-    if getattr(fn, "private_dns", False) and os.environ.get("E2E_PRIVATE_NET") != "1":
-        return private_network(argv)
+    if getattr(fn, "private_dns", False):
+        if os.environ.get("E2E_PRIVATE_NET") != "1":
+            return private_network(argv)
+        loopback_up()
     try:
         harness.exe_paths()
         fn(argv[1].replace(".", "-"))
