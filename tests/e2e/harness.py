@@ -371,8 +371,51 @@ class Card:
         return subprocess.run(["wine"] + list(args), env=self.env, cwd=self.base, capture_output=True,
                               timeout=timeout)
 
+    # -- the mouse: real X input on the Xvfb display, as a user's hand --
+    def xdotool(self, *args):
+        env = dict(os.environ, DISPLAY=":%d" % self.display)
+        subprocess.run(["xdotool"] + [str(a) for a in args], env=env, check=True, timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def _mouse(self, line):
+        """mmove X Y | mdown B | mup B | mclick X Y [B] | drag X1 Y1 X2 Y2 [B] [STEPS]"""
+        w = line.split()
+        button = {"left": 1, "middle": 2, "right": 3}
+        if w[0] == "mmove":
+            self.xdotool("mousemove", "--sync", w[1], w[2])
+        elif w[0] in ("mdown", "mup"):
+            self.xdotool("mousedown" if w[0] == "mdown" else "mouseup", button[w[1] if len(w) > 1 else "left"])
+        elif w[0] == "mclick":
+            self.xdotool("mousemove", "--sync", w[1], w[2])
+            time.sleep(0.05)
+            self.xdotool("click", button[w[3] if len(w) > 3 else "left"])
+        elif w[0] == "drag":
+            x1, y1, x2, y2 = (int(v) for v in w[1:5])
+            b = w[5] if len(w) > 5 else "left"
+            steps = int(w[6]) if len(w) > 6 else 10
+            buttons = [1, 3] if b == "both" else [button[b]]
+            self.xdotool("mousemove", "--sync", x1, y1)
+            time.sleep(0.08)
+            for n in buttons:
+                self.xdotool("mousedown", n)
+            time.sleep(0.08)
+            # One pixel first: the card starts its drag on the first movement,
+            # so the drag then covers (x2 - x1 - 1, y2 - y1).
+            self.xdotool("mousemove", "--sync", x1 + 1, y1)
+            time.sleep(0.06)
+            for i in range(1, steps + 1):
+                self.xdotool("mousemove", "--sync", x1 + (x2 - x1) * i // steps, y1 + (y2 - y1) * i // steps)
+                time.sleep(0.03)
+            time.sleep(0.08)
+            for n in buttons:
+                self.xdotool("mouseup", n)
+        time.sleep(0.05)
+        return 0, ["%s done" % w[0]]
+
     # -- probe --
     def cmd(self, line, timeout=60):
+        if line.split(" ", 1)[0] in ("mmove", "mdown", "mup", "mclick", "drag"):
+            return self._mouse(line)
         return self.probe.run(line, timeout)
 
     def must(self, line, timeout=60):

@@ -195,9 +195,18 @@ void SendMouse(DWORD flags, LONG x = 0, LONG y = 0) {
     SendInput(1, &in, sizeof in);
 }
 
+// Returns once the window system reports the cursor there, so that a
+// message sent next (a tray callback, a press) meets the new position.
 void MoveMouse(LONG x, LONG y) {
     SetCursorPos(x, y);
     SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y);
+    for (int i = 0; i < 50; ++i) {
+        POINT p{};
+        GetCursorPos(&p);
+        if (p.x == x && p.y == y) break;
+        Sleep(10);
+    }
+    Sleep(20);
 }
 
 DWORD ButtonFlag(const std::string& b, bool down) {
