@@ -243,6 +243,17 @@ void UseClassicLook(HWND control) {
     if (setTheme) setTheme(control, L"", L"");
 }
 
+void DrawBitmap(HDC dc, HBITMAP bitmap) {
+    if (!bitmap) return;
+    HDC mem = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    BITMAP bm;
+    GetObject(bitmap, sizeof(bm), &bm);
+    BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+}
+
 void SetText(HWND control, const std::string& text) {
     SetWindowTextA(control, text.c_str());
 }

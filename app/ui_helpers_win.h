@@ -62,5 +62,8 @@ HBRUSH ColourStatic(HWND control, HDC dc, Brushes& brushes);
 // Drops visual styles from a control so that its table colours show.
 void UseClassicLook(HWND control);
 
+// Draws a bitmap at its natural size from the top-left corner; null draws nothing.
+void DrawBitmap(HDC dc, HBITMAP bitmap);
+
 void SetText(HWND control, const std::string& text);
 std::string GetText(HWND control);

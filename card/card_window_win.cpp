@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "app/app_win.h"
+#include "app/top_window_win.h"
 #include "card/card_layout.h"
 #include "card/tray_tip.h"
 #include "resources/version.h"
@@ -34,7 +35,7 @@ bool CardWindow::Create(HINSTANCE instance) {
     smallIcon_ = LoadAppIcon(instance, GetSystemMetrics(SM_CXSMICON));
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &CardWindow::WndProc;
+    wc.lpfnWndProc = &TopWindowProc<CardWindow>;
     wc.hInstance = instance;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
@@ -50,25 +51,6 @@ bool CardWindow::Create(HINSTANCE instance) {
     hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kCardClassName, "",
                             WS_POPUP | WS_CLIPCHILDREN, x, y, w, h, nullptr, nullptr, instance, this);
     return hwnd_ != nullptr;
-}
-
-LRESULT CALLBACK CardWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    CardWindow* self;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<CardWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<CardWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    }
-    if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        delete self;
-        WindowClosed();
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    }
-    return self->OnMessage(msg, wp, lp);
 }
 
 LRESULT CardWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -197,14 +179,8 @@ void CardWindow::mnuExit_Click() { DestroyWindow(hwnd_); }
 void CardWindow::OnPaintChild(HDC dc, HWND child) {
     if (child == Control(IDC_PICTURE1)) {
         pictures_.Draw(dc, 0, 0, picture_);
-    } else if (child == Control(IDC_PICTURE2) && optionsPicture_) {
-        HDC mem = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(mem, optionsPicture_);
-        BITMAP bm;
-        GetObject(optionsPicture_, sizeof(bm), &bm);
-        BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
-        SelectObject(mem, old);
-        DeleteDC(mem);
+    } else if (child == Control(IDC_PICTURE2)) {
+        DrawBitmap(dc, optionsPicture_);
     }
 }
 

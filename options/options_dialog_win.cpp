@@ -4,6 +4,7 @@
 
 #include "app/app_win.h"
 #include "app/registry_win.h"
+#include "app/top_window_win.h"
 #include "card/card_window_win.h"
 #include "card/weather_pictures_win.h"
 #include "options/options_choices.h"
@@ -40,7 +41,7 @@ OptionsDialog::~OptionsDialog() {
 bool OptionsDialog::Create() {
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &OptionsDialog::WndProc;
+    wc.lpfnWndProc = &TopWindowProc<OptionsDialog>;
     wc.hInstance = instance_;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.lpszClassName = kOptionsClassName;
@@ -57,25 +58,6 @@ bool OptionsDialog::Create() {
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
     return true;
-}
-
-LRESULT CALLBACK OptionsDialog::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    OptionsDialog* self;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<OptionsDialog*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<OptionsDialog*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    }
-    if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        delete self;
-        WindowClosed();
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    }
-    return self->OnMessage(msg, wp, lp);
 }
 
 LRESULT OptionsDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -244,14 +226,7 @@ void OptionsDialog::PaintBackground(HDC dc) {
     RECT rc;
     GetClientRect(hwnd_, &rc);
     FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    if (!background_) return;
-    HDC mem = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(mem, background_);
-    BITMAP bm;
-    GetObject(background_, sizeof(bm), &bm);
-    BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteDC(mem);
+    DrawBitmap(dc, background_);
 }
 
 HWND OptionsDialog::Control(int id) const {

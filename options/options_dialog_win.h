@@ -24,7 +24,7 @@ public:
 private:
     OptionsDialog(HINSTANCE instance, AppSettings& settings);
     bool Create();
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    template <class T> friend LRESULT CALLBACK TopWindowProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK SearchBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
     void OnCreate();

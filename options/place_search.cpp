@@ -1,7 +1,6 @@
 #include "options/place_search.h"
 
-#include <climits>
-
+#include "app/reply_buffer.h"
 #include "feed/feed_request.h"
 #include "options/place_reply_parser.h"
 
@@ -69,10 +68,8 @@ void PlaceSearch::OnConnect() {
 void PlaceSearch::OnDataArrival(long bytesTotal) {
     if (socket_.State() != Socket::kConnected) return;
     std::string data = socket_.Receive();
-    if (replyText_.size() < kMaxReplyBytes)
-        replyText_.append(data, 0, kMaxReplyBytes - replyText_.size());
-    if (bytesTotal > 0)
-        bytesReceived_ = bytesTotal > LONG_MAX - bytesReceived_ ? LONG_MAX : bytesReceived_ + bytesTotal;
+    AppendBounded(replyText_, data, kMaxReplyBytes);
+    bytesReceived_ = AddSaturating(bytesReceived_, bytesTotal);
 }
 
 void PlaceSearch::OnError() {
