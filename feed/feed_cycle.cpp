@@ -1,7 +1,6 @@
 #include "feed/feed_cycle.h"
 
-#include <climits>
-
+#include "app/reply_buffer.h"
 #include "feed/feed_request.h"
 #include "feed/text_scan.h"
 
@@ -53,12 +52,9 @@ void FeedCycle::OnConnect() {
 void FeedCycle::OnDataArrival(long bytesTotal) {
     if (socket_.State() != Socket::kConnected) return;
     std::string data = socket_.Receive();
-    // Only the start of a reply is ever parsed; a server that keeps sending
-    // must not grow the card without limit.
-    if (feedReply_.size() < kMaxReplyBytes)
-        feedReply_.append(data, 0, kMaxReplyBytes - feedReply_.size());
-    if (bytesTotal > 0)
-        feedBytes_ = bytesTotal > LONG_MAX - feedBytes_ ? LONG_MAX : feedBytes_ + bytesTotal;
+    // Only the start of a reply is ever parsed.
+    AppendBounded(feedReply_, data, kMaxReplyBytes);
+    feedBytes_ = AddSaturating(feedBytes_, bytesTotal);
 }
 
 void FeedCycle::OnError() {
