@@ -16,11 +16,16 @@ struct App {
     CardWindow* card = nullptr;    // null once the card has closed
     std::vector<HWND> dialogs;     // open options dialogs, for keyboard navigation
     int liveWindows = 0;           // the program ends when this falls to 0
+    HWND hiddenOwner = nullptr;
     std::string SettingsPath() const;
 };
 
 App& TheApp();
 void WindowOpened();
+
+// The owner of the card and the dialogs: a window that is never shown, so
+// that no shell gives them a taskbar button (some list unowned tool windows).
+HWND HiddenOwner();
 void WindowClosed();
 
 // Writes the settings file; tells the user when that failed.

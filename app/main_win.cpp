@@ -20,6 +20,14 @@ std::string App::SettingsPath() const {
 
 void WindowOpened() { ++TheApp().liveWindows; }
 
+HWND HiddenOwner() {
+    App& app = TheApp();
+    if (!app.hiddenOwner)
+        app.hiddenOwner = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                          app.instance, nullptr);
+    return app.hiddenOwner;
+}
+
 void WindowClosed() {
     if (--TheApp().liveWindows <= 0) PostQuitMessage(0);
 }

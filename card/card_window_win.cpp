@@ -49,7 +49,7 @@ bool CardWindow::Create(HINSTANCE instance) {
     const int y = TwipsToPixels(kCardDesignTop, TwipsPerPixelY());
     // A tool window has no taskbar button; the popup style has no border.
     hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kCardClassName, "",
-                            WS_POPUP | WS_CLIPCHILDREN, x, y, w, h, nullptr, nullptr, instance, this);
+                            WS_POPUP | WS_CLIPCHILDREN, x, y, w, h, HiddenOwner(), nullptr, instance, this);
     return hwnd_ != nullptr;
 }
 

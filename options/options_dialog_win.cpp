@@ -53,7 +53,7 @@ bool OptionsDialog::Create() {
     AdjustWindowRectEx(&rc, style, FALSE, exStyle);
     const int clientLeft = TwipsToPixels(kOptionsDesignLeft, tx), clientTop = TwipsToPixels(kOptionsDesignTop, ty);
     hwnd_ = CreateWindowExA(exStyle, kOptionsClassName, "Options", style, clientLeft + rc.left, clientTop + rc.top,
-                            rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, instance_, this);
+                            rc.right - rc.left, rc.bottom - rc.top, HiddenOwner(), nullptr, instance_, this);
     if (!hwnd_) return false;
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
