@@ -23,29 +23,29 @@ void SendChildMouse(HWND control, UINT msg, WPARAM keys) {
     SendMessageA(root, kMsgChildMouse, MAKEWPARAM(GetDlgCtrlID(control), msg), static_cast<LPARAM>(keys));
 }
 
-void PaintPanel(HWND hwnd, HDC dc, const ControlSpec* spec) {
+void PaintPanel(HWND hwnd, HDC dc, const ControlSpec* row) {
     RECT rc;
     GetClientRect(hwnd, &rc);
-    HBRUSH bg = CreateSolidBrush(spec ? ToColorRef(spec->bg) : RGB(0, 0, 0));
+    HBRUSH bg = CreateSolidBrush(row ? ToColorRef(row->bg) : RGB(0, 0, 0));
     FillRect(dc, &rc, bg);
     DeleteObject(bg);
-    if (!spec || !(spec->flags & kFramed)) return;
+    if (!row || !(row->flags & kFramed)) return;
     // A thin light border; the caption sits in its top edge.
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
     HGDIOBJ oldFont = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
     TEXTMETRICA tm;
     GetTextMetricsA(dc, &tm);
-    int lineY = spec->text[0] ? tm.tmHeight / 2 : 1;
+    int lineY = row->text[0] ? tm.tmHeight / 2 : 1;
     RECT border = {1, lineY, rc.right - 1, rc.bottom - 1};
     HBRUSH line = CreateSolidBrush(RGB(96, 100, 100));
     FrameRect(dc, &border, line);
     DeleteObject(line);
-    if (spec->text[0]) {
-        SetTextColor(dc, ToColorRef(spec->fg));
-        SetBkColor(dc, ToColorRef(spec->bg));
+    if (row->text[0]) {
+        SetTextColor(dc, ToColorRef(row->fg));
+        SetBkColor(dc, ToColorRef(row->bg));
         SetBkMode(dc, OPAQUE);
-        TextOutA(dc, 8, 0, (std::string(" ") + spec->text + " ").c_str(),
-                 static_cast<int>(strlen(spec->text) + 2));
+        TextOutA(dc, 8, 0, (std::string(" ") + row->text + " ").c_str(),
+                 static_cast<int>(strlen(row->text) + 2));
     }
     SelectObject(dc, oldFont);
 }
@@ -57,7 +57,7 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
-        PaintPanel(hwnd, dc, SpecOf(hwnd));
+        PaintPanel(hwnd, dc, RowOf(hwnd));
         SendMessageA(GetAncestor(hwnd, GA_ROOT), kMsgPaintChild, reinterpret_cast<WPARAM>(dc),
                      reinterpret_cast<LPARAM>(hwnd));
         EndPaint(hwnd, &ps);
@@ -154,18 +154,18 @@ Fonts::~Fonts() {
     DeleteObject(standard_);
 }
 
-HWND CreateDesignControl(const ControlSpec& spec, HWND parent, const Fonts& fonts) {
+HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts) {
     RegisterPanelClass();
     const int tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
-    int x = TwipsToPixels(spec.left, tx), y = TwipsToPixels(spec.top, ty);
-    int w = TwipsToPixels(spec.width, tx), h = TwipsToPixels(spec.height, ty);
+    int x = TwipsToPixels(row.left, tx), y = TwipsToPixels(row.top, ty);
+    int w = TwipsToPixels(row.width, tx), h = TwipsToPixels(row.height, ty);
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     DWORD exStyle = 0;
     const char* cls = "STATIC";
-    switch (spec.kind) {
+    switch (row.kind) {
     case ControlKind::Label:
-        style |= SS_NOPREFIX | ((spec.flags & kCentred) ? SS_CENTER : SS_LEFT) |
-                 ((spec.flags & kNotify) ? SS_NOTIFY : 0);
+        style |= SS_NOPREFIX | ((row.flags & kCentred) ? SS_CENTER : SS_LEFT) |
+                 ((row.flags & kNotify) ? SS_NOTIFY : 0);
         break;
     case ControlKind::Line:
         if (h < 1) h = 1;
@@ -199,17 +199,17 @@ HWND CreateDesignControl(const ControlSpec& spec, HWND parent, const Fonts& font
         style |= BS_PUSHBUTTON | WS_TABSTOP;
         break;
     }
-    HWND hwnd = CreateWindowExA(exStyle, cls, spec.text, style, x, y, w, h, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+    HWND hwnd = CreateWindowExA(exStyle, cls, row.text, style, x, y, w, h, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)),
                                 GetModuleHandleA(nullptr), nullptr);
-    SetPropA(hwnd, kSpecProp, reinterpret_cast<HANDLE>(const_cast<ControlSpec*>(&spec)));
+    SetPropA(hwnd, kSpecProp, reinterpret_cast<HANDLE>(const_cast<ControlSpec*>(&row)));
     SendMessageA(hwnd, WM_SETFONT,
-                 reinterpret_cast<WPARAM>((spec.flags & kDesignFont) ? fonts.design() : fonts.standard()), FALSE);
-    if (spec.kind == ControlKind::CheckBox || spec.kind == ControlKind::OptionButton) UseClassicLook(hwnd);
+                 reinterpret_cast<WPARAM>((row.flags & kDesignFont) ? fonts.design() : fonts.standard()), FALSE);
+    if (row.kind == ControlKind::CheckBox || row.kind == ControlKind::OptionButton) UseClassicLook(hwnd);
     return hwnd;
 }
 
-const ControlSpec* SpecOf(HWND control) {
+const ControlSpec* RowOf(HWND control) {
     return reinterpret_cast<const ControlSpec*>(GetPropA(control, kSpecProp));
 }
 
@@ -219,19 +219,19 @@ void ForwardMouseToRoot(HWND control) {
 }
 
 HBRUSH ColourStatic(HWND control, HDC dc, Brushes& brushes) {
-    const ControlSpec* spec = SpecOf(control);
-    if (!spec) return nullptr;
-    if (spec->flags & kSystemColour) return GetSysColorBrush(COLOR_APPWORKSPACE);
-    SetTextColor(dc, ToColorRef(spec->fg));
-    if (spec->flags & kSeeThrough) {
+    const ControlSpec* row = RowOf(control);
+    if (!row) return nullptr;
+    if (row->flags & kSystemColour) return GetSysColorBrush(COLOR_APPWORKSPACE);
+    SetTextColor(dc, ToColorRef(row->fg));
+    if (row->flags & kSeeThrough) {
         SetBkMode(dc, TRANSPARENT);
         return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
     }
     // A label without its own background shows the window's colour, which
     // is its table background.
-    SetBkColor(dc, ToColorRef(spec->bg));
+    SetBkColor(dc, ToColorRef(row->bg));
     SetBkMode(dc, OPAQUE);
-    return brushes.Get(spec->bg);
+    return brushes.Get(row->bg);
 }
 
 void UseClassicLook(HWND control) {

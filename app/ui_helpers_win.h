@@ -46,16 +46,16 @@ private:
     HFONT standard_;
 };
 
-// Creates the control of `spec` in `parent`, placed in pixels from its twips.
-HWND CreateDesignControl(const ControlSpec& spec, HWND parent, const Fonts& fonts);
+// Creates the control of `row` in `parent`, placed in pixels from its twips.
+HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts);
 
-// The spec a control was created from (stored with the window).
-const ControlSpec* SpecOf(HWND control);
+// The row a control was created from (stored with the window).
+const ControlSpec* RowOf(HWND control);
 
 // Sends the control's mouse messages to its top-level window as kMsgChildMouse.
 void ForwardMouseToRoot(HWND control);
 
-// Colours a static, check box or option button from its spec; returns the
+// Colours a static, check box or option button from its row; returns the
 // brush for WM_CTLCOLORSTATIC.
 HBRUSH ColourStatic(HWND control, HDC dc, Brushes& brushes);
 

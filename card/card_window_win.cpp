@@ -97,9 +97,9 @@ void CardWindow::OnCreate() {
     WindowOpened();
     TheApp().card = this;
     for (size_t i = 0; i < kCardControlCount; ++i) {
-        const ControlSpec& spec = kCardControls[i];
-        HWND parent = spec.parentId ? Control(spec.parentId) : hwnd_;
-        controls_[spec.id] = CreateDesignControl(spec, parent, fonts_);
+        const ControlSpec& row = kCardControls[i];
+        HWND parent = row.parentId ? Control(row.parentId) : hwnd_;
+        controls_[row.id] = CreateDesignControl(row, parent, fonts_);
     }
     // The icon box stays drawn above the labels it overlaps.
     SetWindowPos(Control(IDC_PICTURE1), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -192,10 +192,10 @@ HWND CardWindow::Control(int id) const {
 void CardWindow::SetCaption(int id, const std::string& text) { SetText(Control(id), text); }
 
 void CardWindow::PlaceControlTwips(int id, int topTwips, int heightTwips) {
-    const ControlSpec* spec = FindCardControl(id);
+    const ControlSpec* row = FindCardControl(id);
     const int tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
-    SetWindowPos(Control(id), nullptr, TwipsToPixels(spec->left, tx), TwipsToPixels(topTwips, ty),
-                 TwipsToPixels(spec->width, tx), TwipsToPixels(heightTwips, ty), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Control(id), nullptr, TwipsToPixels(row->left, tx), TwipsToPixels(topTwips, ty),
+                 TwipsToPixels(row->width, tx), TwipsToPixels(heightTwips, ty), SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

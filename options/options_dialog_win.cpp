@@ -98,9 +98,9 @@ void OptionsDialog::OnCreate() {
     background_ = LoadOptionsBackground(instance_);
     if (background_) mapBrush_ = CreatePatternBrush(background_);
     for (size_t i = 0; i < kOptionsControlCount; ++i) {
-        const ControlSpec& spec = kOptionsControls[i];
-        HWND parent = spec.parentId ? Control(spec.parentId) : hwnd_;
-        controls_[spec.id] = CreateDesignControl(spec, parent, fonts_);
+        const ControlSpec& row = kOptionsControls[i];
+        HWND parent = row.parentId ? Control(row.parentId) : hwnd_;
+        controls_[row.id] = CreateDesignControl(row, parent, fonts_);
     }
     ArrangeTabOrder();
     HWND box = Control(IDC_TXTWORD);
@@ -122,8 +122,8 @@ void OptionsDialog::ArrangeTabOrder() {
     for (int id : order) {
         HWND w = Control(id);
         SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        const ControlSpec* spec = SpecOf(w);
-        if (spec && spec->tabIndex >= 0 && id != IDC_OPTC)
+        const ControlSpec* row = RowOf(w);
+        if (row && row->tabIndex >= 0 && id != IDC_OPTC)
             SetWindowLongA(w, GWL_STYLE, GetWindowLongA(w, GWL_STYLE) | WS_GROUP | WS_TABSTOP);
     }
 }
@@ -217,7 +217,7 @@ HBRUSH OptionsDialog::MapBehind(HWND control, HDC dc) {
     POINT origin = {0, 0};
     MapWindowPoints(control, hwnd_, &origin, 1);
     SetBrushOrgEx(dc, -origin.x, -origin.y, nullptr);
-    SetTextColor(dc, ToColorRef(SpecOf(control)->fg));
+    SetTextColor(dc, ToColorRef(RowOf(control)->fg));
     SetBkMode(dc, TRANSPARENT);
     return mapBrush_;
 }
