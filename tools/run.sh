@@ -49,7 +49,12 @@ cd "$run"
 wine Cloudwick.exe &
 card=$!
 if [ "$headless" = 1 ]; then
-  sleep 8
+  # A first start also finishes setting up the Wine prefix: wait for the card.
+  for _ in $(seq 60); do
+    xwininfo -root -tree 2>/dev/null | grep -q '"cloudwick.exe"' && break
+    sleep 1
+  done
+  sleep 4
   import -window root "$run/card.png" && echo "run: no display here; the card as it looks now: $run/card.png"
   echo "run: the card runs on $DISPLAY; press Ctrl-C to stop it"
 fi
