@@ -209,6 +209,21 @@ HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts
     return hwnd;
 }
 
+std::map<int, HWND> CreateDesignControls(const ControlSpec* rows, size_t count, HWND window, const Fonts& fonts) {
+    std::map<int, HWND> controls;
+    for (size_t i = 0; i < count; ++i) {
+        const ControlSpec& row = rows[i];
+        HWND parent = row.parentId ? ControlById(controls, row.parentId) : window;
+        controls[row.id] = CreateDesignControl(row, parent, fonts);
+    }
+    return controls;
+}
+
+HWND ControlById(const std::map<int, HWND>& controls, int id) {
+    auto it = controls.find(id);
+    return it == controls.end() ? nullptr : it->second;
+}
+
 const ControlSpec* RowOf(HWND control) {
     return reinterpret_cast<const ControlSpec*>(GetPropA(control, kSpecProp));
 }

@@ -49,6 +49,11 @@ private:
 // Creates the control of `row` in `parent`, placed in pixels from its twips.
 HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts);
 
+// Creates every control of a design table in `window`, in table order
+// (each row's parent created before it); returns them by id.
+std::map<int, HWND> CreateDesignControls(const ControlSpec* rows, size_t count, HWND window, const Fonts& fonts);
+HWND ControlById(const std::map<int, HWND>& controls, int id);
+
 // The row a control was created from (stored with the window).
 const ControlSpec* RowOf(HWND control);
 

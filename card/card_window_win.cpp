@@ -96,11 +96,7 @@ LRESULT CardWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
 void CardWindow::OnCreate() {
     WindowOpened();
     TheApp().card = this;
-    for (size_t i = 0; i < kCardControlCount; ++i) {
-        const ControlSpec& row = kCardControls[i];
-        HWND parent = row.parentId ? Control(row.parentId) : hwnd_;
-        controls_[row.id] = CreateDesignControl(row, parent, fonts_);
-    }
+    controls_ = CreateDesignControls(kCardControls, kCardControlCount, hwnd_, fonts_);
     // The icon box stays drawn above the labels it overlaps.
     SetWindowPos(Control(IDC_PICTURE1), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ForwardMouseToRoot(Control(IDC_LABEL6));
@@ -184,10 +180,7 @@ void CardWindow::OnPaintChild(HDC dc, HWND child) {
     }
 }
 
-HWND CardWindow::Control(int id) const {
-    auto it = controls_.find(id);
-    return it == controls_.end() ? nullptr : it->second;
-}
+HWND CardWindow::Control(int id) const { return ControlById(controls_, id); }
 
 void CardWindow::SetCaption(int id, const std::string& text) { SetText(Control(id), text); }
 

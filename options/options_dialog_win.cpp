@@ -97,11 +97,7 @@ void OptionsDialog::OnCreate() {
     TheApp().dialogs.push_back(hwnd_);
     background_ = LoadOptionsBackground(instance_);
     if (background_) mapBrush_ = CreatePatternBrush(background_);
-    for (size_t i = 0; i < kOptionsControlCount; ++i) {
-        const ControlSpec& row = kOptionsControls[i];
-        HWND parent = row.parentId ? Control(row.parentId) : hwnd_;
-        controls_[row.id] = CreateDesignControl(row, parent, fonts_);
-    }
+    controls_ = CreateDesignControls(kOptionsControls, kOptionsControlCount, hwnd_, fonts_);
     ArrangeTabOrder();
     HWND box = Control(IDC_TXTWORD);
     SetWindowLongPtrA(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -229,10 +225,7 @@ void OptionsDialog::PaintBackground(HDC dc) {
     DrawBitmap(dc, background_);
 }
 
-HWND OptionsDialog::Control(int id) const {
-    auto it = controls_.find(id);
-    return it == controls_.end() ? nullptr : it->second;
-}
+HWND OptionsDialog::Control(int id) const { return ControlById(controls_, id); }
 
 std::string OptionsDialog::SearchText() const { return GetText(Control(IDC_TXTWORD)); }
 void OptionsDialog::SetStatus(const std::string& text) { SetText(Control(IDC_TXTLOCATION), text); }
