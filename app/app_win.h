@@ -1,32 +1,22 @@
 #pragma once
-// Process-wide state of the running program.
+// What the running program shares between its windows: where it lives, the
+// hidden owner window, saving the settings, and the message loop.
 #include <winsock2.h>  // before windows.h, which would pull in the old winsock
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "app/settings.h"
 
-class CardWindow;
-
-struct App {
-    HINSTANCE instance = nullptr;
-    AppSettings settings;
-    CardWindow* card = nullptr;    // null once the card has closed
-    std::vector<HWND> dialogs;     // open options dialogs, for keyboard navigation
-    int liveWindows = 0;           // the program ends when this falls to 0
-    HWND hiddenOwner = nullptr;
-    std::string SettingsPath() const;
-};
-
-App& TheApp();
-void WindowOpened();
+std::string ExeFolder();  // without the trailing backslash
+std::string SettingsPath();
 
 // The owner of the card and the dialogs: a window that is never shown, so
 // that no shell gives them a taskbar button (some list unowned tool windows).
 HWND HiddenOwner();
-void WindowClosed();
 
 // Writes the settings file; tells the user when that failed.
-void SaveSettingsOrTell(HWND owner);
+void SaveSettingsOrTell(HWND owner, const AppSettings& settings);
+
+// Runs until the last window has closed; returns the exit code.
+int RunMessageLoop();

@@ -23,7 +23,7 @@ bool AsyncSocket::Startup() {
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
 }
 
-AsyncSocket::AsyncSocket(SocketEvents& events) : events_(events) {
+AsyncSocket::AsyncSocket() {
     RegisterSinkClass();
     hwnd_ = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                             GetModuleHandleA(nullptr), nullptr);
@@ -44,7 +44,7 @@ LRESULT CALLBACK AsyncSocket::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         }
         if (msg == kMsgFailed) {
-            if (wp == self->generation_ && self->state_ == kError) self->events_.OnSocketError();
+            if (wp == self->generation_ && self->state_ == kError) self->ReportError();
             return 0;
         }
         if (msg >= kMsgSelectBase && msg < kMsgSelectBase + kSelectIds) {
@@ -107,7 +107,7 @@ void AsyncSocket::OnSelect(SOCKET s, int event, int error) {
             Fail();
         } else {
             state_ = kConnected;
-            events_.OnSocketConnect();
+            if (events_) events_->OnConnect();
         }
         break;
     case FD_READ:
@@ -117,7 +117,7 @@ void AsyncSocket::OnSelect(SOCKET s, int event, int error) {
         // Whatever the peer sent before closing is still delivered.
         if (state_ == kConnected) Drain();
         if (state_ == kConnected) state_ = error != 0 ? static_cast<int>(kError) : static_cast<int>(kClosing);
-        if (error != 0) events_.OnSocketError();
+        if (error != 0) ReportError();
         break;
     }
 }
@@ -132,7 +132,7 @@ void AsyncSocket::Drain() {
         pending_.append(buffer, static_cast<size_t>(n));
     }
     size_t got = pending_.size() - before;
-    if (got > 0) events_.OnSocketData(static_cast<long>(got));
+    if (got > 0 && events_) events_->OnDataArrival(static_cast<long>(got));
 }
 
 void AsyncSocket::Send(const std::string& data) {
@@ -159,6 +159,10 @@ void AsyncSocket::Close() {
     ++generation_;
     pending_.clear();
     state_ = kClosed;
+}
+
+void AsyncSocket::ReportError() {
+    if (events_) events_->OnError();
 }
 
 void AsyncSocket::Fail() {

@@ -8,23 +8,16 @@
 
 #include "app/net_interfaces.h"
 
-class SocketEvents {
-public:
-    virtual ~SocketEvents() = default;
-    virtual void OnSocketConnect() = 0;
-    virtual void OnSocketData(long bytesTotal) = 0;
-    virtual void OnSocketError() = 0;
-};
-
 class AsyncSocket : public Socket {
 public:
     enum { kResolving = 4, kClosing = 8 };
     // Most bytes held between two reads by the owner.
     static const size_t kMaxPending = 256 * 1024;
 
-    explicit AsyncSocket(SocketEvents& events);
+    AsyncSocket();
     ~AsyncSocket() override;
 
+    void SetEventSink(SocketEvents* sink) override { events_ = sink; }
     void Connect(const std::string& host, unsigned short port) override;
     void Send(const std::string& data) override;
     std::string Receive() override;
@@ -39,9 +32,10 @@ private:
     void OnSelect(SOCKET s, int event, int error);
     void StartConnect(unsigned long address);
     void Fail();
+    void ReportError();
     void Drain();
 
-    SocketEvents& events_;
+    SocketEvents* events_ = nullptr;
     HWND hwnd_ = nullptr;
     SOCKET socket_ = INVALID_SOCKET;
     HANDLE lookup_ = nullptr;

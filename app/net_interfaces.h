@@ -3,10 +3,22 @@
 // against, so their logic runs in unit tests with fakes.
 #include <string>
 
+// What a socket reports, on the thread that owns it. The refresh cycle and
+// the place search receive these themselves.
+class SocketEvents {
+public:
+    virtual ~SocketEvents() = default;
+    virtual void OnConnect() = 0;
+    virtual void OnDataArrival(long bytesTotal) = 0;
+    virtual void OnError() = 0;
+};
+
 class Socket {
 public:
     enum { kClosed = 0, kConnecting = 6, kConnected = 7, kError = 9 };
     virtual ~Socket() = default;
+    // Where events go from now on; null drops them.
+    virtual void SetEventSink(SocketEvents* sink) = 0;
     // Returns at once; completion arrives as an event.
     virtual void Connect(const std::string& host, unsigned short port) = 0;
     virtual void Send(const std::string& data) = 0;

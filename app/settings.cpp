@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "feed/text_scan.h"
+#include "app/text_scan.h"
 
 AppSettings FirstRunSettings() {
     AppSettings s;

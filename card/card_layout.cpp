@@ -1,32 +1,20 @@
 #include "card/card_layout.h"
 
-#include <cmath>
-
 namespace {
 const Rgb kBlack{0, 0, 0};
 const Rgb kWhite{255, 255, 255};
 const Rgb kCyan{0, 255, 255};
 }
 
-int TwipsToPixels(int twips, int twipsPerPixel) {
-    if (twipsPerPixel <= 0) twipsPerPixel = 15;
-    return static_cast<int>(std::lround(static_cast<double>(twips) / twipsPerPixel));
-}
-
-int PixelsToTwips(int pixels, int twipsPerPixel) {
-    if (twipsPerPixel <= 0) twipsPerPixel = 15;
-    return pixels * twipsPerPixel;
-}
-
 // In creation order. Label3 and Label6 sit inside Frame1.
 const ControlSpec kCardControls[] = {
-    {IDC_PICTURE2, "Picture2", ControlKind::Picture, 0, 1785, 4320, 1140, 390, kBlack, kBlack, kOpaque, "", -1},
-    {IDC_PICTURE1, "Picture1", ControlKind::Picture, 0, 2115, 1275, 855, 825, kBlack, kWhite, kOpaque, "", -1},
-    {IDC_FRAME1, "Frame1", ControlKind::Frame, 0, 60, 60, 2985, 345, kBlack, kWhite, kOpaque, "", -1},
-    {IDC_LABEL3, "Label3", ControlKind::Label, IDC_FRAME1, 2670, 45, 270, 255, kWhite, kBlack, kOpaque | kNotify, "  _", -1},
-    {IDC_LABEL6, "Label6", ControlKind::Label, IDC_FRAME1, 90, 45, 1215, 255, kBlack, kWhite, kOpaque | kDesignFont | kNotify, "Cloudwick", -1},
-    {IDC_TXTDATETIME, "txtDateTime", ControlKind::Label, 0, 135, 750, 2820, 255, kCyan, kBlack, kOpaque | kCentred, "", -1},
-    {IDC_TXTTITLE, "txtTitle", ControlKind::Label, 0, 135, 495, 2820, 255, kCyan, kBlack, kOpaque | kCentred, "options: Select Location", -1},
+    {IDC_PICTURE2, "Picture2", ControlKind::Picture, 0, 1785, 4320, 1140, 390, kBlack, kBlack, 0, "", -1},
+    {IDC_PICTURE1, "Picture1", ControlKind::Picture, 0, 2115, 1275, 855, 825, kBlack, kWhite, 0, "", -1},
+    {IDC_FRAME1, "Frame1", ControlKind::Frame, 0, 60, 60, 2985, 345, kBlack, kWhite, 0, "", -1},
+    {IDC_LABEL3, "Label3", ControlKind::Label, IDC_FRAME1, 2670, 45, 270, 255, kWhite, kBlack, kNotify, "  _", -1},
+    {IDC_LABEL6, "Label6", ControlKind::Label, IDC_FRAME1, 90, 45, 1215, 255, kBlack, kWhite, kDesignFont | kNotify, "Cloudwick", -1},
+    {IDC_TXTDATETIME, "txtDateTime", ControlKind::Label, 0, 135, 750, 2820, 255, kCyan, kBlack, kCentred, "", -1},
+    {IDC_TXTTITLE, "txtTitle", ControlKind::Label, 0, 135, 495, 2820, 255, kCyan, kBlack, kCentred, "options: Select Location", -1},
     {IDC_LBLBAR, "lblBar", ControlKind::Label, 0, 120, 4035, 2895, 135, kCyan, kBlack, 0, "----------", -1},
     {IDC_TXTWSPEED, "txtWSpeed", ControlKind::Label, 0, 1185, 1995, 1020, 270, kCyan, kBlack, 0, "", -1},
     {IDC_LINE2, "Line2", ControlKind::Line, 0, 120, 4200, 2880, 0, kBlack, kBlack, kSystemColour, "", -1},

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstddef>
 
-#include "card/layout_types.h"
+#include "app/layout_types.h"
 
 // Child ids of the card's controls.
 enum CardControlId {

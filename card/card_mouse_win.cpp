@@ -1,4 +1,5 @@
 // The title strip stands in for a title bar: drag, menu, position.
+#include "app/dpi_win.h"
 #include "card/card_layout.h"
 #include "card/card_window_win.h"
 

@@ -1,5 +1,5 @@
 // The card's tray icon, its popup menu and the moves between shown and hidden.
-#include "app/app_win.h"
+#include "app/dpi_win.h"
 #include "card/card_layout.h"
 #include "card/card_window_win.h"
 #include "card/tray_tip.h"
@@ -19,7 +19,7 @@ void CardWindow::BuildTrayRecord() {
     trayIconData_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayIconData_.uCallbackMessage = kTrayCallback;
     trayIconData_.hIcon = smallIcon_;
-    std::string tip = TrayTipText(GetText(Control(IDC_TXTTITLE)), GetText(Control(IDC_TXTTEMP)), settings_.AppVersion);
+    std::string tip = TrayTipText(Caption(IDC_TXTTITLE), Caption(IDC_TXTTEMP), settings_.AppVersion);
     std::array<char, 64> field = TipField(tip);
     memcpy(trayIconData_.szTip, field.data(), field.size());
 }
@@ -41,13 +41,9 @@ void CardWindow::minimize_to_tray() {
 void CardWindow::Restore() {
     SetWindowPos(hwnd_, nullptr, settings_.WindowLeft / TwipsPerPixelX(), settings_.WindowTop / TwipsPerPixelY(),
                  0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ShowCard();
+    ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
     settings_.MainVisible = -1;
     SetOpenEnabled(false);
-}
-
-void CardWindow::ShowCard() {
-    ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
 }
 
 void CardWindow::SetOpenEnabled(bool enabled) {
@@ -84,6 +80,16 @@ void CardWindow::OpenOptions() {
     settings_.VisibleBeforeOptions = settings_.MainVisible;
     RecordPosition();
     minimize_to_tray();
-    HWND dialog = OptionsDialog::Open(instance_, settings_);
+    HWND dialog = OptionsDialog::Open(instance_, settings_, this);
     if (dialog) SetTopMostWindow(dialog, -1);
+}
+
+void CardWindow::OptionsClosed() {
+    if (settings_.VisibleBeforeOptions == -1) {
+        settings_.MainVisible = -1;
+        SetOpenEnabled(false);
+        ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+    } else {
+        SetOpenEnabled(true);
+    }
 }

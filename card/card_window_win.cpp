@@ -3,9 +3,10 @@
 #include <windowsx.h>
 
 #include "app/app_win.h"
-#include "app/top_window_win.h"
+#include "app/dpi_win.h"
 #include "card/card_layout.h"
 #include "card/tray_tip.h"
+#include "options/options_dialog_win.h"
 #include "resources/version.h"
 
 const char* const kCardClassName = "CloudwickCard";
@@ -18,8 +19,8 @@ const UINT kDataMs = 100;
 }
 
 CardWindow::CardWindow(AppSettings& settings)
-    : settings_(settings), day1HeightTwips_(FindCardControl(IDC_TXTDAY1)->height),
-      day2TopTwips_(FindCardControl(IDC_TXTDAY2)->top) {}
+    : DesignWindow(kCardControls, kCardControlCount), settings_(settings),
+      day1HeightTwips_(FindCardControl(IDC_TXTDAY1)->height), day2TopTwips_(FindCardControl(IDC_TXTDAY2)->top) {}
 
 CardWindow::~CardWindow() {
     if (menu_) DestroyMenu(menu_);
@@ -29,74 +30,39 @@ CardWindow::~CardWindow() {
 }
 
 bool CardWindow::Create(HINSTANCE instance) {
-    instance_ = instance;
     // The window icon is the 108-pixel moon; the tray gets the small image of the same drawing.
     bigIcon_ = LoadAppIcon(instance, 108);
     smallIcon_ = LoadAppIcon(instance, GetSystemMetrics(SM_CXSMICON));
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &TopWindowProc<CardWindow>;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    wc.hIcon = bigIcon_;
-    wc.hIconSm = smallIcon_;
-    wc.lpszClassName = kCardClassName;
-    RegisterClassExA(&wc);
-    const int w = TwipsToPixels(kCardWidthTwips, TwipsPerPixelX());
-    const int h = TwipsToPixels(kCardHeightTwips, TwipsPerPixelY());
-    const int x = TwipsToPixels(kCardDesignLeft, TwipsPerPixelX());
-    const int y = TwipsToPixels(kCardDesignTop, TwipsPerPixelY());
+    Frame frame = {};
+    frame.className = kCardClassName;
+    frame.title = "";
     // A tool window has no taskbar button; the popup style has no border.
-    hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kCardClassName, "",
-                            WS_POPUP | WS_CLIPCHILDREN, x, y, w, h, HiddenOwner(), nullptr, instance, this);
-    return hwnd_ != nullptr;
+    frame.style = WS_POPUP | WS_CLIPCHILDREN;
+    frame.exStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+    frame.left = kCardDesignLeft;
+    frame.top = kCardDesignTop;
+    frame.width = kCardWidthTwips;
+    frame.height = kCardHeightTwips;
+    frame.background = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    frame.bigIcon = bigIcon_;
+    frame.smallIcon = smallIcon_;
+    return CreateFrame(instance, frame);
 }
 
-LRESULT CardWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CardWindow::OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (taskbarCreated_ != 0 && msg == taskbarCreated_) {
         OnTaskbarCreated();
         return 0;
     }
-    switch (msg) {
-    case WM_CREATE:
-        OnCreate();
-        return 0;
-    case WM_TIMER:
-        OnTimer(wp);
-        return 0;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wp), HIWORD(wp));
-        return 0;
-    case WM_MOUSEMOVE:
+    if (msg == WM_MOUSEMOVE) {
         // Also the tray icon's callback: the shell's mouse code stands in x.
         Form_MouseMove(GET_X_LPARAM(lp));
         return 0;
-    case kMsgChildMouse:
-        OnChildMouse(LOWORD(wp), HIWORD(wp), ButtonMask(static_cast<WPARAM>(lp)));
-        return 0;
-    case kMsgPaintChild:
-        OnPaintChild(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
-        return 0;
-    case WM_CTLCOLORSTATIC: {
-        HBRUSH b = ColourStatic(reinterpret_cast<HWND>(lp), reinterpret_cast<HDC>(wp), brushes_);
-        if (b) return reinterpret_cast<LRESULT>(b);
-        break;
     }
-    case WM_CLOSE:
-        DestroyWindow(hwnd_);
-        return 0;
-    case WM_DESTROY:
-        Form_Unload();
-        return 0;
-    }
-    return DefWindowProcA(hwnd_, msg, wp, lp);
+    return DesignWindow::OnOtherMessage(msg, wp, lp);
 }
 
 void CardWindow::OnCreate() {
-    WindowOpened();
-    TheApp().card = this;
-    controls_ = CreateDesignControls(kCardControls, kCardControlCount, hwnd_, fonts_);
     // The icon box stays drawn above the labels it overlaps.
     SetWindowPos(Control(IDC_PICTURE1), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ForwardMouseToRoot(Control(IDC_LABEL6));
@@ -112,7 +78,7 @@ void CardWindow::OnCreate() {
 
     tmrInterval_.reset(new WindowTimer(hwnd_, kIntervalTimerId, kIntervalMs));
     tmrData_.reset(new WindowTimer(hwnd_, kDataTimerId, kDataMs));
-    sckData_.reset(new AsyncSocket(*this));
+    sckData_.reset(new AsyncSocket());
     cycle_.reset(new FeedCycle(settings_, *sckData_, *tmrData_, *tmrInterval_, *this, CLOUDWICK_FEED_HOST));
     tmrInterval_->SetEnabled(true);
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
@@ -122,7 +88,7 @@ void CardWindow::Form_Load() {
     settings_.AppVersion = CLOUDWICK_APP_VERSION;
     SetCaption(IDC_LBLBAR, "");
     SetTopMostWindow(hwnd_, -1);
-    LoadSettingsFile(TheApp().SettingsPath(), settings_);
+    LoadSettingsFile(SettingsPath(), settings_);
     cycle_->LoadFeedFields(settings_);
     SetWindowPos(hwnd_, nullptr, settings_.WindowLeft / TwipsPerPixelX(), settings_.WindowTop / TwipsPerPixelY(),
                  0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -136,15 +102,17 @@ void CardWindow::Form_Load() {
     if (settings_.LocationName != "none" && !settings_.LocationName.empty()) RefreshOptions();
 }
 
+void CardWindow::OnDestroy() { Form_Unload(); }
+
 void CardWindow::Form_Unload() {
+    OptionsDialog::ForgetOwner(this);
     cycle_->StoreFeedFields(settings_);
     RecordPosition();
-    SaveSettingsOrTell(nullptr);
+    SaveSettingsOrTell(nullptr, settings_);
     Shell_NotifyIconA(NIM_DELETE, &trayIconData_);
     tmrInterval_->SetEnabled(false);
     tmrData_->SetEnabled(false);
     sckData_->Close();
-    if (TheApp().card == this) TheApp().card = nullptr;
 }
 
 BOOL CardWindow::SetTopMostWindow(HWND hwnd, short topmost) {
@@ -179,10 +147,6 @@ void CardWindow::OnPaintChild(HDC dc, HWND child) {
         DrawBitmap(dc, optionsPicture_);
     }
 }
-
-HWND CardWindow::Control(int id) const { return ControlById(controls_, id); }
-
-void CardWindow::SetCaption(int id, const std::string& text) { SetText(Control(id), text); }
 
 void CardWindow::PlaceControlTwips(int id, int topTwips, int heightTwips) {
     const ControlSpec* row = FindCardControl(id);
@@ -226,14 +190,8 @@ void CardWindow::ShowForecast(const ForecastResult& result) {
         SetCaption(kIds[static_cast<int>(caption.first)], caption.second);
     }
     SetPicture(result.picture);
-    std::string tip = GetText(Control(IDC_TXTTITLE)) + " : " + GetText(Control(IDC_TXTTEMP));
+    std::string tip = Caption(IDC_TXTTITLE) + " : " + Caption(IDC_TXTTEMP);
     std::array<char, 64> field = TipField(tip);
     memcpy(trayIconData_.szTip, field.data(), field.size());
     Shell_NotifyIconA(NIM_MODIFY, &trayIconData_);
 }
-
-// SocketEvents
-
-void CardWindow::OnSocketConnect() { cycle_->OnConnect(); }
-void CardWindow::OnSocketData(long bytesTotal) { cycle_->OnDataArrival(bytesTotal); }
-void CardWindow::OnSocketError() { cycle_->OnError(); }

@@ -4,49 +4,49 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <map>
 #include <memory>
 #include <string>
 
 #include "app/async_socket_win.h"
+#include "app/design_window_win.h"
 #include "app/settings.h"
-#include "app/ui_helpers_win.h"
 #include "app/window_timer_win.h"
 #include "card/weather_pictures_win.h"
 #include "feed/feed_cycle.h"
+#include "options/options_owner.h"
 
 extern const char* const kCardClassName;  // "CloudwickCard"
 
-class CardWindow : public FeedView, public SocketEvents {
+class CardWindow : public DesignWindow, public FeedView, public OptionsOwner {
 public:
     explicit CardWindow(AppSettings& settings);
     ~CardWindow() override;
     bool Create(HINSTANCE instance);
-    HWND hwnd() const { return hwnd_; }
 
     void Form_Load();
 
-    // Operations the options dialog uses.
-    void RefreshOptions();
-    void minimize_to_tray();
     static BOOL SetTopMostWindow(HWND hwnd, short topmost);
-    void show_in_tray();
-    void SetOpenEnabled(bool enabled);
-    void ShowCard();
+
+    // OptionsOwner
+    void RefreshOptions() override;
+    void OptionsClosed() override;
 
 private:
-    template <class T> friend LRESULT CALLBACK TopWindowProc(HWND, UINT, WPARAM, LPARAM);
-    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
-    void OnCreate();
+    void OnCreate() override;
+    void OnDestroy() override;
+    void OnTimer(UINT_PTR id) override;
+    void OnCommand(int id, int code) override;
+    void OnChildMouse(int id, UINT msg, int button) override;
+    void OnPaintChild(HDC dc, HWND child) override;
+    LRESULT OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void Form_Unload();
-    void OnTimer(UINT_PTR id);
-    void OnCommand(int id, int code);
-    void OnChildMouse(int id, UINT msg, int button);
-    void OnPaintChild(HDC dc, HWND child);
     void Form_MouseMove(int x);
 
     // Tray and visibility.
     void BuildTrayRecord();
+    void show_in_tray();
+    void minimize_to_tray();
+    void SetOpenEnabled(bool enabled);
     void Restore();
     void ShowMenu();
     void Label3_Click();
@@ -68,22 +68,10 @@ private:
     void ShowNetworkError() override;
     void ShowForecast(const ForecastResult& result) override;
 
-    // SocketEvents
-    void OnSocketConnect() override;
-    void OnSocketData(long bytesTotal) override;
-    void OnSocketError() override;
-
-    HWND Control(int id) const;
-    void SetCaption(int id, const std::string& text);
     void PlaceControlTwips(int id, int topTwips, int heightTwips);
     void SetPicture(int number);
 
     AppSettings& settings_;
-    HINSTANCE instance_ = nullptr;
-    HWND hwnd_ = nullptr;
-    std::map<int, HWND> controls_;
-    Fonts fonts_;
-    Brushes brushes_;
     HMENU menu_ = nullptr;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;

@@ -1,6 +1,6 @@
 #include "card/tray_tip.h"
 
-#include "feed/text_scan.h"
+#include "app/text_scan.h"
 
 const char* const kDesignTitle = "options: Select Location";
 

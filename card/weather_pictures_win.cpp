@@ -89,8 +89,3 @@ HBITMAP LoadOptionsPicture(HINSTANCE instance) {
     return static_cast<HBITMAP>(
         LoadImageA(instance, MAKEINTRESOURCEA(IDB_OPTIONS_PICTURE), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }
-
-HBITMAP LoadOptionsBackground(HINSTANCE instance) {
-    return static_cast<HBITMAP>(
-        LoadImageA(instance, MAKEINTRESOURCEA(IDB_OPTIONS_BACKGROUND), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-}

@@ -23,4 +23,3 @@ private:
 
 HICON LoadAppIcon(HINSTANCE instance, int size);  // from icon group 1, the size asked (LoadImageA)
 HBITMAP LoadOptionsPicture(HINSTANCE instance);   // 77 x 28
-HBITMAP LoadOptionsBackground(HINSTANCE instance); // 571 x 342, 24 bpp

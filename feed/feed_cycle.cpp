@@ -1,8 +1,9 @@
 #include "feed/feed_cycle.h"
 
 #include "app/reply_buffer.h"
+#include "app/get_request.h"
 #include "feed/feed_request.h"
-#include "feed/text_scan.h"
+#include "app/text_scan.h"
 
 namespace {
 const unsigned short kFeedPort = 80;
@@ -12,7 +13,11 @@ const int kMinutesPerHour = 60;
 FeedCycle::FeedCycle(AppSettings& settings, Socket& socket, Timer& dataTimer,
                      Timer& intervalTimer, FeedView& view, std::string feedHost)
     : settings_(settings), socket_(socket), dataTimer_(dataTimer),
-      intervalTimer_(intervalTimer), view_(view), feedHost_(std::move(feedHost)) {}
+      intervalTimer_(intervalTimer), view_(view), feedHost_(std::move(feedHost)) {
+    socket_.SetEventSink(this);
+}
+
+FeedCycle::~FeedCycle() { socket_.SetEventSink(nullptr); }
 
 void FeedCycle::LoadFeedFields(const AppSettings& s) {
     feedWoeid_ = s.LocationWoeid;

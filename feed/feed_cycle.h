@@ -20,7 +20,7 @@ public:
     virtual void ShowForecast(const ForecastResult& result) = 0;
 };
 
-class FeedCycle {
+class FeedCycle : public SocketEvents {
 public:
     static constexpr int kTimeoutTicks = 66;
     static constexpr long kCompleteBytes = 2000;
@@ -29,11 +29,15 @@ public:
 
     FeedCycle(AppSettings& settings, Socket& socket, Timer& dataTimer,
               Timer& intervalTimer, FeedView& view, std::string feedHost);
+    ~FeedCycle() override;
+    FeedCycle(const FeedCycle&) = delete;
+    FeedCycle& operator=(const FeedCycle&) = delete;
 
     void RefreshOptions();
-    void OnConnect();
-    void OnDataArrival(long bytesTotal);
-    void OnError();
+    // The socket's events (the cycle is the socket's sink).
+    void OnConnect() override;
+    void OnDataArrival(long bytesTotal) override;
+    void OnError() override;
     void OnDataTick();
     void OnIntervalTick();
 

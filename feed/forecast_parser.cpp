@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "feed/text_scan.h"
+#include "app/text_scan.h"
 
 const char* TemperatureSuffix(int16_t useCelsius) {
     return useCelsius == 1 ? "   \xB0 C" : "   \xB0 F";
@@ -10,13 +10,6 @@ const char* TemperatureSuffix(int16_t useCelsius) {
 
 const char* SpeedSuffix(int16_t useCelsius) {
     return useCelsius == 1 ? "  kmph" : "  mph";
-}
-
-std::string CaptionOf(const ForecastResult& r, CardField f) {
-    std::string text;
-    for (const auto& c : r.captions)
-        if (c.first == f) text = c.second;
-    return text;
 }
 
 namespace {

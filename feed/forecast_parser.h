@@ -24,6 +24,3 @@ ForecastResult ParseForecast(const std::string& reply, int16_t useCelsius);
 // Unit suffixes as the card shows them (ANSI: 0xB0 is the degree sign).
 const char* TemperatureSuffix(int16_t useCelsius);
 const char* SpeedSuffix(int16_t useCelsius);
-
-// Text of a field in a result, or "" when the result does not carry it.
-std::string CaptionOf(const ForecastResult& r, CardField f);

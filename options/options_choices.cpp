@@ -1,6 +1,6 @@
 #include "options/options_choices.h"
 
-#include "feed/text_scan.h"
+#include "app/text_scan.h"
 
 const char* const kRefreshEntries[4] = {"Every Hour", "Every 3 Hrs", "Every 6 Hrs", "Every 12 Hrs"};
 

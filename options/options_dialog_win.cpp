@@ -1,12 +1,11 @@
 #include "options/options_dialog_win.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "app/app_win.h"
 #include "app/registry_win.h"
-#include "app/top_window_win.h"
-#include "card/card_window_win.h"
-#include "card/weather_pictures_win.h"
+#include "options/options_background_win.h"
 #include "options/options_choices.h"
 #include "options/options_layout.h"
 
@@ -19,108 +18,115 @@ const char kAdminNeeded[] =
     "Cloudwick could not register itself to start with Windows.\r\n\r\n"
     "Starting with Windows needs administrator rights: run Cloudwick once as an administrator "
     "and choose the option again.";
+
+std::vector<OptionsDialog*> openDialogs;  // for ForgetOwner
+
+// Controls of one panel in the order of their tab indexes.
+std::vector<const ControlSpec*> PanelInTabOrder(int parentId) {
+    std::vector<const ControlSpec*> rows;
+    for (size_t i = 0; i < kOptionsControlCount; ++i)
+        if (kOptionsControls[i].parentId == parentId) rows.push_back(&kOptionsControls[i]);
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });
+    return rows;
 }
 
-HWND OptionsDialog::Open(HINSTANCE instance, AppSettings& settings) {
-    OptionsDialog* dialog = new OptionsDialog(instance, settings);
-    if (!dialog->Create()) {
-        delete dialog;
+bool TakesFocus(ControlKind kind) {
+    return kind == ControlKind::TextBox || kind == ControlKind::Button || kind == ControlKind::CheckBox ||
+           kind == ControlKind::OptionButton || kind == ControlKind::DropList;
+}
+}  // namespace
+
+HWND OptionsDialog::Open(HINSTANCE instance, AppSettings& settings, OptionsOwner* owner) {
+    OptionsDialog* dialog = new OptionsDialog(settings, owner);
+    Frame frame = {};
+    frame.className = kOptionsClassName;
+    frame.title = "Options";
+    frame.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    frame.exStyle = WS_EX_TOOLWINDOW | WS_EX_CONTROLPARENT;
+    frame.left = kOptionsDesignLeft;
+    frame.top = kOptionsDesignTop;
+    frame.width = kOptionsWidthTwips;
+    frame.height = kOptionsHeightTwips;
+    frame.dialogKeys = true;
+    if (!dialog->CreateFrame(instance, frame)) {
+        // A window that came and went has deleted its object already.
+        if (std::find(openDialogs.begin(), openDialogs.end(), dialog) != openDialogs.end()) delete dialog;
         return nullptr;
     }
+    ShowWindow(dialog->hwnd_, SW_SHOW);
+    SetForegroundWindow(dialog->hwnd_);
     return dialog->hwnd_;
 }
 
-OptionsDialog::OptionsDialog(HINSTANCE instance, AppSettings& settings)
-    : instance_(instance), settings_(settings) {}
+void OptionsDialog::ForgetOwner(OptionsOwner* owner) {
+    for (OptionsDialog* d : openDialogs)
+        if (d->owner_ == owner) d->owner_ = nullptr;
+}
+
+OptionsDialog::OptionsDialog(AppSettings& settings, OptionsOwner* owner)
+    : DesignWindow(kOptionsControls, kOptionsControlCount), settings_(settings), owner_(owner) {
+    openDialogs.push_back(this);
+}
 
 OptionsDialog::~OptionsDialog() {
+    openDialogs.erase(std::remove(openDialogs.begin(), openDialogs.end(), this), openDialogs.end());
     if (mapBrush_) DeleteObject(mapBrush_);
     if (background_) DeleteObject(background_);
 }
 
-bool OptionsDialog::Create() {
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &TopWindowProc<OptionsDialog>;
-    wc.hInstance = instance_;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = kOptionsClassName;
-    RegisterClassExA(&wc);
-    const int tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    const DWORD exStyle = WS_EX_TOOLWINDOW | WS_EX_CONTROLPARENT;
-    RECT rc = {0, 0, TwipsToPixels(kOptionsWidthTwips, tx), TwipsToPixels(kOptionsHeightTwips, ty)};
-    AdjustWindowRectEx(&rc, style, FALSE, exStyle);
-    const int clientLeft = TwipsToPixels(kOptionsDesignLeft, tx), clientTop = TwipsToPixels(kOptionsDesignTop, ty);
-    hwnd_ = CreateWindowExA(exStyle, kOptionsClassName, "Options", style, clientLeft + rc.left, clientTop + rc.top,
-                            rc.right - rc.left, rc.bottom - rc.top, HiddenOwner(), nullptr, instance_, this);
-    if (!hwnd_) return false;
-    ShowWindow(hwnd_, SW_SHOW);
-    SetForegroundWindow(hwnd_);
-    return true;
-}
-
-LRESULT OptionsDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_CREATE:
-        OnCreate();
-        return 0;
-    case WM_ERASEBKGND:
+LRESULT OptionsDialog::OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_ERASEBKGND) {
         PaintBackground(reinterpret_cast<HDC>(wp));
         return 1;
-    case WM_TIMER:
-        if (wp == kTimer1Id && timer1_->Enabled()) search_->OnTick();
-        return 0;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wp), HIWORD(wp));
-        return 0;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN: {
-        if (reinterpret_cast<HWND>(lp) == Control(IDC_LBLABOUT) && mapBrush_)
-            return reinterpret_cast<LRESULT>(MapBehind(reinterpret_cast<HWND>(lp), reinterpret_cast<HDC>(wp)));
-        HBRUSH b = ColourStatic(reinterpret_cast<HWND>(lp), reinterpret_cast<HDC>(wp), brushes_);
-        if (b) return reinterpret_cast<LRESULT>(b);
-        break;
     }
-    case WM_CLOSE:
-        DestroyWindow(hwnd_);
-        return 0;
-    case WM_DESTROY:
-        Form_Unload();
-        return 0;
-    }
-    return DefWindowProcA(hwnd_, msg, wp, lp);
+    return DesignWindow::OnOtherMessage(msg, wp, lp);
+}
+
+void OptionsDialog::OnTimer(UINT_PTR id) {
+    if (id == kTimer1Id && timer1_->Enabled()) search_->OnTick();
+}
+
+HBRUSH OptionsDialog::OnColourStatic(HWND control, HDC dc) {
+    if (control != Control(IDC_LBLABOUT) || !mapBrush_) return DesignWindow::OnColourStatic(control, dc);
+    // The label paints the part of the map it covers, so its text stands on
+    // the map rather than on a box of its own.
+    POINT origin = {0, 0};
+    MapWindowPoints(control, hwnd_, &origin, 1);
+    SetBrushOrgEx(dc, -origin.x, -origin.y, nullptr);
+    SetTextColor(dc, ToColorRef(RowOf(control)->fg));
+    SetBkMode(dc, TRANSPARENT);
+    return mapBrush_;
 }
 
 void OptionsDialog::OnCreate() {
-    WindowOpened();
-    TheApp().dialogs.push_back(hwnd_);
     background_ = LoadOptionsBackground(instance_);
     if (background_) mapBrush_ = CreatePatternBrush(background_);
-    controls_ = CreateDesignControls(kOptionsControls, kOptionsControlCount, hwnd_, fonts_);
     ArrangeTabOrder();
     HWND box = Control(IDC_TXTWORD);
     SetWindowLongPtrA(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     searchBoxProc_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OptionsDialog::SearchBoxProc)));
     timer1_.reset(new WindowTimer(hwnd_, kTimer1Id, kTimer1Ms));
-    sockWID_.reset(new AsyncSocket(*this));
+    sockWID_.reset(new AsyncSocket());
     search_.reset(new PlaceSearch(*sockWID_, *timer1_, *this, CLOUDWICK_PLACE_SEARCH_HOST));
     Form_Load();
 }
 
 void OptionsDialog::ArrangeTabOrder() {
-    // Tab order follows the stacking order: focusable controls in the order
-    // of their tab indexes, each panel holding its own.
-    const int order[] = {IDC_OPT_FRAME1, IDC_OPT_LABEL1, IDC_TXTWORD, IDC_COMMAND1, IDC_OPT_LABEL3,
-                         IDC_TXTLOCATION, IDC_FRAME2, IDC_OPTF, IDC_OPTC, IDC_COMMAND2, IDC_CMDOK,
-                         IDC_FRAME3, IDC_CHKONSTART, IDC_CHKONTRAY, IDC_OPT_LABEL5, IDC_CBOREFRESH, IDC_LBLABOUT};
-    for (int id : order) {
-        HWND w = Control(id);
-        SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        const ControlSpec* row = RowOf(w);
-        if (row && row->tabIndex >= 0 && id != IDC_OPTC)
-            SetWindowLongA(w, GWL_STYLE, GetWindowLongA(w, GWL_STYLE) | WS_GROUP | WS_TABSTOP);
+    // Tab moves through a window's children in their stacking order, and into
+    // a panel's children where it comes: stack each panel's controls in the
+    // order of their tab indexes. An option pair is one stop.
+    for (int panel : {0, int(IDC_OPT_FRAME1), int(IDC_FRAME2), int(IDC_FRAME3)}) {
+        bool inOptionGroup = false;
+        for (const ControlSpec* row : PanelInTabOrder(panel)) {
+            HWND w = Control(row->id);
+            SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            const bool option = row->kind == ControlKind::OptionButton;
+            if (TakesFocus(row->kind) && !(option && inOptionGroup))
+                SetWindowLongA(w, GWL_STYLE, GetWindowLongA(w, GWL_STYLE) | WS_GROUP | WS_TABSTOP);
+            inOptionGroup = option;
+        }
     }
 }
 
@@ -137,7 +143,7 @@ LRESULT CALLBACK OptionsDialog::SearchBoxProc(HWND hwnd, UINT msg, WPARAM wp, LP
 }
 
 void OptionsDialog::Form_Load() {
-    SetText(Control(IDC_LBLABOUT), AboutText(settings_.AppVersion));
+    SetCaption(IDC_LBLABOUT, AboutText(settings_.AppVersion));
     FillOptions();
 }
 
@@ -149,7 +155,7 @@ void OptionsDialog::FillOptions() {
     HWND list = Control(IDC_CBOREFRESH);
     for (const char* entry : kRefreshEntries) SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
     SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(c.refreshEntry), 0);
-    SetText(Control(IDC_TXTLOCATION), c.locationText);
+    SetCaption(IDC_TXTLOCATION, c.locationText);
     SendMessageA(Control(IDC_OPTC), BM_SETCHECK, c.celsius ? BST_CHECKED : BST_UNCHECKED, 0);
     SendMessageA(Control(IDC_OPTF), BM_SETCHECK, c.celsius ? BST_UNCHECKED : BST_CHECKED, 0);
     EnableWindow(Control(IDC_CMDOK), c.okEnabled);
@@ -175,27 +181,18 @@ void OptionsDialog::ApplyOptions() {
 
 void OptionsDialog::cmdOK_Click() {
     ApplyOptions();
-    if (TheApp().card)
-        TheApp().card->RefreshOptions();
+    if (owner_)
+        owner_->RefreshOptions();
     else
-        SaveSettingsOrTell(hwnd_);  // the card has exited: nothing chosen may be lost
+        SaveSettingsOrTell(hwnd_, settings_);  // the card has exited: nothing chosen may be lost
     DestroyWindow(hwnd_);
 }
 
+void OptionsDialog::OnDestroy() { Form_Unload(); }
+
 void OptionsDialog::Form_Unload() {
     search_->Close();
-    auto& dialogs = TheApp().dialogs;
-    dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), hwnd_), dialogs.end());
-    CardWindow* card = TheApp().card;
-    if (settings_.VisibleBeforeOptions == -1) {
-        settings_.MainVisible = -1;
-        if (card) {
-            card->SetOpenEnabled(false);
-            card->ShowCard();
-        }
-    } else if (card) {
-        card->SetOpenEnabled(true);
-    }
+    if (owner_) owner_->OptionsClosed();
 }
 
 void OptionsDialog::OnCommand(int id, int code) {
@@ -207,17 +204,6 @@ void OptionsDialog::OnCommand(int id, int code) {
     }
 }
 
-HBRUSH OptionsDialog::MapBehind(HWND control, HDC dc) {
-    // The label paints the part of the map it covers, so its text stands on
-    // the map rather than on a box of its own.
-    POINT origin = {0, 0};
-    MapWindowPoints(control, hwnd_, &origin, 1);
-    SetBrushOrgEx(dc, -origin.x, -origin.y, nullptr);
-    SetTextColor(dc, ToColorRef(RowOf(control)->fg));
-    SetBkMode(dc, TRANSPARENT);
-    return mapBrush_;
-}
-
 void OptionsDialog::PaintBackground(HDC dc) {
     RECT rc;
     GetClientRect(hwnd_, &rc);
@@ -225,15 +211,9 @@ void OptionsDialog::PaintBackground(HDC dc) {
     DrawBitmap(dc, background_);
 }
 
-HWND OptionsDialog::Control(int id) const { return ControlById(controls_, id); }
-
-std::string OptionsDialog::SearchText() const { return GetText(Control(IDC_TXTWORD)); }
-void OptionsDialog::SetStatus(const std::string& text) { SetText(Control(IDC_TXTLOCATION), text); }
+std::string OptionsDialog::SearchText() const { return Caption(IDC_TXTWORD); }
+void OptionsDialog::SetStatus(const std::string& text) { SetCaption(IDC_TXTLOCATION, text); }
 void OptionsDialog::SetOkEnabled(bool on) { EnableWindow(Control(IDC_CMDOK), on); }
 bool OptionsDialog::OkEnabled() const { return IsWindowEnabled(Control(IDC_CMDOK)) != FALSE; }
 void OptionsDialog::FocusOk() { SetFocus(Control(IDC_CMDOK)); }
 void OptionsDialog::FocusSearchText() { SetFocus(Control(IDC_TXTWORD)); }
-
-void OptionsDialog::OnSocketConnect() { search_->OnConnect(); }
-void OptionsDialog::OnSocketData(long bytesTotal) { search_->OnDataArrival(bytesTotal); }
-void OptionsDialog::OnSocketError() { search_->OnError(); }

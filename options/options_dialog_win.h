@@ -3,41 +3,43 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <map>
 #include <memory>
 #include <string>
 
 #include "app/async_socket_win.h"
+#include "app/design_window_win.h"
 #include "app/settings.h"
-#include "app/ui_helpers_win.h"
 #include "app/window_timer_win.h"
+#include "options/options_owner.h"
 #include "options/place_search.h"
 
 extern const char* const kOptionsClassName;  // "CloudwickOptions"
 
-class OptionsDialog : public PlaceSearchView, public SocketEvents {
+class OptionsDialog : public DesignWindow, public PlaceSearchView {
 public:
-    // Creates and shows a new dialog; each opening makes another one.
-    static HWND Open(HINSTANCE instance, AppSettings& settings);
+    // Creates and shows a new dialog; each opening makes another one. The
+    // owner hears of "Okay" and of the close, until ForgetOwner.
+    static HWND Open(HINSTANCE instance, AppSettings& settings, OptionsOwner* owner);
+    // The owner is going away: open dialogs stop telling it anything.
+    static void ForgetOwner(OptionsOwner* owner);
     ~OptionsDialog() override;
 
 private:
-    OptionsDialog(HINSTANCE instance, AppSettings& settings);
-    bool Create();
-    template <class T> friend LRESULT CALLBACK TopWindowProc(HWND, UINT, WPARAM, LPARAM);
+    OptionsDialog(AppSettings& settings, OptionsOwner* owner);
     static LRESULT CALLBACK SearchBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
-    void OnCreate();
+    void OnCreate() override;
+    void OnDestroy() override;
+    void OnTimer(UINT_PTR id) override;
+    void OnCommand(int id, int code) override;
+    HBRUSH OnColourStatic(HWND control, HDC dc) override;
+    LRESULT OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void Form_Load();
     void FillOptions();
     void ApplyOptions();
     void cmdOK_Click();
     void Form_Unload();
-    void OnCommand(int id, int code);
     void PaintBackground(HDC dc);
-    HBRUSH MapBehind(HWND control, HDC dc);
     void ArrangeTabOrder();
-    HWND Control(int id) const;
 
     // PlaceSearchView
     std::string SearchText() const override;
@@ -47,17 +49,8 @@ private:
     void FocusOk() override;
     void FocusSearchText() override;
 
-    // SocketEvents
-    void OnSocketConnect() override;
-    void OnSocketData(long bytesTotal) override;
-    void OnSocketError() override;
-
-    HINSTANCE instance_;
     AppSettings& settings_;
-    HWND hwnd_ = nullptr;
-    std::map<int, HWND> controls_;
-    Fonts fonts_;
-    Brushes brushes_;
+    OptionsOwner* owner_;
     HBITMAP background_ = nullptr;
     HBRUSH mapBrush_ = nullptr;
     WNDPROC searchBoxProc_ = nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstddef>
 
-#include "card/layout_types.h"
+#include "app/layout_types.h"
 
 enum OptionsControlId {
     IDC_FRAME3 = 301, IDC_CBOREFRESH, IDC_CHKONTRAY, IDC_CHKONSTART, IDC_OPT_LABEL5,
@@ -16,4 +16,3 @@ const int kOptionsDesignTop = 3825;
 
 extern const ControlSpec kOptionsControls[];
 extern const size_t kOptionsControlCount;
-const ControlSpec* FindOptionsControl(int id);

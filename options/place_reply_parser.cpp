@@ -1,6 +1,6 @@
 #include "options/place_reply_parser.h"
 
-#include "feed/text_scan.h"
+#include "app/text_scan.h"
 
 namespace {
 const long kWoeidTag = 7;      // length of "<woeid>"

@@ -1,7 +1,7 @@
 #include "options/place_search.h"
 
 #include "app/reply_buffer.h"
-#include "feed/feed_request.h"
+#include "app/get_request.h"
 #include "options/place_reply_parser.h"
 
 const char* const kPlaceQueryPrefix =
@@ -34,7 +34,11 @@ std::string QuotePlaceText(const std::string& text) {
 }
 
 PlaceSearch::PlaceSearch(Socket& socket, Timer& timer, PlaceSearchView& view, std::string host)
-    : socket_(socket), timer_(timer), view_(view), searchHost_(std::move(host)) {}
+    : socket_(socket), timer_(timer), view_(view), searchHost_(std::move(host)) {
+    socket_.SetEventSink(this);
+}
+
+PlaceSearch::~PlaceSearch() { socket_.SetEventSink(nullptr); }
 
 void PlaceSearch::SetFound(const std::string& woeid, const std::string& name) {
     foundWoeid_ = woeid;

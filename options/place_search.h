@@ -25,22 +25,26 @@ public:
 // "'" + text with blanks as %20 (control characters percent-encoded) + "'".
 std::string QuotePlaceText(const std::string& text);
 
-class PlaceSearch {
+class PlaceSearch : public SocketEvents {
 public:
     static constexpr long kCompleteBytes = 1000;
     static constexpr int kTimeoutTicks = 300;
     static constexpr size_t kMaxReplyBytes = 64 * 1024;
 
     PlaceSearch(Socket& socket, Timer& timer, PlaceSearchView& view, std::string host);
+    ~PlaceSearch() override;
+    PlaceSearch(const PlaceSearch&) = delete;
+    PlaceSearch& operator=(const PlaceSearch&) = delete;
 
     // Loads the stored place as the dialog's proposal.
     void SetFound(const std::string& woeid, const std::string& name);
 
     void StartPlaceSearch();
     void OnKeyPress(int keyAscii);
-    void OnConnect();
-    void OnDataArrival(long bytesTotal);
-    void OnError();
+    // The socket's events (the search is the socket's sink).
+    void OnConnect() override;
+    void OnDataArrival(long bytesTotal) override;
+    void OnError() override;
     void OnTick();
     void Close();
 

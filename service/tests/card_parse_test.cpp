@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "feed/forecast_parser.h"
+#include "tests/unit/captions.h"
 #include "options/place_reply_parser.h"
 
 #include "feed_document.h"

@@ -24,8 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (r.picture != 49) __builtin_trap();
             if (r.captions.empty() || r.captions.back().first != CardField::Day1) __builtin_trap();
         }
-        const std::string tip = TrayTipText(CaptionOf(r, CardField::Title),
-                                            CaptionOf(r, CardField::Temp), "1.23");
+        std::string title, temp;
+        for (const auto& c : r.captions) {
+            if (c.first == CardField::Title) title = c.second;
+            if (c.first == CardField::Temp) temp = c.second;
+        }
+        const std::string tip = TrayTipText(title, temp, "1.23");
         const auto field = TipField(tip);
         if (std::memchr(field.data(), '\0', field.size()) == nullptr) __builtin_trap();
     }

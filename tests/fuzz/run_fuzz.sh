@@ -9,9 +9,9 @@ here="$root/tests/fuzz"
 cxx=${CLANGXX:-clang++}
 
 case "$target" in
-  forecast)    sources=(feed/text_scan.cpp feed/forecast_parser.cpp card/tray_tip.cpp) ;;
-  place_reply) sources=(feed/text_scan.cpp feed/feed_request.cpp options/place_reply_parser.cpp options/place_search.cpp) ;;
-  settings)    sources=(feed/text_scan.cpp app/settings.cpp) ;;
+  forecast)    sources=(app/text_scan.cpp feed/forecast_parser.cpp card/tray_tip.cpp) ;;
+  place_reply) sources=(app/text_scan.cpp app/get_request.cpp options/place_reply_parser.cpp options/place_search.cpp) ;;
+  settings)    sources=(app/text_scan.cpp app/settings.cpp) ;;
   *) echo "unknown fuzz target: $target" >&2; exit 2 ;;
 esac
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "card/weather_pictures_win.h"
+#include "options/options_background_win.h"
 
 namespace {
 

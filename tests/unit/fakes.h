@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "app/net_interfaces.h"
+#include "captions.h"
 #include "feed/feed_cycle.h"
 #include "options/place_search.h"
 
 // Records every operation in `log` so tests can check their order.
 class FakeSocket : public Socket {
 public:
+    void SetEventSink(SocketEvents* s) override { sink = s; }
     void Connect(const std::string& host, unsigned short port) override {
         log.push_back("connect " + host + ":" + std::to_string(port));
         connects.push_back(host);
@@ -39,10 +41,11 @@ public:
     }
     int State() const override { return state; }
 
-    // The connection came up (the owner's OnConnect is the test's to call).
+    // The connection came up (the test delivers the connect event through `sink`).
     void Up() { state = kConnected; }
     void Queue(const std::string& data) { pending.push_back(data); }
 
+    SocketEvents* sink = nullptr;
     int state = kClosed;
     std::vector<std::string> log;
     std::vector<std::string> connects;

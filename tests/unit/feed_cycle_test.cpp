@@ -6,8 +6,10 @@
 #include <climits>
 #include <string>
 
+#include "captions.h"
 #include "fakes.h"
 #include "feed/feed_cycle.h"
+#include "app/get_request.h"
 #include "feed/feed_request.h"
 #include "feed_sample.h"
 
@@ -32,13 +34,13 @@ protected:
     }
     void Arrive(const std::string& data, long count = -1) {
         socket.Queue(data);
-        cycle.OnDataArrival(count < 0 ? static_cast<long>(data.size()) : count);
+        socket.sink->OnDataArrival(count < 0 ? static_cast<long>(data.size()) : count);
     }
     // Start a fetch whose connection comes up and is answered with `reply`.
     void FetchAndAnswer(const std::string& reply) {
         cycle.RefreshOptions();
         socket.Up();
-        cycle.OnConnect();
+        socket.sink->OnConnect();
         Arrive(reply);
     }
 
@@ -129,7 +131,7 @@ TEST_F(FeedCycleTest, NearMissWoeidsDoConnect) {
         c.RefreshOptions();
         ASSERT_EQ(sock.connects.size(), 1u) << woeid;
         sock.Up();
-        c.OnConnect();
+        sock.sink->OnConnect();
         ASSERT_EQ(sock.sent.size(), 1u);
         EXPECT_EQ(sock.sent[0], BuildGetRequest("/forecastrss?w=" + woeid, kHost));
     }
@@ -139,7 +141,7 @@ TEST_F(FeedCycleTest, ConnectSendsOneRequestWithTheCurrentUnits) {
     settings.UseCelsius = 1;
     cycle.RefreshOptions();
     socket.Up();
-    cycle.OnConnect();
+    socket.sink->OnConnect();
     ASSERT_EQ(socket.sent.size(), 1u);
     EXPECT_EQ(socket.sent[0],
               "GET /forecastrss?w=2442047&u=c HTTP/1.1\r\nAccept: */*\r\nAccept-Language: en-us\r\n"
@@ -150,7 +152,7 @@ TEST_F(FeedCycleTest, ConnectSendsOneRequestWithTheCurrentUnits) {
     cycle.RefreshOptions();
     settings.UseCelsius = 0;
     socket.Up();
-    cycle.OnConnect();
+    socket.sink->OnConnect();
     ASSERT_EQ(socket.sent.size(), 2u);
     EXPECT_EQ(socket.sent[1], BuildGetRequest("/forecastrss?w=2442047", kHost));
 }
@@ -158,12 +160,12 @@ TEST_F(FeedCycleTest, ConnectSendsOneRequestWithTheCurrentUnits) {
 TEST_F(FeedCycleTest, DataIsTakenOnlyWhileConnected) {
     cycle.RefreshOptions();  // still connecting
     socket.Queue("early");
-    cycle.OnDataArrival(5);
+    socket.sink->OnDataArrival(5);
     EXPECT_EQ(socket.receives, 0);  // left unread
     EXPECT_EQ(cycle.feedBytes(), 0);
     EXPECT_EQ(cycle.feedReply(), "");
     socket.Up();
-    cycle.OnDataArrival(5);
+    socket.sink->OnDataArrival(5);
     EXPECT_EQ(cycle.feedReply(), "early");
     EXPECT_EQ(cycle.feedBytes(), 5);
 }
@@ -171,7 +173,7 @@ TEST_F(FeedCycleTest, DataIsTakenOnlyWhileConnected) {
 TEST_F(FeedCycleTest, ReplyOfExactly2000BytesIsNeverParsed) {
     cycle.RefreshOptions();
     socket.Up();
-    cycle.OnConnect();
+    socket.sink->OnConnect();
     Arrive(std::string(2000, 'x'));
     TickData(65);
     EXPECT_TRUE(view.forecasts.empty());
@@ -189,7 +191,7 @@ TEST_F(FeedCycleTest, CompletionClosesParsesAndStops) {
     const std::string reply = sample.Reply();
     cycle.RefreshOptions();
     socket.Up();
-    cycle.OnConnect();
+    socket.sink->OnConnect();
     TickData(4);
     Arrive(reply.substr(0, 1500));
     TickData(1);
@@ -216,7 +218,7 @@ TEST_F(FeedCycleTest, CompletionClosesParsesAndStops) {
     EXPECT_EQ(CaptionOf(view.forecasts[0], CardField::Title), "Springfield, XY");
     // The card closed the socket itself, so later data is not taken.
     socket.Queue("late");
-    cycle.OnDataArrival(4);
+    socket.sink->OnDataArrival(4);
     EXPECT_EQ(cycle.feedReply().find("late"), std::string::npos);
 }
 
@@ -234,7 +236,7 @@ TEST_F(FeedCycleTest, ArrivalsBeforeOneTickAreAppendedInOrder) {
     const std::string reply = sample.Reply();
     cycle.RefreshOptions();
     socket.Up();
-    cycle.OnConnect();
+    socket.sink->OnConnect();
     const size_t half = reply.size() / 2;
     Arrive(reply.substr(0, half));
     Arrive(reply.substr(half));
@@ -259,7 +261,7 @@ TEST_F(FeedCycleTest, ParseUsesTheUnitsAtTheTimeOfTheParse) {
 TEST_F(FeedCycleTest, TimeOutAfter66TicksStartsAgain) {
     cycle.RefreshOptions();
     socket.Up();
-    cycle.OnConnect();
+    socket.sink->OnConnect();
     for (int i = 1; i <= 65; ++i) {
         cycle.OnDataTick();
         ASSERT_EQ(cycle.barText(), std::string(i, '-'));
@@ -283,7 +285,7 @@ TEST_F(FeedCycleTest, TimeOutTickWinsOverACompleteReply) {
     FeedSample sample;
     cycle.RefreshOptions();
     socket.Up();
-    cycle.OnConnect();
+    socket.sink->OnConnect();
     TickData(65);
     Arrive(sample.Reply());
     TickData(1);
@@ -295,7 +297,7 @@ TEST_F(FeedCycleTest, TimeOutTickWinsOverACompleteReply) {
 TEST_F(FeedCycleTest, RefreshNowDuringAWaitKeepsTicksAndDashes) {
     cycle.RefreshOptions();
     socket.Up();
-    cycle.OnConnect();
+    socket.sink->OnConnect();
     Arrive("partial");
     TickData(30);
     const int closes = socket.closes;
@@ -334,7 +336,7 @@ TEST_F(FeedCycleTest, SocketErrorShowsNetworkErrorUntilTheRetry) {
     cycle.RefreshOptions();
     TickData(10);
     const size_t closes = socket.closes;
-    cycle.OnError();
+    socket.sink->OnError();
     EXPECT_EQ(view.errors, 1);
     EXPECT_EQ(view.day1, "network error");
     EXPECT_EQ(socket.closes, static_cast<int>(closes));  // nothing else happens

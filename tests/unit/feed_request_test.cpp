@@ -2,6 +2,7 @@
 // bytes on the wire.
 #include <gtest/gtest.h>
 
+#include "app/get_request.h"
 #include "feed/feed_request.h"
 
 TEST(FeedRequest, PathAddsMetricOnlyForExactlyOne) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "feed/forecast_parser.h"
+#include "captions.h"
 #include "feed_sample.h"
 
 namespace {

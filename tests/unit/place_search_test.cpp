@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fakes.h"
-#include "feed/feed_request.h"
+#include "app/get_request.h"
 #include "options/place_search.h"
 #include "place_sample.h"
 
@@ -26,7 +26,7 @@ protected:
     }
     void Arrive(const std::string& data, long count = -1) {
         socket.Queue(data);
-        search.OnDataArrival(count < 0 ? static_cast<long>(data.size()) : count);
+        socket.sink->OnDataArrival(count < 0 ? static_cast<long>(data.size()) : count);
     }
     void Search(const std::string& text) {
         view.text = text;
@@ -34,7 +34,7 @@ protected:
     }
     void Answer(const std::string& reply) {
         socket.Up();
-        search.OnConnect();
+        socket.sink->OnConnect();
         Arrive(reply);
     }
 
@@ -89,7 +89,7 @@ TEST_F(PlaceSearchTest, StartResetsEverythingAndConnects) {
 TEST_F(PlaceSearchTest, ConnectSendsTheWholeRequestOnce) {
     Search("Tokyo");
     socket.Up();
-    search.OnConnect();
+    socket.sink->OnConnect();
     ASSERT_EQ(socket.sent.size(), 1u);
     const std::string& req = socket.sent[0];
     EXPECT_EQ(req.substr(0, req.find("\r\n")),
@@ -103,7 +103,7 @@ TEST_F(PlaceSearchTest, ConnectSendsTheWholeRequestOnce) {
 TEST_F(PlaceSearchTest, PastedLineBreaksStayInsideTheRequestLine) {
     Search("Paris\r\nX-Injected: 1");
     socket.Up();
-    search.OnConnect();
+    socket.sink->OnConnect();
     ASSERT_EQ(socket.sent.size(), 1u);
     const std::string& req = socket.sent[0];
     EXPECT_EQ(req.find("\r\nX-Injected"), std::string::npos);
@@ -189,7 +189,7 @@ TEST_F(PlaceSearchTest, ThousandBytesNeverParseAndTimeOutOnTick301) {
 TEST_F(PlaceSearchTest, ThousandAndOneBytesParseOnTheNextTick) {
     Search("Springfield");
     socket.Up();
-    search.OnConnect();
+    socket.sink->OnConnect();
     const std::string reply = SpringfieldReply();
     Arrive(reply.substr(0, 600));
     Tick(2);
@@ -213,11 +213,11 @@ TEST_F(PlaceSearchTest, ParseOnTick301BeatsTheTimeOut) {
 TEST_F(PlaceSearchTest, DataIsTakenOnlyWhileConnected) {
     Search("x");
     socket.Queue("early");
-    search.OnDataArrival(5);
+    socket.sink->OnDataArrival(5);
     EXPECT_EQ(socket.receives, 0);
     EXPECT_EQ(search.bytesReceived(), 0);
     socket.Up();
-    search.OnDataArrival(5);
+    socket.sink->OnDataArrival(5);
     EXPECT_EQ(search.replyText(), "early");
     EXPECT_EQ(search.bytesReceived(), 5);
 }
@@ -225,7 +225,7 @@ TEST_F(PlaceSearchTest, DataIsTakenOnlyWhileConnected) {
 TEST_F(PlaceSearchTest, ErrorShowsNetworkErrorThenTheTimeOut) {
     Search("Springfield");
     Tick(10);
-    search.OnError();
+    socket.sink->OnError();
     EXPECT_EQ(view.status, "network error");
     EXPECT_TRUE(timer.Enabled());
     EXPECT_EQ(search.tickCount(), 10);
@@ -297,6 +297,6 @@ TEST_F(PlaceSearchTest, CloseEndsTheSearch) {
     EXPECT_EQ(socket.closes, 2);
     // A late event of the closed connection changes nothing.
     socket.Queue(SpringfieldReply());
-    search.OnDataArrival(1500);
+    socket.sink->OnDataArrival(1500);
     EXPECT_EQ(search.replyText(), "");
 }

@@ -2,7 +2,7 @@
 // exact comparisons, and no reads outside the text for bad positions.
 #include <gtest/gtest.h>
 
-#include "feed/text_scan.h"
+#include "app/text_scan.h"
 
 TEST(TextScanFind, ReturnsOneBasedPositionFromStart) {
     EXPECT_EQ(Find("abcabc", 1, "bc"), 2);

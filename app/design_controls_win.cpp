@@ -1,17 +1,12 @@
-#include "app/ui_helpers_win.h"
+#include "app/design_controls_win.h"
+
+#include "app/dpi_win.h"
 
 namespace {
 
 const char kPanelClass[] = "CloudwickPanel";
 const char kSpecProp[] = "CloudwickSpec";
 const char kOldProcProp[] = "CloudwickOldProc";
-
-int Dpi(int index) {
-    HDC dc = GetDC(nullptr);
-    int dpi = GetDeviceCaps(dc, index);
-    ReleaseDC(nullptr, dc);
-    return dpi > 0 ? dpi : 96;
-}
 
 bool IsMouseMessage(UINT msg) {
     return msg == WM_MOUSEMOVE || msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP ||
@@ -108,50 +103,14 @@ void RegisterPanelClass() {
     RegisterClassA(&wc);
 }
 
-}  // namespace
-
-int TwipsPerPixelX() { return 1440 / Dpi(LOGPIXELSX); }
-int TwipsPerPixelY() { return 1440 / Dpi(LOGPIXELSY); }
-
-std::string ExeFolder() {
-    char path[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p(path, n);
-    size_t slash = p.find_last_of("\\/");
-    return slash == std::string::npos ? std::string(".") : p.substr(0, slash);
-}
-
-COLORREF ToColorRef(Rgb c) { return RGB(c.r, c.g, c.b); }
-
-int ButtonMask(WPARAM keys) {
-    return ((keys & MK_LBUTTON) ? 1 : 0) | ((keys & MK_RBUTTON) ? 2 : 0) | ((keys & MK_MBUTTON) ? 4 : 0);
-}
-
-Brushes::~Brushes() {
-    for (auto& b : brushes_) DeleteObject(b.second);
-}
-
-HBRUSH Brushes::Get(Rgb c) {
-    COLORREF key = ToColorRef(c);
-    auto it = brushes_.find(key);
-    if (it != brushes_.end()) return it->second;
-    HBRUSH b = CreateSolidBrush(key);
-    brushes_[key] = b;
-    return b;
-}
-
-Fonts::Fonts() {
-    int dpi = Dpi(LOGPIXELSY);
-    design_ = CreateFontA(-MulDiv(975, dpi, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
-    // The captions' boxes were sized for MS Sans Serif 8 pt.
-    standard_ = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
-}
-
-Fonts::~Fonts() {
-    DeleteObject(design_);
-    DeleteObject(standard_);
+// Drops visual styles from a control so that its table colours show.
+void UseClassicLook(HWND control) {
+    typedef HRESULT(WINAPI * SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
+    HMODULE theme = LoadLibraryA("uxtheme.dll");
+    if (!theme) return;
+    auto setTheme = reinterpret_cast<SetWindowThemeFn>(
+        reinterpret_cast<void*>(GetProcAddress(theme, "SetWindowTheme")));
+    if (setTheme) setTheme(control, L"", L"");
 }
 
 HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts) {
@@ -209,19 +168,34 @@ HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts
     return hwnd;
 }
 
+}  // namespace
+
+int ButtonMask(WPARAM keys) {
+    return ((keys & MK_LBUTTON) ? 1 : 0) | ((keys & MK_RBUTTON) ? 2 : 0) | ((keys & MK_MBUTTON) ? 4 : 0);
+}
+
+Fonts::Fonts() {
+    int dpi = ScreenDpiY();
+    design_ = CreateFontA(-MulDiv(975, dpi, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
+    // The captions' boxes were sized for MS Sans Serif 8 pt.
+    standard_ = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
+}
+
+Fonts::~Fonts() {
+    DeleteObject(design_);
+    DeleteObject(standard_);
+}
+
 std::map<int, HWND> CreateDesignControls(const ControlSpec* rows, size_t count, HWND window, const Fonts& fonts) {
     std::map<int, HWND> controls;
     for (size_t i = 0; i < count; ++i) {
         const ControlSpec& row = rows[i];
-        HWND parent = row.parentId ? ControlById(controls, row.parentId) : window;
+        HWND parent = row.parentId ? controls[row.parentId] : window;
         controls[row.id] = CreateDesignControl(row, parent, fonts);
     }
     return controls;
-}
-
-HWND ControlById(const std::map<int, HWND>& controls, int id) {
-    auto it = controls.find(id);
-    return it == controls.end() ? nullptr : it->second;
 }
 
 const ControlSpec* RowOf(HWND control) {
@@ -247,26 +221,6 @@ HBRUSH ColourStatic(HWND control, HDC dc, Brushes& brushes) {
     SetBkColor(dc, ToColorRef(row->bg));
     SetBkMode(dc, OPAQUE);
     return brushes.Get(row->bg);
-}
-
-void UseClassicLook(HWND control) {
-    typedef HRESULT(WINAPI * SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
-    HMODULE theme = LoadLibraryA("uxtheme.dll");
-    if (!theme) return;
-    auto setTheme = reinterpret_cast<SetWindowThemeFn>(
-        reinterpret_cast<void*>(GetProcAddress(theme, "SetWindowTheme")));
-    if (setTheme) setTheme(control, L"", L"");
-}
-
-void DrawBitmap(HDC dc, HBITMAP bitmap) {
-    if (!bitmap) return;
-    HDC mem = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(mem, bitmap);
-    BITMAP bm;
-    GetObject(bitmap, sizeof(bm), &bm);
-    BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteDC(mem);
 }
 
 void SetText(HWND control, const std::string& text) {

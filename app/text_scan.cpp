@@ -1,4 +1,4 @@
-#include "feed/text_scan.h"
+#include "app/text_scan.h"
 
 long Find(const std::string& s, long from, const std::string& what) {
     if (from < 1 || static_cast<size_t>(from - 1) > s.size()) return 0;

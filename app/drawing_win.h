@@ -1,0 +1,26 @@
+#pragma once
+// Colours, brushes and bitmaps as the windows draw them.
+#include <winsock2.h>  // before windows.h, which would pull in the old winsock
+#include <windows.h>
+
+#include <map>
+
+#include "app/layout_types.h"
+
+COLORREF ToColorRef(Rgb c);
+
+// Solid brushes of one window, made once per colour and freed with it.
+class Brushes {
+public:
+    Brushes() = default;
+    Brushes(const Brushes&) = delete;
+    Brushes& operator=(const Brushes&) = delete;
+    ~Brushes();
+    HBRUSH Get(Rgb c);
+
+private:
+    std::map<COLORREF, HBRUSH> brushes_;
+};
+
+// Draws a bitmap at its natural size from the top-left corner; null draws nothing.
+void DrawBitmap(HDC dc, HBITMAP bitmap);

@@ -1,0 +1,5 @@
+#pragma once
+#include <windows.h>
+
+// The dialog's map, 571 x 342 at 24 bits: drawn from the top-left corner.
+HBITMAP LoadOptionsBackground(HINSTANCE instance);

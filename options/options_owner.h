@@ -1,0 +1,10 @@
+#pragma once
+// What the options dialog asks of the window that opened it.
+class OptionsOwner {
+public:
+    virtual ~OptionsOwner() = default;
+    // "Okay" has stored new choices: fetch the weather for them.
+    virtual void RefreshOptions() = 0;
+    // The dialog has closed, by any way: show again what was shown before.
+    virtual void OptionsClosed() = 0;
+};
