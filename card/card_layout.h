@@ -19,6 +19,9 @@ const int kCardHeightTwips = 4890;
 const int kCardDesignLeft = 7155;
 const int kCardDesignTop = 3555;
 const int kDay1TopTwips = 3045;
+// Blanking the card puts the second forecast line at 3400, 5 twips above its
+// design top: the card has always done so, and a tall first line moves it
+// 200 twips down from wherever it stands.
 const int kDay2ResetTopTwips = 3400;
 const int kDay1TallHeightTwips = 500;
 const int kDay2TallShiftTwips = 200;

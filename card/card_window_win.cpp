@@ -16,6 +16,21 @@ const UINT_PTR kIntervalTimerId = 1;
 const UINT_PTR kDataTimerId = 2;
 const UINT kIntervalMs = 60000;
 const UINT kDataMs = 100;
+
+// The label of each parsed field, in the order of CardField.
+constexpr int kFieldLabels[] = {IDC_TXTTITLE, IDC_TXTDATETIME, IDC_TXTWTEMP, IDC_TXTWSPEED,
+                                IDC_TXTCOND, IDC_TXTTEMP, IDC_TXTDAY1, IDC_TXTDAY2};
+static_assert(sizeof(kFieldLabels) / sizeof(kFieldLabels[0]) == static_cast<size_t>(CardField::Day2) + 1,
+              "one label per field");
+static_assert(kFieldLabels[static_cast<int>(CardField::Title)] == IDC_TXTTITLE &&
+                  kFieldLabels[static_cast<int>(CardField::DateTime)] == IDC_TXTDATETIME &&
+                  kFieldLabels[static_cast<int>(CardField::WTemp)] == IDC_TXTWTEMP &&
+                  kFieldLabels[static_cast<int>(CardField::WSpeed)] == IDC_TXTWSPEED &&
+                  kFieldLabels[static_cast<int>(CardField::Cond)] == IDC_TXTCOND &&
+                  kFieldLabels[static_cast<int>(CardField::Temp)] == IDC_TXTTEMP &&
+                  kFieldLabels[static_cast<int>(CardField::Day1)] == IDC_TXTDAY1 &&
+                  kFieldLabels[static_cast<int>(CardField::Day2)] == IDC_TXTDAY2,
+              "labels follow the field order");
 }
 
 CardWindow::CardWindow(AppSettings& settings)
@@ -178,8 +193,6 @@ void CardWindow::SetBarText(const std::string& text) { SetCaption(IDC_LBLBAR, te
 void CardWindow::ShowNetworkError() { SetCaption(IDC_TXTDAY1, "network error"); }
 
 void CardWindow::ShowForecast(const ForecastResult& result) {
-    static const int kIds[] = {IDC_TXTTITLE, IDC_TXTDATETIME, IDC_TXTWTEMP, IDC_TXTWSPEED,
-                               IDC_TXTCOND, IDC_TXTTEMP, IDC_TXTDAY1, IDC_TXTDAY2};
     for (const auto& caption : result.captions) {
         if (caption.first == CardField::Day1 && result.day1Tall && result.ok) {
             day1HeightTwips_ = kDay1TallHeightTwips;
@@ -187,7 +200,7 @@ void CardWindow::ShowForecast(const ForecastResult& result) {
             day2TopTwips_ += kDay2TallShiftTwips;
             PlaceControlTwips(IDC_TXTDAY2, day2TopTwips_, FindCardControl(IDC_TXTDAY2)->height);
         }
-        SetCaption(kIds[static_cast<int>(caption.first)], caption.second);
+        SetCaption(kFieldLabels[static_cast<int>(caption.first)], caption.second);
     }
     SetPicture(result.picture);
     std::string tip = Caption(IDC_TXTTITLE) + " : " + Caption(IDC_TXTTEMP);

@@ -69,6 +69,8 @@ struct ForecastLine {
 };
 
 bool ReadForecastLine(const std::string& f, ForecastLine& line) {
+    // Each skip is the attribute's name with its "="; the values keep their
+    // quotes until unquoted and the blank before the next attribute for good.
     static const Step kSteps[] = {
         {"day=", "date=", 4, false},
         {"date=", "low=", 5, false},
@@ -110,21 +112,28 @@ ForecastResult ParseForecast(const std::string& reply, int16_t useCelsius) {
     Scanner scan(reply);
     std::string v;
 
+    // Skips are measured from the found name. 24: "<title>" and the 17
+    // characters of "Yahoo! Weather - " before the place; the title keeps its
+    // spaces.
     if (!scan.Next({"<title>", "</title>", 24, true}, v)) return Fail(r, "no title");
     r.captions.emplace_back(CardField::Title, v);
 
+    // 15: the length of "<lastBuildDate>".
     if (!scan.Next({"<lastBuildDate>", "</lastBuildDate>", 15, false}, v)) return Fail(r, "no build date");
     r.captions.emplace_back(CardField::DateTime, "at " + Trim(v));
 
+    // 20: "yweather:wind chill" and its "="; the direction is only an end marker.
     if (!scan.Next({"yweather:wind chill", "direction=", 20, false}, v)) return Fail(r, "no wind chill");
     r.captions.emplace_back(CardField::WTemp, Unquote(Trim(v)) + temp);
 
     if (!scan.Next({"speed=", "/>", 6, false}, v)) return Fail(r, "no wind speed");
     r.captions.emplace_back(CardField::WSpeed, Unquote(Trim(v)) + SpeedSuffix(useCelsius));
 
+    // 25: "yweather:condition" and the 7 characters of "  text=" after it.
     if (!scan.Next({"yweather:condition", "code=", 25, false}, v)) return Fail(r, "no condition");
     r.captions.emplace_back(CardField::Cond, Unquote(Trim(v)));
 
+    // 6 for "code=" and "temp=": the name and its opening quote.
     if (!scan.Next({"code=", "temp=", 6, false}, v)) return Fail(r, "no condition code");
     int code = 0;
     if (!ReadCode(Unquote(v), code)) return Fail(r, "bad condition code");
@@ -133,9 +142,14 @@ ForecastResult ParseForecast(const std::string& reply, int16_t useCelsius) {
     if (!scan.Next({"temp=", "date=", 6, false}, v)) return Fail(r, "no temperature");
     r.captions.emplace_back(CardField::Temp, Unquote(Trim(v)) + temp);
 
+    // 18 of the 22 characters of "yweather:forecast day=": each forecast text
+    // begins with "day=", where the line's own walk starts.
     ForecastLine first, second;
     if (!scan.Next({"yweather:forecast day=", "/>", 18, false}, v) || !ReadForecastLine(Unquote(Trim(v)), first))
         return Fail(r, "no forecast");
+    // The first line is trimmed because its length decides whether its box
+    // grows to two lines; the second line has no such rule and is shown as cut,
+    // with the blank after the low temperature.
     std::string line1 = Trim(Compose(first));
     r.day1Tall = static_cast<long>(line1.size()) > kLongDay1;
     r.captions.emplace_back(CardField::Day1, line1);
