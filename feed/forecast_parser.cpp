@@ -49,11 +49,15 @@ private:
     long pos_ = 1;
 };
 
-// A whole number from 0 upwards, spaces around ignored; values above the
-// known codes clamp to one past the last.
+// A whole number from 0 upwards, spaces around ignored; a sign is part of a
+// whole number ("+5", "-0"), but a code below 0 has no picture. Values above
+// the known codes clamp to one past the last.
 bool ReadCode(const std::string& cut, int& code) {
     std::string t = Trim(cut);
+    const bool negative = !t.empty() && t[0] == '-';
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) t.erase(0, 1);
     if (t.empty() || t.size() > 64) return false;
+    if (negative && t.find_first_not_of('0') != std::string::npos) return false;
     for (char c : t)
         if (c < '0' || c > '9') return false;
     size_t first = t.find_first_not_of('0');

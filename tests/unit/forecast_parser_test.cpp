@@ -161,7 +161,7 @@ TEST(ForecastParser, PictureIsCodePlusOneAndEverythingAbove47IsNotAvailable) {
     const std::vector<Case> cases = {
         {"0", 1, "0 "},      {"47", 48, "47 "},   {"30", 31, "30 "},  {"48", 49, "48"},
         {"100", 49, "48"},   {"3200", 49, "48"},  {"32767", 49, "48"}, {"99999", 49, "48"},
-        {"123456789012", 49, "48"},
+        {"123456789012", 49, "48"}, {"+5", 6, "+5 "}, {"-0", 1, "-0 "}, {"+48", 49, "48"},
     };
     for (const auto& c : cases) {
         FeedSample s;
@@ -186,7 +186,7 @@ TEST(ForecastParser, CodeWithSurroundingSpacesConvertsAsTheNumber) {
 TEST(ForecastParser, UnusableCodeStopsAfterTheCondition) {
     const std::vector<CardField> before = {CardField::Title, CardField::DateTime, CardField::WTemp,
                                            CardField::WSpeed, CardField::Cond};
-    for (std::string code : {"abc", "-1", "", "3.5", "12x", "- 3"}) {
+    for (std::string code : {"abc", "-1", "", "3.5", "12x", "- 3", "+", "-", "+-5", "--0", "+ 5"}) {
         FeedSample s;
         s.code = code;
         ForecastResult r = ParseForecast(s.Reply(), 0);
