@@ -2,7 +2,6 @@
 
 namespace {
 const char kClassName[] = "CloudwickSocketSink";
-const UINT kMsgHostFound = WM_APP + 0x100;
 const UINT kMsgFailed = WM_APP + 0x101;
 // Each connection selects on its own message id, so that events of a closed
 // socket still in the queue can never reach the next connection.
@@ -39,10 +38,6 @@ AsyncSocket::~AsyncSocket() {
 LRESULT CALLBACK AsyncSocket::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     auto* self = reinterpret_cast<AsyncSocket*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (self) {
-        if (msg == kMsgHostFound) {
-            self->OnHostFound(reinterpret_cast<HANDLE>(wp), WSAGETASYNCERROR(lp));
-            return 0;
-        }
         if (msg == kMsgFailed) {
             if (wp == self->generation_ && self->state_ == kError) self->ReportError();
             return 0;
@@ -65,21 +60,15 @@ void AsyncSocket::Connect(const std::string& host, unsigned short port) {
         return;
     }
     state_ = kResolving;
-    lookup_ = WSAAsyncGetHostByName(hwnd_, kMsgHostFound, host.c_str(), hostBuffer_, sizeof(hostBuffer_));
-    if (!lookup_) Fail();
+    if (!LookUpHost(host, this)) Fail();
 }
 
-void AsyncSocket::OnHostFound(HANDLE request, int error) {
-    if (request != lookup_ || state_ != kResolving) return;  // a lookup we gave up on
-    lookup_ = nullptr;
-    const hostent* he = reinterpret_cast<const hostent*>(hostBuffer_);
-    if (error != 0 || !he->h_addr_list || !he->h_addr_list[0] || he->h_length != 4) {
+void AsyncSocket::OnHostLookedUp(bool found, unsigned long address) {
+    if (state_ != kResolving) return;
+    if (found)
+        StartConnect(address);
+    else
         Fail();
-        return;
-    }
-    unsigned long address;
-    memcpy(&address, he->h_addr_list[0], sizeof(address));
-    StartConnect(address);
 }
 
 void AsyncSocket::StartConnect(unsigned long address) {
@@ -111,11 +100,11 @@ void AsyncSocket::OnSelect(SOCKET s, int event, int error) {
         }
         break;
     case FD_READ:
-        if (state_ == kConnected) Drain();
+        if (state_ == kConnected && reading_) Drain();
         break;
     case FD_CLOSE:
         // Whatever the peer sent before closing is still delivered.
-        if (state_ == kConnected) Drain();
+        if (state_ == kConnected && reading_) Drain();
         if (state_ == kConnected) state_ = error != 0 ? static_cast<int>(kError) : static_cast<int>(kClosing);
         if (error != 0) ReportError();
         break;
@@ -146,11 +135,14 @@ std::string AsyncSocket::Receive() {
     return out;
 }
 
+void AsyncSocket::StopReading() {
+    reading_ = false;
+    // No more events of this connection: the owner closes it when it is done.
+    if (socket_ != INVALID_SOCKET) WSAAsyncSelect(socket_, hwnd_, 0, 0);
+}
+
 void AsyncSocket::Close() {
-    if (lookup_) {
-        WSACancelAsyncRequest(lookup_);
-        lookup_ = nullptr;
-    }
+    if (state_ == kResolving) ForgetHostLookups(this);
     if (socket_ != INVALID_SOCKET) {
         WSAAsyncSelect(socket_, hwnd_, 0, 0);
         closesocket(socket_);
@@ -158,6 +150,7 @@ void AsyncSocket::Close() {
     }
     ++generation_;
     pending_.clear();
+    reading_ = true;
     state_ = kClosed;
 }
 

@@ -6,9 +6,10 @@
 
 #include <string>
 
+#include "app/host_lookup_win.h"
 #include "app/net_interfaces.h"
 
-class AsyncSocket : public Socket {
+class AsyncSocket : public Socket, private HostLookupClient {
 public:
     enum { kResolving = 4, kClosing = 8 };
     // Most bytes held between two reads by the owner.
@@ -21,6 +22,7 @@ public:
     void Connect(const std::string& host, unsigned short port) override;
     void Send(const std::string& data) override;
     std::string Receive() override;
+    void StopReading() override;
     void Close() override;
     int State() const override { return state_; }
 
@@ -28,7 +30,7 @@ public:
 
 private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    void OnHostFound(HANDLE request, int error);
+    void OnHostLookedUp(bool found, unsigned long address) override;
     void OnSelect(SOCKET s, int event, int error);
     void StartConnect(unsigned long address);
     void Fail();
@@ -38,10 +40,9 @@ private:
     SocketEvents* events_ = nullptr;
     HWND hwnd_ = nullptr;
     SOCKET socket_ = INVALID_SOCKET;
-    HANDLE lookup_ = nullptr;
     unsigned short port_ = 0;
     int state_ = kClosed;
     unsigned generation_ = 0;  // tells stale messages of a closed connection apart
+    bool reading_ = true;
     std::string pending_;
-    char hostBuffer_[MAXGETHOSTSTRUCT];
 };

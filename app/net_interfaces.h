@@ -24,6 +24,9 @@ public:
     virtual void Send(const std::string& data) = 0;
     // Everything that is pending.
     virtual std::string Receive() = 0;
+    // Takes nothing more from the peer: no data events follow on this
+    // connection (an owner that holds all it will ever read calls this).
+    virtual void StopReading() = 0;
     // Allowed in any state; no event of the old connection follows.
     virtual void Close() = 0;
     virtual int State() const = 0;

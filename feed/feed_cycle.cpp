@@ -60,6 +60,9 @@ void FeedCycle::OnDataArrival(long bytesTotal) {
     // Only the start of a reply is ever parsed.
     AppendBounded(feedReply_, data, kMaxReplyBytes);
     feedBytes_ = AddSaturating(feedBytes_, bytesTotal);
+    // A peer that sends without end would keep the queue full of socket
+    // events and hold back the tick that parses: take no more.
+    if (feedReply_.size() >= kMaxReplyBytes) socket_.StopReading();
 }
 
 void FeedCycle::OnError() {
@@ -83,7 +86,16 @@ void FeedCycle::OnDataTick() {
         replyParsed_ = -1;
         ForecastResult result = ParseForecast(feedReply_, settings_.UseCelsius);
         view_.ShowForecast(result);
-        dataTimer_.SetEnabled(false);
+        if (result.ok) {
+            dataTimer_.SetEnabled(false);
+        } else {
+            // A reply the parser cannot use (an error page from a proxy, a
+            // document with tags missing) counts as one that never came: the
+            // time-out starts the next fetch, so the card heals by itself.
+            replyParsed_ = 0;
+            feedReply_.clear();
+            feedBytes_ = 0;
+        }
     }
 }
 

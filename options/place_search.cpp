@@ -74,6 +74,8 @@ void PlaceSearch::OnDataArrival(long bytesTotal) {
     std::string data = socket_.Receive();
     AppendBounded(replyText_, data, kMaxReplyBytes);
     bytesReceived_ = AddSaturating(bytesReceived_, bytesTotal);
+    // Enough for any answer: an endless sender must not hold back the tick.
+    if (replyText_.size() >= kMaxReplyBytes) socket_.StopReading();
 }
 
 void PlaceSearch::OnError() {

@@ -12,6 +12,7 @@ namespace {
 class QuietSocket : public Socket {
 public:
     void SetEventSink(SocketEvents*) override {}
+    void StopReading() override {}
     void Connect(const std::string&, unsigned short) override { state = kConnected; }
     void Send(const std::string&) override {}
     std::string Receive() override { return std::move(pending); }

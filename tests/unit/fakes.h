@@ -21,6 +21,7 @@ public:
         connects.push_back(host);
         lastPort = port;
         state = kConnecting;
+        reading = true;
     }
     void Send(const std::string& data) override {
         log.push_back("send");
@@ -32,6 +33,10 @@ public:
         for (const auto& chunk : pending) all += chunk;
         pending.clear();
         return all;
+    }
+    void StopReading() override {
+        log.push_back("stop reading");
+        reading = false;
     }
     void Close() override {
         log.push_back("close");
@@ -46,6 +51,7 @@ public:
     void Queue(const std::string& data) { pending.push_back(data); }
 
     SocketEvents* sink = nullptr;
+    bool reading = true;
     int state = kClosed;
     std::vector<std::string> log;
     std::vector<std::string> connects;

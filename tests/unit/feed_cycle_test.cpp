@@ -231,6 +231,34 @@ TEST_F(FeedCycleTest, ReportedCountDecidesCompletion) {
     EXPECT_FALSE(view.forecasts[0].ok);  // a reply without the tags is the parser's failure
 }
 
+TEST_F(FeedCycleTest, UnusableReplyIsRetriedLikeOneThatNeverCame) {
+    // An error page from a proxy: over 2000 bytes, none of the tags.
+    const std::string page = "HTTP/1.1 502 Bad Gateway\r\n\r\n<html>" + std::string(2500, 'x') + "</html>";
+    cycle.RefreshOptions();
+    socket.Up();
+    socket.sink->OnConnect();
+    Arrive(page);
+    TickData(1);
+    ASSERT_EQ(view.forecasts.size(), 1u);
+    EXPECT_FALSE(view.forecasts[0].ok);
+    EXPECT_EQ(cycle.replyParsed(), 0);
+    EXPECT_TRUE(dataTimer.Enabled());
+    EXPECT_EQ(socket.closes, 2);  // at the start and after the parse
+    TickData(3);
+    EXPECT_EQ(view.forecasts.size(), 1u);  // parsed once, not at every tick
+    // The time-out starts the next fetch, which the healed server answers.
+    TickData(FeedCycle::kTimeoutTicks);
+    ASSERT_EQ(socket.connects.size(), 2u);
+    FeedSample sample;
+    socket.Up();
+    socket.sink->OnConnect();
+    Arrive(sample.Reply());
+    TickData(1);
+    ASSERT_EQ(view.forecasts.size(), 2u);
+    EXPECT_TRUE(view.forecasts[1].ok) << view.forecasts[1].error;
+    EXPECT_FALSE(dataTimer.Enabled());
+}
+
 TEST_F(FeedCycleTest, ArrivalsBeforeOneTickAreAppendedInOrder) {
     FeedSample sample;
     const std::string reply = sample.Reply();
@@ -431,6 +459,7 @@ TEST_F(FeedCycleTest, HugeReplyIsCappedButStillCounted) {
         total += static_cast<long>(chunk.size());
     }
     EXPECT_LE(cycle.feedReply().size(), FeedCycle::kMaxReplyBytes);
+    EXPECT_FALSE(socket.reading);  // an endless sender cannot hold back the tick
     EXPECT_EQ(cycle.feedReply().compare(0, sample.Reply().size(), sample.Reply()), 0);
     EXPECT_EQ(cycle.feedBytes(), total);
     TickData(1);
