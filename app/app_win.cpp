@@ -18,12 +18,38 @@ HWND HiddenOwner() {
     return owner;
 }
 
+namespace {
+// False once the file was there but could not be read: what it holds must survive this run.
+bool mayWriteSettings = true;
+const int kReadAttempts = 10;
+const DWORD kReadRetryMs = 150;
+
+void Tell(HWND owner, const std::string& text) {
+    MessageBoxA(owner, text.c_str(), "Cloudwick", MB_OK | MB_ICONWARNING | MB_TOPMOST);
+}
+}  // namespace
+
+void LoadSettingsOrTell(AppSettings& settings) {
+    const std::string path = SettingsPath();
+    FileRead read = LoadSettingsFile(path, settings);
+    for (int attempt = 1; read == FileRead::Unreadable && attempt < kReadAttempts; ++attempt) {
+        Sleep(kReadRetryMs);
+        read = LoadSettingsFile(path, settings);
+    }
+    if (read != FileRead::Unreadable) return;
+    mayWriteSettings = false;
+    Tell(nullptr, "Cloudwick could not read its settings from\r\n" + path +
+                      "\r\n\r\nAnother program may be holding the file. Cloudwick starts with its first "
+                      "settings this time and leaves the file as it is: nothing you choose now is saved.");
+}
+
 void SaveSettingsOrTell(HWND owner, const AppSettings& settings) {
+    if (!mayWriteSettings) return;
     const std::string path = SettingsPath();
     if (SaveSettingsFile(path, settings)) return;
-    std::string text = "Cloudwick could not save your settings to\r\n" + path +
-                       "\r\n\r\nCheck that the folder is writable and that the disk is not full.";
-    MessageBoxA(owner, text.c_str(), "Cloudwick", MB_OK | MB_ICONWARNING | MB_TOPMOST);
+    Tell(owner, "Cloudwick could not save your settings to\r\n" + path +
+                    "\r\n\r\nMove Cloudwick to a folder you can write to (for example one in your Documents), "
+                    "or make room on the disk.");
 }
 
 int RunMessageLoop() {

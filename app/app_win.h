@@ -15,6 +15,12 @@ std::string SettingsPath();
 // that no shell gives them a taskbar button (some list unowned tool windows).
 HWND HiddenOwner();
 
+// Reads the settings file into `settings`. A file that is there but cannot
+// be read (another program holding it) is tried again for a moment; if it
+// stays unreadable, the run goes on with first-run values, the user is told
+// once, and no save of this run writes over the file.
+void LoadSettingsOrTell(AppSettings& settings);
+
 // Writes the settings file; tells the user when that failed.
 void SaveSettingsOrTell(HWND owner, const AppSettings& settings);
 

@@ -35,6 +35,10 @@ int16_t ToInt16(const std::string& text, int16_t fallback) {
     return static_cast<int16_t>(v);
 }
 
+int16_t ClampInto16(int32_t v) {
+    return static_cast<int16_t>(v < INT16_MIN ? INT16_MIN : v > INT16_MAX ? INT16_MAX : v);
+}
+
 }  // namespace
 
 void ParseSettingsText(const std::string& text, AppSettings& s) {
@@ -70,17 +74,17 @@ std::string FormatSettingsText(const AppSettings& s) {
     line(std::to_string(s.StartOnWindows));
     line(std::to_string(s.StartInTray));
     line(std::to_string(s.RefreshHours));
-    line(std::to_string(s.WindowLeft));
-    line(std::to_string(s.WindowTop));
+    line(std::to_string(ClampInto16(s.WindowLeft)));
+    line(std::to_string(ClampInto16(s.WindowTop)));
     line(s.LocationWoeid);
     line(std::to_string(s.UseCelsius));
     line(s.LocationName);
     return out;
 }
 
-int16_t ClampTwips(double twips) {
+int32_t RoundTwips(double twips) {
     if (std::isnan(twips)) return 0;
-    if (twips <= INT16_MIN) return INT16_MIN;
-    if (twips >= INT16_MAX) return INT16_MAX;
-    return static_cast<int16_t>(std::nearbyint(twips));  // default rounding: halves to even
+    if (twips <= INT32_MIN) return INT32_MIN;
+    if (twips >= INT32_MAX) return INT32_MAX;
+    return static_cast<int32_t>(std::nearbyint(twips));  // default rounding: halves to even
 }

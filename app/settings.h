@@ -4,12 +4,16 @@
 #include <cstdint>
 #include <string>
 
+#include "app/file_io.h"
+
 struct AppSettings {
     int16_t StartOnWindows = 0;
     int16_t StartInTray = 0;
     int16_t RefreshHours = 0;
-    int16_t WindowLeft = 0;
-    int16_t WindowTop = 0;
+    // Twips. In memory the card's real place, which on a wide desktop can lie
+    // past the 16-bit range; the file holds them clamped into it.
+    int32_t WindowLeft = 0;
+    int32_t WindowTop = 0;
     std::string LocationWoeid;
     int16_t UseCelsius = 0;
     std::string LocationName;
@@ -30,15 +34,15 @@ const char* const kNoPlaceWoeid = "99999999";
 // value of that field. Only the first eight lines are read.
 void ParseSettingsText(const std::string& text, AppSettings& s);
 
-// The eight lines, each ended by CR LF.
+// The eight lines, each ended by CR LF; positions clamped into 16 bits.
 std::string FormatSettingsText(const AppSettings& s);
 
-// Twips kept in 16 bits: rounds halves to even and clamps into range.
-int16_t ClampTwips(double twips);
+// A position in twips to the nearest whole number, halves to even.
+int32_t RoundTwips(double twips);
 
-// Loads the file at `path`. Returns false (and sets first-run values)
-// when the file is missing or unreadable.
-bool LoadSettingsFile(const std::string& path, AppSettings& s);
+// Loads the file at `path`. When the file is missing or cannot be read,
+// the fields get their first-run values; the result tells which.
+FileRead LoadSettingsFile(const std::string& path, AppSettings& s);
 
 // Writes a new file beside the old one and replaces it in one step, so a
 // failed write leaves the previous settings intact. Returns false on failure.

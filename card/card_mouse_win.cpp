@@ -29,8 +29,8 @@ void CardWindow::StartDrag() {
 void CardWindow::RecordPosition() {
     RECT rc;
     GetWindowRect(hwnd_, &rc);
-    settings_.WindowLeft = ClampTwips(static_cast<double>(rc.left) * TwipsPerPixelX());
-    settings_.WindowTop = ClampTwips(static_cast<double>(rc.top) * TwipsPerPixelY());
+    settings_.WindowLeft = RoundTwips(static_cast<double>(rc.left) * TwipsPerPixelX());
+    settings_.WindowTop = RoundTwips(static_cast<double>(rc.top) * TwipsPerPixelY());
 }
 
 void CardWindow::Frame1_MouseDown(int button) {

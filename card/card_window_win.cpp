@@ -2,9 +2,12 @@
 
 #include <windowsx.h>
 
+#include <vector>
+
 #include "app/app_win.h"
 #include "app/dpi_win.h"
 #include "card/card_layout.h"
+#include "card/card_placement.h"
 #include "card/tray_tip.h"
 #include "options/options_dialog_win.h"
 #include "resources/version.h"
@@ -31,7 +34,23 @@ static_assert(kFieldLabels[static_cast<int>(CardField::Title)] == IDC_TXTTITLE &
                   kFieldLabels[static_cast<int>(CardField::Day1)] == IDC_TXTDAY1 &&
                   kFieldLabels[static_cast<int>(CardField::Day2)] == IDC_TXTDAY2,
               "labels follow the field order");
+
+BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoA(monitor, &info)) {
+        const RECT& w = info.rcWork;
+        reinterpret_cast<std::vector<PixelRect>*>(data)->push_back({w.left, w.top, w.right, w.bottom});
+    }
+    return TRUE;
 }
+
+std::vector<PixelRect> WorkAreas() {
+    std::vector<PixelRect> areas;
+    EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&areas));
+    return areas;
+}
+}  // namespace
 
 CardWindow::CardWindow(AppSettings& settings)
     : DesignWindow(kCardControls, kCardControlCount), settings_(settings),
@@ -69,12 +88,59 @@ LRESULT CardWindow::OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) {
         OnTaskbarCreated();
         return 0;
     }
-    if (msg == WM_MOUSEMOVE) {
-        // Also the tray icon's callback: the shell's mouse code stands in x.
-        Form_MouseMove(GET_X_LPARAM(lp));
+    switch (msg) {
+    case WM_MOUSEMOVE:
+        // Also the tray icon's callback, with the shell's mouse code in x.
+        // Over a card wider than 514 pixels (225 % scaling and up) a real
+        // movement can carry that x too: only a callback is handled.
+        if (IsTrayCallback(lp)) Form_MouseMove(GET_X_LPARAM(lp));
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        // Log-off or shut-down: the process may end without WM_DESTROY.
+        if (wp) Form_Unload();
         return 0;
     }
     return DesignWindow::OnOtherMessage(msg, wp, lp);
+}
+
+bool CardWindow::IsTrayCallback(LPARAM lp) const {
+    // A real movement happens over the shown card: the cursor's place when
+    // the message was sent, in client coordinates, is the point it carries.
+    if (!IsWindowVisible(hwnd_)) return true;
+    const DWORD at = GetMessagePos();
+    POINT p = {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    ScreenToClient(hwnd_, &p);
+    return p.x != GET_X_LPARAM(lp) || p.y != GET_Y_LPARAM(lp);
+}
+
+void CardWindow::BringStoredPlaceOnScreen() {
+    RECT size;
+    GetWindowRect(hwnd_, &size);
+    const int left = settings_.WindowLeft / TwipsPerPixelX(), top = settings_.WindowTop / TwipsPerPixelY();
+    const PixelRect card = {left, top, left + size.right - size.left, top + size.bottom - size.top};
+    if (TouchesAnyWorkArea(card, WorkAreas())) return;
+    // Out of sight on every monitor: the design place, on the primary one.
+    settings_.WindowLeft = kCardDesignLeft;
+    settings_.WindowTop = kCardDesignTop;
+}
+
+int CardWindow::TextWidth(int id, const std::string& text) const {
+    HWND label = Control(id);
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    SIZE extent = {0, 0};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    return extent.cx;
+}
+
+int CardWindow::BoxWidth(int id) const {
+    RECT rc;
+    GetClientRect(Control(id), &rc);
+    return rc.right;
 }
 
 void CardWindow::OnCreate() {
@@ -103,8 +169,9 @@ void CardWindow::Form_Load() {
     settings_.AppVersion = CLOUDWICK_APP_VERSION;
     SetCaption(IDC_LBLBAR, "");
     SetTopMostWindow(hwnd_, -1);
-    LoadSettingsFile(SettingsPath(), settings_);
+    LoadSettingsOrTell(settings_);
     cycle_->LoadFeedFields(settings_);
+    BringStoredPlaceOnScreen();
     SetWindowPos(hwnd_, nullptr, settings_.WindowLeft / TwipsPerPixelX(), settings_.WindowTop / TwipsPerPixelY(),
                  0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (settings_.StartInTray == 1) {
@@ -120,6 +187,10 @@ void CardWindow::Form_Load() {
 void CardWindow::OnDestroy() { Form_Unload(); }
 
 void CardWindow::Form_Unload() {
+    // The end of a session unloads the card before Windows ends the
+    // process, which may then never see WM_DESTROY: once is enough.
+    if (unloaded_) return;
+    unloaded_ = true;
     OptionsDialog::ForgetOwner(this);
     cycle_->StoreFeedFields(settings_);
     RecordPosition();
@@ -194,7 +265,8 @@ void CardWindow::ShowNetworkError() { SetCaption(IDC_TXTDAY1, "network error"); 
 
 void CardWindow::ShowForecast(const ForecastResult& result) {
     for (const auto& caption : result.captions) {
-        if (caption.first == CardField::Day1 && result.day1Tall && result.ok) {
+        if (caption.first == CardField::Day1 && result.ok &&
+            FirstLineIsTall(result.day1Tall, TextWidth(IDC_TXTDAY1, caption.second), BoxWidth(IDC_TXTDAY1))) {
             day1HeightTwips_ = kDay1TallHeightTwips;
             PlaceControlTwips(IDC_TXTDAY1, kDay1TopTwips, day1HeightTwips_);
             day2TopTwips_ += kDay2TallShiftTwips;

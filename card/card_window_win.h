@@ -41,6 +41,10 @@ private:
     LRESULT OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void Form_Unload();
     void Form_MouseMove(int x);
+    bool IsTrayCallback(LPARAM lp) const;
+    void BringStoredPlaceOnScreen();
+    int TextWidth(int id, const std::string& text) const;
+    int BoxWidth(int id) const;
 
     // Tray and visibility.
     void BuildTrayRecord();
@@ -82,6 +86,7 @@ private:
     int day2TopTwips_;
     NOTIFYICONDATAA trayIconData_ = {};
     UINT taskbarCreated_ = 0;
+    bool unloaded_ = false;
     std::unique_ptr<WindowTimer> tmrInterval_;
     std::unique_ptr<WindowTimer> tmrData_;
     std::unique_ptr<AsyncSocket> sckData_;

@@ -232,37 +232,46 @@ TEST(SettingsText, RoundTripReproducesEveryField) {
     EXPECT_EQ(out.LocationName, "padded");
 }
 
-TEST(SettingsClampTwips, RoundsHalvesToEvenAndClampsInto16Bits) {
-    EXPECT_EQ(ClampTwips(7155.0), 7155);
-    EXPECT_EQ(ClampTwips(7155.4), 7155);
-    EXPECT_EQ(ClampTwips(7155.6), 7156);
-    EXPECT_EQ(ClampTwips(0.5), 0);
-    EXPECT_EQ(ClampTwips(1.5), 2);
-    EXPECT_EQ(ClampTwips(2.5), 2);
-    EXPECT_EQ(ClampTwips(-0.5), 0);
-    EXPECT_EQ(ClampTwips(-1.5), -2);
-    EXPECT_EQ(ClampTwips(-2.5), -2);
-    EXPECT_EQ(ClampTwips(32767.0), 32767);
-    EXPECT_EQ(ClampTwips(32767.5), 32767);
-    EXPECT_EQ(ClampTwips(40000.0), 32767);
-    EXPECT_EQ(ClampTwips(1e12), 32767);
-    EXPECT_EQ(ClampTwips(-32768.0), -32768);
-    EXPECT_EQ(ClampTwips(-32768.5), -32768);
-    EXPECT_EQ(ClampTwips(-40000.0), -32768);
-    EXPECT_EQ(ClampTwips(-1e12), -32768);
-    // A card 2500 pixels right of the origin at 15 twips per pixel.
-    EXPECT_EQ(ClampTwips(2500 * 15.0), 32767);
+TEST(SettingsPosition, RoundsHalvesToEven) {
+    const struct { double twips; int32_t want; } cases[] = {
+        {7155.0, 7155}, {7155.4, 7155}, {7155.6, 7156}, {0.5, 0},       {1.5, 2},
+        {2.5, 2},       {-0.5, 0},      {-1.5, -2},     {-2.5, -2},     {2600 * 15.0, 39000},
+        {1e12, INT32_MAX}, {-1e12, INT32_MIN},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RoundTwips(c.twips), c.want) << c.twips;
+}
+
+TEST(SettingsPosition, MemoryKeepsTheRealPlaceTheFileClampsIt) {
+    // A card at x 2600 on two 1920-pixel monitors: 39000 twips.
+    const struct { int32_t left, top; const char* line4; const char* line5; } cases[] = {
+        {39000, 3555, "32767", "3555"},
+        {-40000, -32768, "-32768", "-32768"},
+        {32767, -1, "32767", "-1"},
+    };
+    for (const auto& c : cases) {
+        AppSettings s = FirstRunSettings();
+        s.WindowLeft = c.left;
+        s.WindowTop = c.top;
+        const std::string text = FormatSettingsText(s);
+        EXPECT_NE(text.find(std::string("\r\n") + c.line4 + "\r\n" + c.line5 + "\r\n"), std::string::npos) << text;
+        EXPECT_EQ(s.WindowLeft, c.left);
+    }
 }
 
 TEST(SettingsFile, MissingOrUnreadableFileGivesFirstRunValues) {
     TempDir dir;
     AppSettings s = Sample();
     s.AppVersion = "1.23";
-    EXPECT_FALSE(LoadSettingsFile(dir.File("absent.conf"), s));
+    EXPECT_EQ(LoadSettingsFile(dir.File("absent.conf"), s), FileRead::Missing);
     ExpectFirstRun(s);
 
     s = Sample();
-    EXPECT_FALSE(LoadSettingsFile(dir.path(), s));  // a folder cannot be read as text
+    EXPECT_EQ(LoadSettingsFile(dir.File("no/such/folder.conf"), s), FileRead::Missing);
+    ExpectFirstRun(s);
+
+    // There but not readable: the card must then never write over it.
+    s = Sample();
+    EXPECT_EQ(LoadSettingsFile(dir.path(), s), FileRead::Unreadable);  // a folder cannot be read as text
     ExpectFirstRun(s);
 }
 
@@ -271,7 +280,7 @@ TEST(SettingsFile, ShortFileLeavesNoPlaceAndImperialUnits) {
     const std::string path = dir.File(kSettingsFileName);
     WriteFile(path, "1\r\n1\r\n6\r\n100\r\n200\r\n");
     AppSettings s = Sample();
-    EXPECT_TRUE(LoadSettingsFile(path, s));
+    EXPECT_EQ(LoadSettingsFile(path, s), FileRead::Read);
     EXPECT_EQ(s.StartOnWindows, 1);
     EXPECT_EQ(s.RefreshHours, 6);
     EXPECT_EQ(s.WindowTop, 200);
@@ -287,7 +296,7 @@ TEST(SettingsFile, LoadKeepsFieldsThatAreNotInTheFile) {
     WriteFile(path, kExample);
     AppSettings s;
     s.AppVersion = "1.23";
-    ASSERT_TRUE(LoadSettingsFile(path, s));
+    ASSERT_EQ(LoadSettingsFile(path, s), FileRead::Read);
     EXPECT_EQ(s.AppVersion, "1.23");
     ExpectFirstRun(s);
 }
@@ -299,7 +308,7 @@ TEST(SettingsFile, SaveThenLoadRoundTrips) {
     ASSERT_TRUE(SaveSettingsFile(path, Sample()));
     EXPECT_EQ(ReadFile(path), FormatSettingsText(Sample()));
     AppSettings back;
-    ASSERT_TRUE(LoadSettingsFile(path, back));
+    ASSERT_EQ(LoadSettingsFile(path, back), FileRead::Read);
     EXPECT_EQ(FormatSettingsText(back), FormatSettingsText(Sample()));
 }
 

@@ -1,0 +1,46 @@
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app/file_io.h"
+
+FileRead ReadFileStart(const std::string& path, size_t maxBytes, std::string& text) {
+    text.clear();
+    int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Unreadable;
+    text.resize(maxBytes);
+    size_t got = 0;
+    while (got < maxBytes) {
+        ssize_t n = read(fd, &text[got], maxBytes - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            close(fd);
+            text.clear();
+            return FileRead::Unreadable;
+        }
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    close(fd);
+    text.resize(got);
+    return FileRead::Read;
+}
+
+bool ReplaceFileWith(const std::string& path, const std::string& text) {
+    const std::string temp = path + ".new";
+    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return false;
+    size_t put = 0;
+    bool ok = true;
+    while (ok && put < text.size()) {
+        ssize_t n = write(fd, text.data() + put, text.size() - put);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else put += static_cast<size_t>(n);
+    }
+    ok = close(fd) == 0 && ok;
+    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return true;
+    std::remove(temp.c_str());
+    return false;
+}

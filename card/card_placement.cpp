@@ -1,0 +1,11 @@
+#include "card/card_placement.h"
+
+bool TouchesAnyWorkArea(const PixelRect& card, const std::vector<PixelRect>& workAreas) {
+    for (const PixelRect& a : workAreas)
+        if (card.left < a.right && a.left < card.right && card.top < a.bottom && a.top < card.bottom) return true;
+    return false;
+}
+
+bool FirstLineIsTall(bool longerThan39, int textWidthPx, int boxWidthPx) {
+    return longerThan39 || textWidthPx > boxWidthPx;
+}

@@ -1,0 +1,39 @@
+// The card's start-up place on the monitors it finds, and when its first
+// forecast line takes two rows.
+#include <gtest/gtest.h>
+
+#include "card/card_placement.h"
+
+TEST(CardPlacement, AStoredPlaceIsKeptWhileAnyPartOfTheCardIsOnAMonitor) {
+    const std::vector<PixelRect> one = {{0, 0, 1024, 738}};                          // a taskbar below
+    const std::vector<PixelRect> two = {{0, 0, 1920, 1040}, {1920, 0, 3840, 1080}};  // side by side
+    const struct { PixelRect card; const std::vector<PixelRect>* areas; bool kept; } cases[] = {
+        {{477, 237, 684, 563}, &one, true},            // the design place
+        {{1000, 700, 1207, 1026}, &one, true},         // mostly off, a corner still on
+        {{1024, 100, 1231, 426}, &one, false},         // just right of the screen
+        {{-207, 100, 0, 426}, &one, false},            // just left of it
+        {{200, 738, 407, 1064}, &one, false},          // under the taskbar only
+        {{-2000, -2000, -1793, -1674}, &one, false},   // -30000 twips
+        {{2600, 100, 2807, 426}, &two, true},          // on the second monitor
+        {{2600, 100, 2807, 426}, &one, false},         // ... once it is unplugged
+        {{1800, 1000, 2007, 1326}, &two, true},        // across both
+        {{100, 100, 307, 426}, nullptr, false},        // no monitor at all
+    };
+    const std::vector<PixelRect> none;
+    for (const auto& c : cases) {
+        EXPECT_EQ(TouchesAnyWorkArea(c.card, c.areas ? *c.areas : none), c.kept)
+            << c.card.left << "," << c.card.top;
+    }
+}
+
+TEST(CardPlacement, FirstLineTakesTwoRowsWhenLongOrWiderThanItsBox) {
+    const struct { bool longerThan39; int width, box; bool tall; } cases[] = {
+        {false, 200, 191, true},   // "Wed , Heavy Showers . High: 57  Low: 48" at 96 DPI
+        {false, 191, 191, false},  // exactly fits
+        {false, 150, 191, false},
+        {true, 150, 191, true},    // the 40-character rule stays as it is
+        {false, 480, 478, true},   // 250 % scaling
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FirstLineIsTall(c.longerThan39, c.width, c.box), c.tall) << c.width << " in " << c.box;
+}
