@@ -118,12 +118,17 @@ bool CardWindow::IsTrayCallback(LPARAM lp) const {
 void CardWindow::BringStoredPlaceOnScreen() {
     RECT size;
     GetWindowRect(hwnd_, &size);
-    const int left = settings_.WindowLeft / TwipsPerPixelX(), top = settings_.WindowTop / TwipsPerPixelY();
-    const PixelRect card = {left, top, left + size.right - size.left, top + size.bottom - size.top};
-    if (TouchesAnyWorkArea(card, WorkAreas())) return;
-    // Out of sight on every monitor: the design place, on the primary one.
-    settings_.WindowLeft = kCardDesignLeft;
-    settings_.WindowTop = kCardDesignTop;
+    const int w = size.right - size.left, h = size.bottom - size.top;
+    const int tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
+    const int left = settings_.WindowLeft / tx, top = settings_.WindowTop / ty;
+    const int designLeft = TwipsToPixels(kCardDesignLeft, tx), designTop = TwipsToPixels(kCardDesignTop, ty);
+    RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);  // the primary monitor's
+    const PixelRect place = StartPlace({left, top, left + w, top + h}, {designLeft, designTop, designLeft + w, designTop + h},
+                                       {work.left, work.top, work.right, work.bottom}, WorkAreas());
+    if (place.left == left && place.top == top) return;
+    settings_.WindowLeft = place.left * tx;
+    settings_.WindowTop = place.top * ty;
 }
 
 int CardWindow::TextWidth(int id, const std::string& text) const {

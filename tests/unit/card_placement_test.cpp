@@ -26,6 +26,25 @@ TEST(CardPlacement, AStoredPlaceIsKeptWhileAnyPartOfTheCardIsOnAMonitor) {
     }
 }
 
+TEST(CardPlacement, OutOfSightCardStartsAtTheDesignPlaceOnThePrimaryMonitor) {
+    const PixelRect primary = {0, 0, 1024, 738};
+    const std::vector<PixelRect> areas = {primary};
+    const struct { PixelRect stored, design; PixelRect want; } cases[] = {
+        // -30000 twips at 96 DPI: back to the design place.
+        {{-2000, -2000, -1793, -1674}, {477, 237, 684, 563}, {477, 237, 684, 563}},
+        // Partly visible: stays.
+        {{900, 600, 1107, 926}, {477, 237, 684, 563}, {900, 600, 1107, 926}},
+        // 240 DPI: the design place lies right of a 1024-pixel screen; the card is moved in.
+        {{-5000, -5000, -4482, -4185}, {1192, 592, 1710, 1407}, {506, 0, 1024, 815}},
+    };
+    for (const auto& c : cases) {
+        const PixelRect got = StartPlace(c.stored, c.design, primary, areas);
+        EXPECT_EQ(got.left, c.want.left);
+        EXPECT_EQ(got.top, c.want.top);
+        EXPECT_EQ(got.right - got.left, c.stored.right - c.stored.left);
+    }
+}
+
 TEST(CardPlacement, FirstLineTakesTwoRowsWhenLongOrWiderThanItsBox) {
     const struct { bool longerThan39; int width, box; bool tall; } cases[] = {
         {false, 200, 191, true},   // "Wed , Heavy Showers . High: 57  Low: 48" at 96 DPI
