@@ -134,11 +134,11 @@ def x_accepts(n):
         s.close()
 
 
-def start_xvfb():
+def start_xvfb(screen=SCREEN):
     for n in DISPLAYS:
         if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
             continue
-        p = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", SCREEN + "x24", "-nolisten", "tcp"],
+        p = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", screen + "x24", "-nolisten", "tcp"],
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.time() + 10
         while time.time() < deadline:
@@ -258,7 +258,7 @@ OPTIONS = "CloudwickOptions"
 class Card:
     """One run of the card. Use as a context manager."""
 
-    def __init__(self, name, conf=None, start=True, dpi=None):
+    def __init__(self, name, conf=None, start=True, dpi=None, screen=None):
         self.name = name
         self.card_exe, self.probe_exe = exe_paths()
         self.conf = conf if conf is not None else conf_text()
@@ -268,6 +268,7 @@ class Card:
         self.probe = None
         self.start_card = start
         self.dpi = dpi
+        self.screen = screen  # "WIDTHxHEIGHT" of the screen and the desktop, or the default
         self.base = os.path.join(work_dir(), "run", name)
 
     # -- life --
@@ -295,8 +296,17 @@ class Card:
         if self.conf is not False:
             with open(self.conf_path, "wb") as f:
                 f.write(self.conf)
-        self.display, self.xvfb = start_xvfb()
+        if self.screen:
+            # Into the registry file itself: any Wine program started first
+            # (even `wine reg`) would bring the desktop up at the old size.
+            user_reg = os.path.join(self.prefix, "user.reg")
+            with open(user_reg, encoding="latin-1") as f:
+                text = f.read()
+            with open(user_reg, "w", encoding="latin-1") as f:
+                f.write(text.replace('"shell"="%s"' % SCREEN, '"shell"="%s"' % self.screen))
+        self.display, self.xvfb = start_xvfb(self.screen or SCREEN)
         self.env = wine_env(self.prefix, self.display)
+
         if self.dpi:  # before the desktop starts, which reads it once
             for key in ("HKCU\\Control Panel\\Desktop", "HKCC\\Software\\Fonts"):
                 subprocess.run(["wine", "reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(self.dpi),

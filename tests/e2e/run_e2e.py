@@ -16,7 +16,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import harness  # noqa: E402
 
-MODULES = ["e2e_selfcheck", "e2e_layout", "e2e_feed", "e2e_tray", "e2e_options", "e2e_service"]
+MODULES = ["e2e_selfcheck", "e2e_layout", "e2e_feed", "e2e_tray", "e2e_options", "e2e_service", "e2e_desktop"]
 
 
 def all_cases():

@@ -9,6 +9,7 @@
 // Text is printed quoted, with \r \n \t \\ \" escaped and bytes >= 0x7F as \xNN,
 // so a test sees the exact ANSI bytes.
 #include <windows.h>
+#include <tlhelp32.h>
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -780,6 +781,31 @@ int Run(const Args& a) {
                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), GetACP());
         ReleaseDC(nullptr, dc);
         return 0;
+    }
+    if (cmd == "holdfile") {  // holdfile PATH MS: opens the file sharing nothing, as a virus scanner may, for MS
+        if (a.size() < 3) { printf("error usage\n"); return 1; }
+        HANDLE f = CreateFileA(a[1].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (f == INVALID_HANDLE_VALUE) { printf("error open %lu\n", GetLastError()); return 1; }
+        printf("held\n");
+        fflush(stdout);
+        Sleep(static_cast<DWORD>(Num(a[2])));
+        CloseHandle(f);
+        printf("released\n");
+        return 0;
+    }
+    if (cmd == "threads") {  // threads: the number of threads of the card's process
+        HWND h = FindWindowA("CloudwickCard", nullptr);
+        DWORD pid = 0;
+        if (h) GetWindowThreadProcessId(h, &pid);
+        HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+        THREADENTRY32 te = {};
+        te.dwSize = sizeof(te);
+        int n = 0;
+        for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te))
+            if (te.th32OwnerProcessID == pid) ++n;
+        CloseHandle(snap);
+        printf("threads pid=%lu count=%d\n", pid, n);
+        return pid ? 0 : 1;
     }
     if (cmd == "sleep") { Sleep(static_cast<DWORD>(Num(a.size() > 1 ? a[1] : "0"))); printf("slept\n"); return 0; }
     if (cmd == "pixel") {  // pixel X Y: the colour on screen
