@@ -45,6 +45,16 @@ def artifacts_dir():
     return d
 
 
+# What a case needs besides the two exes; a missing one makes it skip.
+TOOLS = ["wine", "wineserver", "Xvfb", "xdotool", "import", "convert"]
+
+
+def require(*tools):
+    missing = [t for t in tools if not shutil.which(t)]
+    if missing:
+        raise Skip("%s not found (bash tools/setup.sh installs it)" % ", ".join(missing))
+
+
 def exe_paths():
     card = os.environ.get("CLOUDWICK_EXE", "")
     probe = os.environ.get("PROBE_EXE", "")
@@ -53,6 +63,7 @@ def exe_paths():
     for p in (card, probe):
         if not os.path.isfile(p):
             raise Skip("%s does not exist: build the Windows tree first" % p)
+    require(*TOOLS)
     return card, probe
 
 
@@ -65,48 +76,17 @@ def wine_env(prefix, display=None):
     return env
 
 
-def install_wine_fonts(prefix):
-    """Debian's Wine does not find its own fonts (fonts-wine): without them
-    MS Sans Serif and Tahoma fall back to a wider face and captions wrap."""
-    src = "/usr/share/wine/fonts"
-    dest = os.path.join(prefix, "drive_c", "windows", "Fonts")
-    os.makedirs(dest, exist_ok=True)
-    for name in os.listdir(src) if os.path.isdir(src) else []:
-        shutil.copy(os.path.join(src, name), dest)
-
-
 def prepare_template():
-    """The prepared prefix, made once per build tree: wineboot, Wine's fonts, and a
-    virtual desktop named "shell" (Wine shows a taskbar with a tray on a
-    desktop of that name) that every process of the prefix shares."""
+    """The prepared prefix, made once per build tree by tools/wine_prefix.sh:
+    wineboot, Wine's fonts, and a virtual desktop named "shell" (Wine shows a
+    taskbar with a tray on a desktop of that name) that every process of the
+    prefix shares."""
+    require("wine", "wineserver")
     tpl = os.path.join(work_dir(), "prefix-template")
-    ready = os.path.join(tpl, ".cloudwick-ready")
     with open(os.path.join(work_dir(), "prefix.lock"), "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        if os.path.exists(ready):
-            return tpl
-        shutil.rmtree(tpl, ignore_errors=True)
-        env = wine_env(tpl)
-        env.pop("DISPLAY", None)
-        subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=240, check=False)
-        for args in (["HKCU\\Software\\Wine\\Explorer", "/v", "Desktop", "/d", "shell"],
-                     ["HKCU\\Software\\Wine\\Explorer\\Desktops", "/v", "shell", "/d", SCREEN]):
-            subprocess.run(["wine", "reg", "add"] + args + ["/f"], env=env, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=120, check=True)
-        subprocess.run(["wineserver", "-w"], env=env, timeout=120, check=False)
-        # Debian's Wine does not find the fonts it ships (Tahoma, MS Sans
-        # Serif and the rest that Windows has); without them every caption
-        # falls back to a wider face. Copied in, the card sees what Windows shows.
-        fonts = os.path.join(tpl, "drive_c", "windows", "Fonts")
-        os.makedirs(fonts, exist_ok=True)
-        if os.path.isdir("/usr/share/wine/fonts"):
-            for f in os.listdir("/usr/share/wine/fonts"):
-                shutil.copy(os.path.join("/usr/share/wine/fonts", f), fonts)
-        if not os.path.isdir(os.path.join(tpl, "drive_c", "windows", "system32")):
-            raise RuntimeError("wineboot did not make a prefix in " + tpl)
-        install_wine_fonts(tpl)
-        open(ready, "w").close()
+        subprocess.run(["bash", os.path.join(REPO, "tools", "wine_prefix.sh"), tpl, SCREEN],
+                       timeout=600, check=True)
         return tpl
 
 
