@@ -15,6 +15,8 @@ import signal
 import subprocess
 import time
 
+import design
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 DISPLAYS = range(50, 60)  # the displays this suite may use
@@ -64,6 +66,7 @@ def exe_paths():
         if not os.path.isfile(p):
             raise Skip("%s does not exist: build the Windows tree first" % p)
     require(*TOOLS)
+    design.tables()
     return card, probe
 
 
@@ -233,6 +236,12 @@ class Probe:
 
 CARD = "CloudwickCard"
 OPTIONS = "CloudwickOptions"
+TABLES = {CARD: "card", OPTIONS: "options"}
+
+
+def control_id(ctl, target=CARD):
+    """A control's id from its design name in the target's table (an int passes as it is)."""
+    return ctl if isinstance(ctl, int) else design.control(TABLES[target], ctl).id
 
 
 class Card:
@@ -294,9 +303,14 @@ class Card:
         self.procs.append(self.card)
         if wait:
             self.must("wait %s exists 30000" % CARD)
-            end = time.time() + 15  # the window exists before its last control does
-            while self.cmd("text %s 121" % CARD)[0] != 0 and time.time() < end:
-                time.sleep(0.05)
+            self.wait_controls(CARD)
+
+    def wait_controls(self, target, timeout=30):
+        """The window exists before its last control does."""
+        last = design.controls(TABLES[target])[-1].id
+        end = time.time() + timeout
+        while self.cmd("text %s %d" % (target, last))[0] != 0 and time.time() < end:
+            time.sleep(0.05)
 
     def _stop(self):
         if self.probe:
@@ -411,22 +425,33 @@ class Card:
         return parse_fields(lines[0])
 
     def controls(self, target=CARD):
-        """{id: fields} for every child control, recursively."""
+        """{design name: fields} for every child control, recursively (a
+        control the design does not know is keyed by its id)."""
+        names = {c.id: c.name for c in design.controls(TABLES[target])}
         out = {}
         for line in self.must("tree " + target):
             if line.startswith("ctl "):
                 f = parse_fields(line)
-                out[int(f["id"])] = f
+                out[names.get(int(f["id"]), int(f["id"]))] = f
         return out
 
-    def text(self, ctl_id, target=CARD):
-        lines = self.must("text %s %d" % (target, ctl_id))
+    def menu_command(self, item):
+        """The card's popup menu item chosen: "open", "refresh", "options", "exit"."""
+        return self.must("command %s %d" % (CARD, design.menu_id(item)))
+
+    def centre(self, ctl, target=CARD):
+        """The screen point at the middle of a control."""
+        line = self.must("centre %s %d" % (target, control_id(ctl, target)))[0]
+        return tuple(int(v) for v in line.split()[1:3])
+
+    def text(self, ctl, target=CARD):
+        lines = self.must("text %s %d" % (target, control_id(ctl, target)))
         return parse_fields(lines[0].replace("text ", "text=", 1))["text"]
 
-    def wait_text(self, ctl_id, op, value, timeout_ms, target=CARD):
+    def wait_text(self, ctl, op, value, timeout_ms, target=CARD):
         """True when the control's text satisfies op before the time-out."""
         arg = escape(value if isinstance(value, bytes) else str(value).encode("latin-1"))
-        rc, lines = self.cmd("waittext %s %d %s %s %d" % (target, ctl_id, op, arg, timeout_ms),
+        rc, lines = self.cmd("waittext %s %d %s %s %d" % (target, control_id(ctl, target), op, arg, timeout_ms),
                              timeout=timeout_ms / 1000 + 30)
         return rc == 0, parse_fields(lines[-1]).get("text") if lines else None
 
