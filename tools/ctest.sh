@@ -17,9 +17,13 @@ skipped="$(python3 - "$junit" <<'PY'
 import sys
 import xml.etree.ElementTree as ET
 for case in ET.parse(sys.argv[1]).iter("testcase"):
-    if case.get("status") in ("notrun", "disabled") or case.find("skipped") is not None:
-        why = case.find("skipped")
-        print("  %s%s" % (case.get("name"), (": " + why.get("message", "")) if why is not None else ""))
+    skipped = case.find("skipped")
+    if case.get("status") not in ("notrun", "disabled") and skipped is None:
+        continue
+    out = case.findtext("system-out") or ""
+    why = [l[len("SKIP:"):].strip() for l in out.splitlines() if l.startswith("SKIP:")]
+    why = why or [skipped.get("message", "") if skipped is not None else case.get("status")]
+    print("  %s: %s" % (case.get("name"), why[-1]))
 PY
 )"
 if [ -n "$skipped" ]; then
