@@ -3,6 +3,7 @@
 is built from (design.py)."""
 import design
 import harness
+from harness import px
 
 WS_POPUP = 0x80000000
 WS_CAPTION = 0x00C00000
@@ -16,10 +17,6 @@ WS_EX_APPWINDOW = 0x40000
 # Texts the card changes at start-up: the ten design dashes of the bar are emptied.
 TEXT_AT_START = {"lblBar": b""}
 NO_CAPTION = ("Picture", "Frame", "Line")  # nothing to compare as text
-
-
-def px(twips):
-    return int(twips / harness.TWIPS_PER_PIXEL + 0.5)
 
 
 def start_text(row):

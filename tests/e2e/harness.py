@@ -31,6 +31,12 @@ WINE_ENV = {
 }
 
 
+def px(twips):
+    """Pixels from twips at 96 DPI, rounded half away from zero as the card does."""
+    n = int(abs(twips) / TWIPS_PER_PIXEL + 0.5)
+    return n if twips >= 0 else -n
+
+
 class Skip(Exception):
     pass
 
