@@ -89,16 +89,31 @@ const Table kOptions{kOptionsControls, kOptionsControlCount};
 
 }  // namespace
 
-TEST(CardDesign, WindowIs207By326PixelsAt96Dpi) {
-    EXPECT_EQ(TwipsToPixels(kCardWidthTwips, 15), 207);
-    EXPECT_EQ(TwipsToPixels(kCardHeightTwips, 15), 326);
-    EXPECT_EQ(TwipsToPixels(kCardWidthTwips, 12), 259);
-    EXPECT_EQ(TwipsToPixels(kCardHeightTwips, 12), 408);
-    EXPECT_EQ(TwipsToPixels(kCardWidthTwips, 10), 311);
-    EXPECT_EQ(TwipsToPixels(kCardHeightTwips, 10), 489);
-    // First start, before any position is stored.
-    EXPECT_EQ(TwipsToPixels(kCardDesignLeft, 15), 477);
-    EXPECT_EQ(TwipsToPixels(kCardDesignTop, 15), 237);
+TEST(Design, WindowSizesAndFirstPlaces) {
+    // Client width and height at 96, 120 and 144 DPI, and where the window
+    // first opens at 96 DPI, before any position is stored.
+    struct Window {
+        const char* name;
+        int width, height, left, top;  // twips
+        int sizes[3][2];
+        int first[2];
+    };
+    const Window windows[] = {
+        {"card", kCardWidthTwips, kCardHeightTwips, kCardDesignLeft, kCardDesignTop,
+         {{207, 326}, {259, 408}, {311, 489}}, {477, 237}},
+        {"options", kOptionsWidthTwips, kOptionsHeightTwips, kOptionsDesignLeft, kOptionsDesignTop,
+         {{435, 327}, {544, 409}, {653, 491}}, {387, 255}},
+    };
+    const int twipsPerPixel[3] = {15, 12, 10};  // 96, 120, 144 DPI
+    for (const Window& w : windows) {
+        SCOPED_TRACE(w.name);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(TwipsToPixels(w.width, twipsPerPixel[i]), w.sizes[i][0]) << "at " << 1440 / twipsPerPixel[i];
+            EXPECT_EQ(TwipsToPixels(w.height, twipsPerPixel[i]), w.sizes[i][1]) << "at " << 1440 / twipsPerPixel[i];
+        }
+        EXPECT_EQ(TwipsToPixels(w.left, 15), w.first[0]);
+        EXPECT_EQ(TwipsToPixels(w.top, 15), w.first[1]);
+    }
 }
 
 TEST(CardDesign, ControlsInPixelsAt96And120And144Dpi) {
@@ -165,17 +180,6 @@ TEST(CardDesign, ForecastLinesInPixels) {
     EXPECT_EQ(TwipsToPixels(kDay2ResetTopTwips, 12), 283);
     EXPECT_EQ(TwipsToPixels(kDay1TallHeightTwips, 15), 33);
     EXPECT_EQ(TwipsToPixels(kDay2ResetTopTwips + kDay2TallShiftTwips, 15), 240);
-}
-
-TEST(OptionsDesign, WindowIs435By327PixelsAt96Dpi) {
-    EXPECT_EQ(TwipsToPixels(kOptionsWidthTwips, 15), 435);
-    EXPECT_EQ(TwipsToPixels(kOptionsHeightTwips, 15), 327);
-    EXPECT_EQ(TwipsToPixels(kOptionsWidthTwips, 12), 544);
-    EXPECT_EQ(TwipsToPixels(kOptionsHeightTwips, 12), 409);
-    EXPECT_EQ(TwipsToPixels(kOptionsWidthTwips, 10), 653);
-    EXPECT_EQ(TwipsToPixels(kOptionsHeightTwips, 10), 491);
-    EXPECT_EQ(TwipsToPixels(kOptionsDesignLeft, 15), 387);
-    EXPECT_EQ(TwipsToPixels(kOptionsDesignTop, 15), 255);
 }
 
 TEST(OptionsDesign, ControlsInPixelsAt96And120And144Dpi) {
