@@ -3,12 +3,14 @@
 # service on 127.0.0.1:80 (sample data unless CLOUDWICK_PROVIDER says
 # otherwise) and runs the card under Wine. Without a DISPLAY it runs on a
 # private Xvfb screen and saves a screenshot to out/run/card.png.
+# Everything it starts it stops on exit, by pid.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/tools/setup.sh"
 bash "$root/tools/build.sh" "$root/build"
 
 run="$root/out/run"
+prefix="${CLOUDWICK_WINEPREFIX:-$HOME/.cache/cloudwick/wine}"
 mkdir -p "$run"
 cp "$root/build/win/Cloudwick.exe" "$run/"
 # First run: a sample place, so the card shows weather straight away.
@@ -19,43 +21,66 @@ fi
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  # The prefix's wineserver ends by itself once the card is gone.
+  WINEPREFIX="$prefix" timeout 15 wineserver -w 2>/dev/null || true
 }
 trap cleanup EXIT INT TERM
 
-if ! (exec 3<>/dev/tcp/127.0.0.1/80) 2>/dev/null; then
+# until SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds.
+until_ok() {
+  local end=$((SECONDS + $1)); shift
+  until "$@" 2>/dev/null; do
+    [ "$SECONDS" -lt "$end" ] || return 1
+    sleep 0.1
+  done
+}
+port80_answers() { (exec 3<>/dev/tcp/127.0.0.1/80) 2>/dev/null; }
+
+feed_log=""
+if ! port80_answers; then
+  feed_log="$run/feed.log"
   "$root/build/native/service/cloudwick-feed" --provider "${CLOUDWICK_PROVIDER:-sample}" --listen 127.0.0.1:80 \
-    2> "$run/feed.log" &
+    2> "$feed_log" &
   pids+=($!)
-  sleep 1
+  until_ok 30 port80_answers || { echo "run: the feed service did not start (see $feed_log)" >&2; exit 1; }
 else
   echo "run: something already listens on 127.0.0.1:80; the card will use it"
 fi
 
 headless=0
 if [ -z "${DISPLAY:-}" ]; then
-  export DISPLAY=:77
+  n=77
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  export DISPLAY=":$n"
   Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   pids+=($!)
   headless=1
-  sleep 1
+  until_ok 30 xdpyinfo >/dev/null || { echo "run: Xvfb did not start on $DISPLAY" >&2; exit 1; }
 fi
 
-prefix="${CLOUDWICK_WINEPREFIX:-$HOME/.cache/cloudwick/wine}"
 bash "$root/tools/wine_prefix.sh" "$prefix"
 export WINEARCH=win32 WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
 
 cd "$run"
 wine Cloudwick.exe &
 card=$!
+pids+=($card)
 if [ "$headless" = 1 ]; then
-  # A first start also finishes setting up the Wine prefix: wait for the card.
-  for _ in $(seq 60); do
-    xwininfo -root -tree 2>/dev/null | grep -q '"cloudwick.exe"' && break
-    sleep 1
-  done
-  sleep 4
-  import -window root "$run/card.png" && echo "run: no display here; the card as it looks now: $run/card.png"
+  card_shown() { xwininfo -root -tree | grep -q '"cloudwick.exe"'; }
+  feed_asked() { [ -z "$feed_log" ] || grep -q 'forecastrss' "$feed_log"; }
+  # The screen is still when two shots half a second apart are the same.
+  screen_still() {
+    import -window root "$run/card.png" && sleep 0.5 && import -window root "$run/card-next.png" &&
+      cmp -s <(convert "$run/card.png" rgb:-) <(convert "$run/card-next.png" rgb:-)
+  }
+  # A first start also finishes setting up the Wine prefix: wait for the card,
+  # for its request to the feed, then for its window to stop changing.
+  until_ok 120 card_shown || echo "run: no card window after 120 s" >&2
+  until_ok 60 feed_asked || echo "run: the card has not asked the feed yet" >&2
+  until_ok 30 screen_still || true
+  rm -f "$run/card-next.png"
+  echo "run: no display here; the card as it looks now: $run/card.png"
   echo "run: the card runs on $DISPLAY; press Ctrl-C to stop it"
 fi
 wait "$card" || true

@@ -30,10 +30,16 @@ fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  # nginx is only for the benchmark, which starts its own on a free port: the
+  # package must not start a system nginx on port 80. Debian's installs ask
+  # policy-rc.d whether to start a service; for this install the answer is no.
+  # Services already running are left as they are.
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
+    $SUDO chmod 755 /usr/sbin/policy-rc.d
+    trap '$SUDO rm -f /usr/sbin/policy-rc.d' EXIT
+  fi
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
-  # nginx is only used by the benchmark; it must not keep port 80 busy.
-  if command -v systemctl >/dev/null 2>&1; then $SUDO systemctl disable --now nginx >/dev/null 2>&1 || true; fi
-  $SUDO pkill -x nginx >/dev/null 2>&1 || true
 fi
 echo "setup: all packages present"

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds everything and runs every test:
 # unit tests, resource checks, fuzzing, the feed service's tests and the
-# end-to-end tests of the real card under Wine.
+# end-to-end tests of the real card under Wine. Fails when a test failed or
+# was skipped (tools/ctest.sh).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/tools/setup.sh"
 bash "$root/tools/build.sh" "$root/build"
-mkdir -p "$root/out/artifacts"
-cd "$root/build/native"
-ctest --output-on-failure -j "${JOBS:-2}" "$@"
+exec bash "$root/tools/ctest.sh" "$@"

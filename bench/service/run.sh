@@ -85,7 +85,8 @@ http {
   }
 }
 CONF
-nginx -p "$work/nginx" -c "$work/nginx.conf" 2>>"$work/nginx/stderr.log" &
+# -e: its start-up log goes here too, not to the system's /var/log/nginx.
+nginx -p "$work/nginx" -e "$work/nginx/error.log" -c "$work/nginx.conf" 2>>"$work/nginx/stderr.log" &
 nginx_pid=$!
 wait_for "http://127.0.0.1:$nginx_port$target"
 

@@ -7,14 +7,12 @@ import os
 import subprocess
 import time
 
+import design
 import harness
 import servers
 from harness import CARD, OPTIONS
 from servers import FakeService, http_reply
 
-IDC_LABEL3, IDC_LABEL6, IDC_TXTTITLE, IDC_TXTDAY1, IDC_TXTDAY2 = 104, 105, 107, 112, 113
-IDM_OPTIONS, IDM_REFRESH, IDM_EXIT = 203, 202, 204
-IDC_CMDOK, IDC_COMMAND1, IDC_TXTWORD, IDC_TXTLOCATION = 306, 312, 313, 315
 WM_LBUTTONUP, WM_RBUTTONDOWN = 0x202, 0x204
 VK_ESCAPE = 0x1B
 
@@ -49,18 +47,18 @@ def case_end_of_session_saves_moved_card_and_chosen_place(name):
     conf = harness.conf_text(left=3000, top=1500, woeid="2459115", name="Springfield, XY")
     with FakeService(feed_and_places), harness.Card(name, conf) as card:
         c = harness.Checks()
-        card.wait_text(IDC_TXTTITLE, "eq", b"Springfield, XY", 15000)
-        lx, ly = [int(v) for v in card.must("centre %s %d" % (CARD, IDC_LABEL6))[0].split()[1:]]
+        card.wait_text("txtTitle", "eq", b"Springfield, XY", 15000)
+        lx, ly = card.centre("Label6")
         card.must("drag %d %d %d %d left 10" % (lx, ly, lx + 121, ly + 60))
         moved = card_pos(card)
         c.eq(moved, (200 + 120, 100 + 60), "moved by its title")
-        card.must("command %s %d" % (CARD, IDM_OPTIONS))
+        card.menu_command("options")
         c.true(card.wait_window("visible", 5000, OPTIONS), "Options open")
-        card.must("settext %s %d \"Lakeview\"" % (OPTIONS, IDC_TXTWORD))
-        card.must("click %s %d" % (OPTIONS, IDC_COMMAND1))
-        c.true(card.wait_text(IDC_TXTLOCATION, "contains", b"Found", 10000, OPTIONS)[0], "found")
-        card.must("click %s %d" % (OPTIONS, IDC_CMDOK))
-        c.true(card.wait_text(IDC_TXTTITLE, "eq", b"Lakeview, QZ", 15000)[0], "the card shows the chosen place")
+        card.must("settext %s %d \"Lakeview\"" % (OPTIONS, harness.control_id("txtWord", OPTIONS)))
+        card.must("click %s %d" % (OPTIONS, harness.control_id("Command1", OPTIONS)))
+        c.true(card.wait_text("txtLocation", "contains", b"Found", 10000, OPTIONS)[0], "found")
+        card.must("click %s %d" % (OPTIONS, harness.control_id("cmdOK", OPTIONS)))
+        c.true(card.wait_text("txtTitle", "eq", b"Lakeview, QZ", 15000)[0], "the card shows the chosen place")
         before = card.read_conf()
         subprocess.run(["wineboot", "--end-session"], env=card.env, cwd=card.base, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60, check=False)
@@ -89,7 +87,7 @@ def case_hovering_the_right_margin_at_240_dpi_opens_no_menu(name):
         c.true(card.menu(3000) is not None, "the tray's right press opens the menu")
         card.must("key %d" % VK_ESCAPE)
         card.cmd("wait menu gone 2000")
-        card.must("click %s %d" % (CARD, IDC_LABEL3))
+        card.must("click %s %d" % (CARD, harness.control_id("Label3")))
         c.true(card.wait_window("hidden", 3000), "hidden by its button")
         card.must("tray %s %d" % (CARD, WM_LBUTTONUP))
         c.true(card.wait_window("visible", 3000), "the tray's left release restores it")
@@ -104,15 +102,15 @@ def case_card_beyond_16_bit_twips_comes_back_where_it_was(name):
         c = harness.Checks()
         card.wait_window("visible", 5000)
         c.eq(card_pos(card), (2000, 100), "starts at 2000")
-        lx, ly = [int(v) for v in card.must("centre %s %d" % (CARD, IDC_LABEL6))[0].split()[1:]]
+        lx, ly = card.centre("Label6")
         card.must("drag %d %d %d %d left 10" % (lx, ly, lx + 601, ly))
         c.eq(card_pos(card), (2600, 100), "dragged to 2600")
-        card.must("click %s %d" % (CARD, IDC_LABEL3))
+        card.must("click %s %d" % (CARD, harness.control_id("Label3")))
         c.true(card.wait_window("hidden", 3000), "hidden")
         card.must("tray %s %d" % (CARD, WM_LBUTTONUP))
         c.true(card.wait_window("visible", 3000), "restored")
         c.eq(card_pos(card), (2600, 100), "back at 2600, not at 2184")
-        card.must("command %s %d" % (CARD, IDM_EXIT))
+        card.menu_command("exit")
         c.true(card.exited(10), "Exit ends the program")
         c.eq(card.read_conf(), harness.conf_text(left=32767, top=1500), "the file holds the nearest it can")
         c.done()
@@ -147,7 +145,7 @@ def case_locked_settings_file_is_never_overwritten(name):
         card.must("send #32770 0x10 0 0")  # the user closes the message
         c.true(card.wait_window("exists", 10000), "the card runs")
         holder.wait(timeout=30)
-        card.must("command %s %d" % (CARD, IDM_EXIT))
+        card.menu_command("exit")
         c.true(card.exited(10), "Exit ends the program")
         c.eq(card.read_conf(), conf, "the user's settings are intact")
         c.done()
@@ -167,8 +165,8 @@ def case_error_page_heals_when_the_server_heals(name):
 
     with FakeService(route) as svc, harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
-        c.true(card.wait_text(IDC_TXTDAY1, "prefix", b"Bad feed reply", 15000)[0], "the error page is reported")
-        c.true(card.wait_text(IDC_TXTTITLE, "eq", b"Springfield, XY", 20000)[0], "the card heals by itself")
+        c.true(card.wait_text("txtDay1", "prefix", b"Bad feed reply", 15000)[0], "the error page is reported")
+        c.true(card.wait_text("txtTitle", "eq", b"Springfield, XY", 20000)[0], "the card heals by itself")
         c.eq(len(svc.requests), 2, "one more fetch")
         c.done()
 
@@ -180,8 +178,8 @@ def case_endless_stream_parses_and_answers_a_click(name):
             harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
         svc.wait_requests(1, 15)
-        c.true(card.wait_text(IDC_TXTTITLE, "eq", b"Springfield, XY", 10000)[0], "parsed while the stream goes on")
-        x, y = [int(v) for v in card.must("centre %s %d" % (CARD, IDC_LABEL3))[0].split()[1:]]
+        c.true(card.wait_text("txtTitle", "eq", b"Springfield, XY", 10000)[0], "parsed while the stream goes on")
+        x, y = card.centre("Label3")
         card.must("mclick %d %d" % (x, y))
         c.true(card.wait_window("hidden", 1000), "a click on the hide button answered within 1 s")
         c.true(card.card.poll() is None, "the card is still running")
@@ -197,11 +195,11 @@ def case_endless_stream_does_not_freeze_the_place_search(name):
 
     with FakeService(route), harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
-        card.must("command %s %d" % (CARD, IDM_OPTIONS))
+        card.menu_command("options")
         c.true(card.wait_window("visible", 5000, OPTIONS), "Options open")
-        card.must("settext %s %d \"Lakeview\"" % (OPTIONS, IDC_TXTWORD))
-        card.must("click %s %d" % (OPTIONS, IDC_COMMAND1))
-        c.true(card.wait_text(IDC_TXTLOCATION, "contains", b"Found", 10000, OPTIONS)[0], "found during the stream")
+        card.must("settext %s %d \"Lakeview\"" % (OPTIONS, harness.control_id("txtWord", OPTIONS)))
+        card.must("click %s %d" % (OPTIONS, harness.control_id("Command1", OPTIONS)))
+        c.true(card.wait_text("txtLocation", "contains", b"Found", 10000, OPTIONS)[0], "found during the stream")
         rc, lines = card.cmd("ping %s 1000 2" % OPTIONS)
         c.eq(rc, 0, "the dialog answers within 1 s: %s" % lines)
         c.done()
@@ -218,7 +216,7 @@ def case_unanswered_name_lookups_do_not_pile_up(name):
             wait_for(lambda: dns.queries, 10)
             before = int(harness.parse_fields(card.must("threads")[0])["count"])
             for _ in range(30):
-                card.must("command %s %d" % (CARD, IDM_REFRESH))
+                card.menu_command("refresh")
                 time.sleep(0.1)
             time.sleep(1)
             after = int(harness.parse_fields(card.must("threads")[0])["count"])
@@ -243,15 +241,16 @@ def case_first_forecast_line_wider_than_its_box_takes_two_rows(name):
     line1 = b"Wed , Heavy Showers . High: 57  Low: 48"
     with FakeService(lambda path: servers.whole(http_reply(feed))), harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
-        c.true(card.wait_text(IDC_TXTDAY1, "eq", line1, 15000)[0], "the first line as cut")
+        c.true(card.wait_text("txtDay1", "eq", line1, 15000)[0], "the first line as cut")
         c.eq(len(line1), 39, "not longer than the 39 characters of the length rule")
-        card.wait_text(IDC_TXTDAY2, "ne", b"", 5000)
+        card.wait_text("txtDay2", "ne", b"", 5000)
         time.sleep(0.5)
         ctls = card.controls()
-        day1, day2 = harness.rect(ctls[IDC_TXTDAY1], "screen"), harness.rect(ctls[IDC_TXTDAY2], "screen")
+        day1, day2 = harness.rect(ctls["txtDay1"], "screen"), harness.rect(ctls["txtDay2"], "screen")
         top = card_pos(card)[1]
-        c.eq(day1[3], 33, "txtDay1 is 500 twips high")
-        c.eq(day2[1] - top, 240, "txtDay2 moved 200 twips down from 3400")
+        lines = design.forecast_lines()
+        c.eq(day1[3], harness.px(lines["day1TallHeight"]), "txtDay1 is two rows high")
+        c.eq(day2[1] - top, harness.px(lines["day2ResetTop"] + lines["day2TallShift"]), "txtDay2 moved down")
         shot = card.screenshot()
         groups = harness.row_groups(harness.ink_rows(shot, day1, harness.cyanish))
         c.eq(len(groups), 2, "the line wraps into the two rows of its box")

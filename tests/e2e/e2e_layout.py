@@ -1,33 +1,9 @@
 """The card as it stands before any refresh: texts, pixel rectangles at
-96 DPI, window size and styles."""
+96 DPI, window size and styles. The rows come from the design table the exe
+is built from (design.py)."""
+import design
 import harness
-from harness import CARD
-
-# The card's design in twips: id, name, parent id, left, top, width, height, text.
-# None as text: the control has no caption to compare (pictures, frame, lines).
-DESIGN = [
-    (101, "Picture2", 0, 1785, 4320, 1140, 390, None),
-    (102, "Picture1", 0, 2115, 1275, 855, 825, None),
-    (103, "Frame1", 0, 60, 60, 2985, 345, None),
-    (104, "Label3", 103, 2670, 45, 270, 255, b"  _"),
-    (105, "Label6", 103, 90, 45, 1215, 255, b"Cloudwick"),
-    (106, "txtDateTime", 0, 135, 750, 2820, 255, b""),
-    (107, "txtTitle", 0, 135, 495, 2820, 255, b"options: Select Location"),
-    (108, "lblBar", 0, 120, 4035, 2895, 135, b""),  # the ten design dashes are emptied at start-up
-    (109, "txtWSpeed", 0, 1185, 1995, 1020, 270, b""),
-    (110, "Line2", 0, 120, 4200, 2880, None, None),  # a line: from (120, 4200) to (3000, 4200)
-    (111, "Line1", 0, 120, 1080, 2880, None, None),
-    (112, "txtDay1", 0, 120, 3045, 2865, 255, b""),
-    (113, "txtDay2", 0, 135, 3405, 2865, 495, b""),
-    (114, "Label8", 0, 165, 1995, 1095, 270, b"Wind Speed :"),
-    (115, "Label9", 0, 165, 2700, 855, 270, b"Forecast :"),
-    (116, "txtWTemp", 0, 1185, 1650, 915, 270, b""),
-    (117, "txtCond", 0, 1185, 2340, 1710, 270, b""),
-    (118, "txtTemp", 0, 1185, 1320, 915, 270, b""),
-    (119, "Label4", 0, 165, 1650, 855, 270, b"Feels Like :"),
-    (120, "Label2", 0, 165, 2340, 1095, 270, b"Condition :"),
-    (121, "Label1", 0, 165, 1320, 645, 270, b"Temp :"),
-]
+from harness import px
 
 WS_POPUP = 0x80000000
 WS_CAPTION = 0x00C00000
@@ -38,39 +14,42 @@ WS_EX_TOPMOST = 0x8
 WS_EX_TOOLWINDOW = 0x80
 WS_EX_APPWINDOW = 0x40000
 
+# Texts the card changes at start-up: the ten design dashes of the bar are emptied.
+TEXT_AT_START = {"lblBar": b""}
+NO_CAPTION = ("Picture", "Frame", "Line")  # nothing to compare as text
 
-def px(twips):
-    return int(twips / harness.TWIPS_PER_PIXEL + 0.5)
+
+def start_text(row):
+    """The text a control shows before any refresh, None where there is none to read."""
+    if row.kind in NO_CAPTION:
+        return None
+    return TEXT_AT_START.get(row.name, row.text)
 
 
 def check_design_controls(c, ctls, client_origin):
     """Every control of the design at its pixel rectangle, in its parent, with its text."""
     ox, oy = client_origin
-    for cid, name, parent, l, t, w, h, text in DESIGN:
-        f = ctls.get(cid)
-        if not c.true(f is not None, "%s (id %d) exists" % (name, cid)):
+    rows = {r.name: r for r in design.controls("card")}
+    for r in rows.values():
+        f = ctls.get(r.name)
+        if not c.true(f is not None, "%s (id %d) exists" % (r.name, r.id)):
             continue
-        c.eq(int(f["parent_id"]), parent, name + " parent")
+        c.eq(int(f["parent_id"]), r.parent_id, r.name + " parent")
         x, y, rw, rh = harness.rect(f)
-        if h is None:  # a line: one pixel high by default
-            c.eq((x, y, rw), (px(l), px(t), px(w)), name + " left, top, width (px)")
-            c.true(1 <= rh <= 2, "%s is a thin line (height %d px)" % (name, rh))
+        if r.kind == "Line":  # a horizontal line: one pixel high by default
+            c.eq((x, y, rw), (px(r.left), px(r.top), px(r.width)), r.name + " left, top, width (px)")
+            c.true(1 <= rh <= 2, "%s is a thin line (height %d px)" % (r.name, rh))
         else:
-            c.eq((x, y, rw, rh), (px(l), px(t), px(w), px(h)), name + " rect in its parent (px)")
-        if text is not None:
-            c.eq(f["text"], text, name + " text")
-        c.eq(f["visible"], "1", name + " visible")
-    # Frame1's children also sit where the design says on screen.
-    frame = ctls.get(103)
-    if frame:
-        fx, fy, _, _ = harness.rect(frame, "screen")
-        c.eq((fx - ox, fy - oy), (px(60), px(60)), "Frame1 on screen relative to the card's client area")
-        for cid in (104, 105):
-            if cid in ctls:
-                sx, sy, _, _ = harness.rect(ctls[cid], "screen")
-                c.eq((sx - ox, sy - oy), (px(60) + px(dict((d[0], d) for d in DESIGN)[cid][3]),
-                                          px(60) + px(dict((d[0], d) for d in DESIGN)[cid][4])),
-                     "control %d on screen" % cid)
+            c.eq((x, y, rw, rh), (px(r.left), px(r.top), px(r.width), px(r.height)), r.name + " rect in its parent (px)")
+        if start_text(r) is not None:
+            c.eq(f["text"], start_text(r), r.name + " text")
+        c.eq(f["visible"], "1", r.name + " visible")
+        # A control inside a panel also sits where the design says on screen.
+        if r.parent:
+            p = rows[r.parent]
+            sx, sy, _, _ = harness.rect(f, "screen")
+            c.eq((sx - ox, sy - oy), (px(p.left) + px(r.left), px(p.top) + px(r.top)),
+                 "%s on screen relative to the card's client area" % r.name)
 
 
 def case_design_time_card(name):
@@ -78,7 +57,7 @@ def case_design_time_card(name):
     the window is a borderless, topmost 207 x 326 card without a taskbar button."""
     with harness.Card(name, harness.conf_text()) as card:
         c = harness.Checks()
-        c.true(card.wait_window("visible", 10000), "the card becomes visible")
+        c.true(card.wait_window("visible", 30000), "the card becomes visible")
         card.cmd("sleep 1500")  # a refresh, if one wrongly started, would blank the title by now
         w = card.window()
         c.eq(w["class"], "CloudwickCard", "window class")
@@ -97,7 +76,7 @@ def case_design_time_card(name):
         ctls = card.controls()
         origin = tuple(int(v) for v in w["client_origin"].split(","))
         check_design_controls(c, ctls, origin)
-        c.eq(len(ctls), len(DESIGN), "number of child controls")
+        c.eq(len(ctls), len(design.controls("card")), "number of child controls")
         card.screenshot()
         c.done()
 
@@ -107,17 +86,18 @@ def case_captions_fit_on_one_line(name):
     card's font wraps would show its second line cut off at the box edge."""
     with harness.Card(name, harness.conf_text()) as card:
         c = harness.Checks()
-        card.wait_window("visible", 10000)
+        card.wait_window("visible", 30000)
         card.cmd("sleep 500")
         ctls = card.controls()
         shot = card.screenshot()
-        for cid, name_, *_ in [d for d in DESIGN if d[7] and d[2] == 0]:
-            f = ctls.get(cid)
-            if not f:
-                c.true(False, name_ + " exists")
+        for r in design.controls("card"):
+            if not start_text(r) or r.parent:
+                continue
+            f = ctls.get(r.name)
+            if not c.true(f, r.name + " exists"):
                 continue
             lines = harness.row_groups(harness.ink_rows(shot, harness.rect(f, "screen"), harness.cyanish))
-            c.eq(len(lines), 1, "%s %r: lines of text drawn in its box" % (name_, f["text"]))
+            c.eq(len(lines), 1, "%s %r: lines of text drawn in its box" % (r.name, f["text"]))
         c.done()
 
 
@@ -129,22 +109,23 @@ def check_scaled(name, dpi):
         got = harness.parse_fields(card.must("dpi")[0])["x"]
         if not c.eq(got, str(dpi), "the desktop runs at %d DPI" % dpi):
             c.done()
-        card.wait_window("visible", 10000)
+        card.wait_window("visible", 30000)
         tpp = 1440.0 / dpi
         near = lambda a, b: abs(a - b) <= 1
         w = card.window()
         cw, ch = [int(v) for v in w["client"].split(",")]
-        c.true(near(cw, 3105 / tpp) and near(ch, 4890 / tpp),
-               "client %dx%d for 3105 x 4890 twips at %d DPI (%.1f x %.1f)" % (cw, ch, dpi, 3105 / tpp, 4890 / tpp))
+        tw, th = design.window("card")["widthTwips"], design.window("card")["heightTwips"]
+        c.true(near(cw, tw / tpp) and near(ch, th / tpp),
+               "client %dx%d for %d x %d twips at %d DPI (%.1f x %.1f)" % (cw, ch, tw, th, dpi, tw / tpp, th / tpp))
         ctls = card.controls()
-        for cid, cname, parent, l, t, wd, h, text in DESIGN:
-            f = ctls.get(cid)
-            if not c.true(f, cname + " exists"):
+        for r in design.controls("card"):
+            f = ctls.get(r.name)
+            if not c.true(f, r.name + " exists"):
                 continue
             x, y, rw, rh = harness.rect(f)
-            want = [l / tpp, t / tpp, wd / tpp] + ([h / tpp] if h is not None else [])
+            want = [r.left / tpp, r.top / tpp, r.width / tpp] + ([r.height / tpp] if r.kind != "Line" else [])
             c.true(all(near(g, wv) for g, wv in zip((x, y, rw, rh), want)),
-                   "%s at %r px, want about %s" % (cname, (x, y, rw, rh), ["%.1f" % v for v in want]))
+                   "%s at %r px, want about %s" % (r.name, (x, y, rw, rh), ["%.1f" % v for v in want]))
         card.screenshot()
         c.done()
 

@@ -7,8 +7,6 @@ import servers
 from harness import CARD
 from servers import FakeService
 
-IDC_FRAME1, IDC_LABEL3, IDC_LABEL6, IDC_TXTTITLE = 103, 104, 105, 107
-IDM_OPEN, IDM_REFRESH, IDM_OPTIONS, IDM_EXIT = 201, 202, 203, 204
 WM_LBUTTONUP, WM_RBUTTONDOWN, WM_LBUTTONDBLCLK = 0x202, 0x204, 0x203
 VK_ESCAPE = 0x1B
 MENU = ["Open", "Refresh Now", "Options", "-", "Exit"]
@@ -25,7 +23,7 @@ def open_tray_menu(card, at=(500, 300)):
     """A right press on the tray icon, with the mouse at `at`: returns the open menu's rect."""
     card.must("mmove %d %d" % at)
     card.must("tray %s %d" % (CARD, WM_RBUTTONDOWN))
-    m = card.menu(3000)
+    m = card.menu(10000)
     if not m:
         return None
     return tuple(int(v) for v in m["rect"].split(","))
@@ -37,7 +35,7 @@ def menu_matches(card, c, rect_, open_enabled, label):
     shot = card.screenshot(label)
     got = harness.crop_rgb(shot, rect_[0], rect_[1], rect_[2] - rect_[0], rect_[3] - rect_[1])
     card.must("key %d" % VK_ESCAPE)
-    c.true(card.cmd("wait menu gone 2000")[0] == 0, "Escape closes the menu")
+    c.true(card.cmd("wait menu gone 10000")[0] == 0, "Escape closes the menu")
     want_items = MENU if open_enabled else MENU_OPEN_DISABLED
     other_items = MENU_OPEN_DISABLED if open_enabled else MENU
     r1, want, rels = harness.reference_menu(card, rect_[0], rect_[1], want_items, label + "-reference")
@@ -66,7 +64,7 @@ def case_tray_menu_and_restore_from_hidden_start(name):
             c.eq(r[:2], (500, 300), "the menu opens at the mouse position")
             menu_matches(card, c, r, True, name + "-menu-hidden")
         card.must("tray %s %d" % (CARD, WM_LBUTTONUP))
-        c.true(card.wait_window("visible", 3000), "a left button release restores the card")
+        c.true(card.wait_window("visible", 15000), "a left button release restores the card")
         c.eq(card_pos(card), (300, 200), "restored at 4500, 3000 twips")
         c.eq(card.window()["topmost"], "1", "still topmost")
         r = open_tray_menu(card)
@@ -82,11 +80,11 @@ def case_hide_button_then_tray_click_brings_it_back(name):
     other codes do nothing."""
     with harness.Card(name, harness.conf_text(left=6000, top=2400)) as card:
         c = harness.Checks()
-        card.wait_window("visible", 5000)
+        card.wait_window("visible", 30000)
         tips_before = card.tray_tips()
-        x, y = [int(v) for v in card.must("centre %s %d" % (CARD, IDC_LABEL3))[0].split()[1:]]
+        x, y = card.centre("Label3")
         card.must("mclick %d %d" % (x, y))
-        c.true(card.wait_window("hidden", 3000), "the hide button hides the card")
+        c.true(card.wait_window("hidden", 15000), "the hide button hides the card")
         c.true(card.tray_icon_present(), "the icon stays")
         c.eq(card.tray_tips(), tips_before, "hiding leaves the tip as it was")
         for code in (0x200, 0x201, WM_LBUTTONDBLCLK, 0x205, 0x207):
@@ -94,7 +92,7 @@ def case_hide_button_then_tray_click_brings_it_back(name):
         card.cmd("sleep 500")
         c.eq(card.window()["visible"], "0", "moving over, pressing or double-clicking the icon does not restore")
         card.must("tray %s %d" % (CARD, WM_LBUTTONUP))
-        c.true(card.wait_window("visible", 3000), "the release after a double click restores")
+        c.true(card.wait_window("visible", 15000), "the release after a double click restores")
         c.eq(card_pos(card), (400, 160), "back where it was hidden")
         c.done()
 
@@ -102,11 +100,11 @@ def case_hide_button_then_tray_click_brings_it_back(name):
 def case_menu_closes_on_a_click_elsewhere(name):
     with harness.Card(name) as card:
         c = harness.Checks()
-        card.wait_window("visible", 5000)
+        card.wait_window("visible", 30000)
         r = open_tray_menu(card, (300, 500))
         c.true(r, "menu open")
         card.must("mclick 900 100")
-        c.true(card.cmd("wait menu gone 3000")[0] == 0, "a click on the desktop closes the menu")
+        c.true(card.cmd("wait menu gone 10000")[0] == 0, "a click on the desktop closes the menu")
         c.eq(card.window()["visible"], "1", "the card is untouched")
         c.done()
 
@@ -118,16 +116,16 @@ def case_menu_exit_while_hidden_saves_position(name):
     conf = harness.conf_text(refresh_hours=6, left=1500, top=4500, woeid="99999999", celsius=1, name="none")
     with harness.Card(name, conf) as card:
         c = harness.Checks()
-        card.wait_window("visible", 5000)
+        card.wait_window("visible", 30000)
         hwnd = card.window()["hwnd"]
-        card.must("click %s %d" % (CARD, IDC_LABEL3))
-        c.true(card.wait_window("hidden", 3000), "hidden")
+        card.must("click %s %d" % (CARD, harness.control_id("Label3")))
+        c.true(card.wait_window("hidden", 15000), "hidden")
         r = open_tray_menu(card, (400, 300))
         if c.true(r, "menu open"):
             # Where "Exit" lies in such a menu, from the reference menu.
             exit_rel = None
             card.must("key %d" % VK_ESCAPE)
-            card.cmd("wait menu gone 2000")
+            card.cmd("wait menu gone 10000")
             _, _, rels = harness.reference_menu(card, r[0], r[1], MENU, name + "-ref")
             exit_rel = rels[4]
             r = open_tray_menu(card, (400, 300))
@@ -150,10 +148,10 @@ def case_place_name_decides_the_first_refresh(name):
         with FakeService(lambda path: servers.whole(reply)) as svc, \
                 harness.Card("%s-%s" % (name, place.replace(" ", "_").replace(",", "") or "empty"),
                              harness.conf_text(woeid="2459115", name=place)) as card:
-            card.wait_window("visible", 5000)
-            reqs = svc.wait_requests(1, 3 if expect else 2.5)
+            card.wait_window("visible", 30000)
+            reqs = svc.wait_requests(1, 30 if expect else 2.5)
             c.eq(bool(reqs), expect, "LocationName %r starts a refresh" % place)
-            title = card.text(IDC_TXTTITLE)
+            title = card.text("txtTitle")
             if not expect:
                 c.eq(title, b"options: Select Location", "LocationName %r keeps the design title" % place)
     c.done()
@@ -165,10 +163,10 @@ def case_drag_by_title_moves_and_is_saved(name):
     menu; the file written at exit holds the new position."""
     with harness.Card(name, harness.conf_text(left=3000, top=1500)) as card:
         c = harness.Checks()
-        card.wait_window("visible", 5000)
+        card.wait_window("visible", 30000)
         x0, y0 = card_pos(card)
         c.eq((x0, y0), (200, 100), "start position")
-        lx, ly = [int(v) for v in card.must("centre %s %d" % (CARD, IDC_LABEL6))[0].split()[1:]]
+        lx, ly = card.centre("Label6")
         card.must("drag %d %d %d %d left 12" % (lx, ly, lx + 150, ly + 90))
         card.cmd("sleep 300")
         c.eq(card_pos(card), (x0 + 149, y0 + 90), "dragged by the title label (from the first movement on)")
@@ -187,15 +185,15 @@ def case_drag_by_title_moves_and_is_saved(name):
         card.cmd("wait menu gone 1000")
         card.must("mmove %d %d" % (sx, sy))
         card.must("mdown right")
-        m = card.menu(2000)
+        m = card.menu(10000)
         card.must("mup right")
         c.true(m is not None, "a right press on the strip opens the menu")
         if m:
             c.eq(tuple(int(v) for v in m["rect"].split(",")[:2]), (sx, sy), "at the mouse position")
             card.must("key %d" % VK_ESCAPE)
-            card.cmd("wait menu gone 2000")
+            card.cmd("wait menu gone 10000")
         card.screenshot()
-        card.must("command %s %d" % (CARD, IDM_EXIT))
+        card.menu_command("exit")
         c.true(card.exited(10), "Exit ends the program")
         c.eq(card.read_conf(), harness.conf_text(left=x2 * 15, top=y2 * 15), "the new position saved in twips")
         c.done()
@@ -205,13 +203,15 @@ def case_refresh_completes_while_the_menu_is_open(name):
     """Socket and timer events keep coming while the tray menu is open: a
     reply that arrives then fills the card behind the menu."""
     reply = servers.http_reply(servers.data("feed_springfield_f.xml"))
-    with FakeService(lambda path: servers.split([b"", reply], 2.0)) as svc, \
+    gate, behaviour = servers.gated([b"", reply])
+    with FakeService(lambda path: behaviour) as svc, \
             harness.Card(name, harness.conf_text(woeid="2459115", name="Springfield, XY")) as card:
         c = harness.Checks()
-        svc.wait_requests(1, 10)
+        svc.wait_requests(1, 30)
         r = open_tray_menu(card, (700, 200))
         c.true(r, "menu open")
-        ok, _ = card.wait_text(IDC_TXTTITLE, "eq", b"Springfield, XY", 6000)
+        gate.release()  # the reply comes only now
+        ok, _ = card.wait_text("txtTitle", "eq", b"Springfield, XY", 30000)
         c.true(ok, "the reply is parsed while the menu is open")
         c.true(card.cmd("menu 0")[0] == 0, "and the menu is still open")
         c.true(b"Springfield, XY : 31   \xb0 F" in card.tray_tips(), "the tip is replaced")
@@ -226,19 +226,19 @@ def case_taskbar_created_adds_the_icon_again(name):
     with FakeService(lambda path: servers.whole(reply)), \
             harness.Card(name, harness.conf_text(woeid="2459115", name="Springfield, XY")) as card:
         c = harness.Checks()
-        c.true(card.wait_text(IDC_TXTTITLE, "eq", b"Springfield, XY", 10000)[0], "filled")
-        card.must("click %s %d" % (CARD, IDC_LABEL3))
-        c.true(card.wait_window("hidden", 3000), "hidden to the tray")
+        c.true(card.wait_text("txtTitle", "eq", b"Springfield, XY", 30000)[0], "filled")
+        card.must("click %s %d" % (CARD, harness.control_id("Label3")))
+        c.true(card.wait_window("hidden", 15000), "hidden to the tray")
         card.must("traydelete " + CARD)
         c.true(not card.tray_icon_present(), "the shell has lost the icon")
         card.must("postreg %s TaskbarCreated" % CARD)
-        end = time.time() + 3
+        end = time.time() + 30
         while not card.tray_icon_present() and time.time() < end:
             time.sleep(0.1)
         c.true(card.tray_icon_present(), "the icon is back")
         c.true(b"Springfield, XY : 31   \xb0 F" in card.tray_tips(), "with the current tip")
         card.must("tray %s %d" % (CARD, WM_LBUTTONUP))
-        c.true(card.wait_window("visible", 3000), "and it still restores the card")
+        c.true(card.wait_window("visible", 15000), "and it still restores the card")
         c.done()
 
 
@@ -246,18 +246,20 @@ def case_refresh_completes_during_a_drag(name):
     """Timer and socket events go on while the system's move loop runs: a
     reply that arrives while the title is held down and dragged fills the card."""
     reply = servers.http_reply(servers.data("feed_springfield_f.xml"))
-    with FakeService(lambda path: servers.split([b"", reply], 2.5)) as svc, \
+    gate, behaviour = servers.gated([b"", reply])
+    with FakeService(lambda path: behaviour) as svc, \
             harness.Card(name, harness.conf_text(woeid="2459115", name="Springfield, XY")) as card:
         c = harness.Checks()
-        svc.wait_requests(1, 10)
+        svc.wait_requests(1, 30)
         x0, y0 = card_pos(card)
-        lx, ly = [int(v) for v in card.must("centre %s %d" % (CARD, IDC_LABEL6))[0].split()[1:]]
+        lx, ly = card.centre("Label6")
         card.must("mmove %d %d" % (lx, ly))
         card.must("mdown left")
         for i in range(1, 6):
             card.must("mmove %d %d" % (lx + 4 * i, ly + 2 * i))
             card.cmd("sleep 40")
-        ok, _ = card.wait_text(IDC_TXTTITLE, "eq", b"Springfield, XY", 6000)
+        gate.release()  # the reply comes only now, with the button held
+        ok, _ = card.wait_text("txtTitle", "eq", b"Springfield, XY", 30000)
         moved = card_pos(card)
         card.must("mup left")
         c.true(ok, "the reply is parsed while the button is still held")

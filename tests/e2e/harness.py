@@ -15,6 +15,8 @@ import signal
 import subprocess
 import time
 
+import design
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 DISPLAYS = range(50, 60)  # the displays this suite may use
@@ -27,6 +29,12 @@ WINE_ENV = {
     "WINEDLLOVERRIDES": "mscoree=;mshtml=",
     "LANG": "en_US.UTF-8",
 }
+
+
+def px(twips):
+    """Pixels from twips at 96 DPI, rounded half away from zero as the card does."""
+    n = int(abs(twips) / TWIPS_PER_PIXEL + 0.5)
+    return n if twips >= 0 else -n
 
 
 class Skip(Exception):
@@ -45,6 +53,16 @@ def artifacts_dir():
     return d
 
 
+# What a case needs besides the two exes; a missing one makes it skip.
+TOOLS = ["wine", "wineserver", "Xvfb", "xdotool", "import", "convert"]
+
+
+def require(*tools):
+    missing = [t for t in tools if not shutil.which(t)]
+    if missing:
+        raise Skip("%s not found (bash tools/setup.sh installs it)" % ", ".join(missing))
+
+
 def exe_paths():
     card = os.environ.get("CLOUDWICK_EXE", "")
     probe = os.environ.get("PROBE_EXE", "")
@@ -53,6 +71,8 @@ def exe_paths():
     for p in (card, probe):
         if not os.path.isfile(p):
             raise Skip("%s does not exist: build the Windows tree first" % p)
+    require(*TOOLS)
+    design.tables()
     return card, probe
 
 
@@ -65,48 +85,17 @@ def wine_env(prefix, display=None):
     return env
 
 
-def install_wine_fonts(prefix):
-    """Debian's Wine does not find its own fonts (fonts-wine): without them
-    MS Sans Serif and Tahoma fall back to a wider face and captions wrap."""
-    src = "/usr/share/wine/fonts"
-    dest = os.path.join(prefix, "drive_c", "windows", "Fonts")
-    os.makedirs(dest, exist_ok=True)
-    for name in os.listdir(src) if os.path.isdir(src) else []:
-        shutil.copy(os.path.join(src, name), dest)
-
-
 def prepare_template():
-    """The prepared prefix, made once per build tree: wineboot, Wine's fonts, and a
-    virtual desktop named "shell" (Wine shows a taskbar with a tray on a
-    desktop of that name) that every process of the prefix shares."""
+    """The prepared prefix, made once per build tree by tools/wine_prefix.sh:
+    wineboot, Wine's fonts, and a virtual desktop named "shell" (Wine shows a
+    taskbar with a tray on a desktop of that name) that every process of the
+    prefix shares."""
+    require("wine", "wineserver")
     tpl = os.path.join(work_dir(), "prefix-template")
-    ready = os.path.join(tpl, ".cloudwick-ready")
     with open(os.path.join(work_dir(), "prefix.lock"), "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        if os.path.exists(ready):
-            return tpl
-        shutil.rmtree(tpl, ignore_errors=True)
-        env = wine_env(tpl)
-        env.pop("DISPLAY", None)
-        subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=240, check=False)
-        for args in (["HKCU\\Software\\Wine\\Explorer", "/v", "Desktop", "/d", "shell"],
-                     ["HKCU\\Software\\Wine\\Explorer\\Desktops", "/v", "shell", "/d", SCREEN]):
-            subprocess.run(["wine", "reg", "add"] + args + ["/f"], env=env, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=120, check=True)
-        subprocess.run(["wineserver", "-w"], env=env, timeout=120, check=False)
-        # Debian's Wine does not find the fonts it ships (Tahoma, MS Sans
-        # Serif and the rest that Windows has); without them every caption
-        # falls back to a wider face. Copied in, the card sees what Windows shows.
-        fonts = os.path.join(tpl, "drive_c", "windows", "Fonts")
-        os.makedirs(fonts, exist_ok=True)
-        if os.path.isdir("/usr/share/wine/fonts"):
-            for f in os.listdir("/usr/share/wine/fonts"):
-                shutil.copy(os.path.join("/usr/share/wine/fonts", f), fonts)
-        if not os.path.isdir(os.path.join(tpl, "drive_c", "windows", "system32")):
-            raise RuntimeError("wineboot did not make a prefix in " + tpl)
-        install_wine_fonts(tpl)
-        open(ready, "w").close()
+        subprocess.run(["bash", os.path.join(REPO, "tools", "wine_prefix.sh"), tpl, SCREEN],
+                       timeout=600, check=True)
         return tpl
 
 
@@ -253,6 +242,12 @@ class Probe:
 
 CARD = "CloudwickCard"
 OPTIONS = "CloudwickOptions"
+TABLES = {CARD: "card", OPTIONS: "options"}
+
+
+def control_id(ctl, target=CARD):
+    """A control's id from its design name in the target's table (an int passes as it is)."""
+    return ctl if isinstance(ctl, int) else design.control(TABLES[target], ctl).id
 
 
 class Card:
@@ -324,9 +319,14 @@ class Card:
         self.procs.append(self.card)
         if wait:
             self.must("wait %s exists 30000" % CARD)
-            end = time.time() + 15  # the window exists before its last control does
-            while self.cmd("text %s 121" % CARD)[0] != 0 and time.time() < end:
-                time.sleep(0.05)
+            self.wait_controls(CARD)
+
+    def wait_controls(self, target, timeout=30):
+        """The window exists before its last control does."""
+        last = design.controls(TABLES[target])[-1].id
+        end = time.time() + timeout
+        while self.cmd("text %s %d" % (target, last))[0] != 0 and time.time() < end:
+            time.sleep(0.05)
 
     def _stop(self):
         if self.probe:
@@ -441,22 +441,33 @@ class Card:
         return parse_fields(lines[0])
 
     def controls(self, target=CARD):
-        """{id: fields} for every child control, recursively."""
+        """{design name: fields} for every child control, recursively (a
+        control the design does not know is keyed by its id)."""
+        names = {c.id: c.name for c in design.controls(TABLES[target])}
         out = {}
         for line in self.must("tree " + target):
             if line.startswith("ctl "):
                 f = parse_fields(line)
-                out[int(f["id"])] = f
+                out[names.get(int(f["id"]), int(f["id"]))] = f
         return out
 
-    def text(self, ctl_id, target=CARD):
-        lines = self.must("text %s %d" % (target, ctl_id))
+    def menu_command(self, item):
+        """The card's popup menu item chosen: "open", "refresh", "options", "exit"."""
+        return self.must("command %s %d" % (CARD, design.menu_id(item)))
+
+    def centre(self, ctl, target=CARD):
+        """The screen point at the middle of a control."""
+        line = self.must("centre %s %d" % (target, control_id(ctl, target)))[0]
+        return tuple(int(v) for v in line.split()[1:3])
+
+    def text(self, ctl, target=CARD):
+        lines = self.must("text %s %d" % (target, control_id(ctl, target)))
         return parse_fields(lines[0].replace("text ", "text=", 1))["text"]
 
-    def wait_text(self, ctl_id, op, value, timeout_ms, target=CARD):
+    def wait_text(self, ctl, op, value, timeout_ms, target=CARD):
         """True when the control's text satisfies op before the time-out."""
         arg = escape(value if isinstance(value, bytes) else str(value).encode("latin-1"))
-        rc, lines = self.cmd("waittext %s %d %s %s %d" % (target, ctl_id, op, arg, timeout_ms),
+        rc, lines = self.cmd("waittext %s %d %s %s %d" % (target, control_id(ctl, target), op, arg, timeout_ms),
                              timeout=timeout_ms / 1000 + 30)
         return rc == 0, parse_fields(lines[-1]).get("text") if lines else None
 

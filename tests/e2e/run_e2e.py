@@ -5,58 +5,69 @@
     run_e2e.py --prepare    make the cached Wine prefix once
 
 Cases are functions named case_* in the modules e2e_*.py beside this file.
-Prints PASS, FAIL or SKIP; exits 0 for PASS and SKIP.
+Each case runs in a network namespace of its own (`unshare --net --mount`,
+only a loopback device), so its servers on 127.0.0.1:80 meet no one else's
+and cases can run side by side.
+
+Prints PASS, FAIL or SKIP; exits 0 for PASS, 1 for FAIL and 77 for SKIP (a
+missing exe, probe or tool), which CTest reports as skipped.
 """
 import importlib
 import os
+import socket
+import subprocess
 import sys
 import traceback
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
 import harness  # noqa: E402
 
-MODULES = ["e2e_selfcheck", "e2e_layout", "e2e_feed", "e2e_tray", "e2e_options", "e2e_service", "e2e_desktop"]
+# Every e2e_*.py beside this file: a new module cannot be left out of the list.
+MODULES = sorted(f[:-3] for f in os.listdir(HERE) if f.startswith("e2e_") and f.endswith(".py"))
+SKIP = 77
 
 
 def all_cases():
+    """Every case of every module; a module that does not import is an error,
+    never a module left out."""
     names = []
     for m in MODULES:
-        try:
-            mod = importlib.import_module(m)
-        except ImportError:
-            continue
+        mod = importlib.import_module(m)
         for attr in sorted(vars(mod)):
             if attr.startswith("case_"):
                 names.append("%s.%s" % (m[len("e2e_"):], attr[len("case_"):]))
     return names
 
 
-def private_network(argv):
+def in_own_network(argv, private_dns):
     """Runs the case again in a network namespace of its own with only a
-    loopback device, where /etc/hosts lacks "localhost" and the one name
-    server is 127.0.0.1: name lookups can be made to stall without a packet
-    leaving the machine."""
-    work = harness.work_dir()
-    hosts, resolv = os.path.join(work, "private-hosts"), os.path.join(work, "private-resolv.conf")
-    with open(hosts, "w") as f:
-        # The machine's own name stays (Wine looks it up at start); "localhost" goes.
-        import socket
-        f.write("127.0.0.1 %s\n" % socket.gethostname())
-    with open(resolv, "w") as f:
-        f.write("nameserver 127.0.0.1\noptions timeout:3 attempts:3\n")
-    script = ('mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/resolv.conf && '
-              'shift 2 && exec env E2E_PRIVATE_NET=1 "$@"')
-    import subprocess
-    harness.exe_paths()  # skip here, not inside, when the exes are missing
-    return subprocess.call(["unshare", "--net", "--mount", "/bin/sh", "-c", script, "sh", hosts, resolv,
-                            sys.executable] + argv)
+    loopback device. With private_dns, /etc/hosts there lacks "localhost"
+    and the one name server is 127.0.0.1, so name lookups can be made to
+    stall without a packet leaving the machine."""
+    harness.require("unshare")
+    script = "exec env E2E_NETNS=1 \"$@\""
+    extra = []
+    if private_dns:
+        work = os.path.join(harness.work_dir(), "netns", argv[1])
+        os.makedirs(work, exist_ok=True)
+        hosts, resolv = os.path.join(work, "hosts"), os.path.join(work, "resolv.conf")
+        with open(hosts, "w") as f:
+            # The machine's own name stays (Wine looks it up at start); "localhost" goes.
+            f.write("127.0.0.1 %s\n" % socket.gethostname())
+        with open(resolv, "w") as f:
+            f.write("nameserver 127.0.0.1\noptions timeout:3 attempts:3\n")
+        script = 'mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/resolv.conf && shift 2 && ' + script
+        extra = [hosts, resolv]
+    unshare = ["unshare", "--net", "--mount"]
+    if os.geteuid() != 0:
+        unshare.append("--map-root-user")
+    return subprocess.call(unshare + ["/bin/sh", "-c", script, "sh"] + extra + [sys.executable] + argv)
 
 
 def loopback_up():
     """`ip link set lo up` without iproute2: SIOCGIFFLAGS / SIOCSIFFLAGS."""
     import fcntl
-    import socket
     import struct
     s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     try:
@@ -67,34 +78,40 @@ def loopback_up():
         s.close()
 
 
+def run_case(argv):
+    module, case = argv[1].split(".", 1)
+    fn = getattr(importlib.import_module("e2e_" + module), "case_" + case)
+    if os.environ.get("E2E_NETNS") != "1":
+        harness.exe_paths()  # skip here, before the namespace, when something is missing
+        return in_own_network(argv, getattr(fn, "private_dns", False))
+    loopback_up()
+    harness.exe_paths()
+    fn(argv[1].replace(".", "-"))
+    return 0
+
+
 def main(argv):
     if argv[1:] == ["--list"]:
         print(";".join(all_cases()))
         return 0
-    if argv[1:] == ["--prepare"]:
-        print("prefix ready:", harness.prepare_template())
-        return 0
     if len(argv) != 2:
         print(__doc__)
         return 2
-    module, case = argv[1].split(".", 1)
-    fn = getattr(importlib.import_module("e2e_" + module), "case_" + case)
-    if getattr(fn, "private_dns", False):
-        if os.environ.get("E2E_PRIVATE_NET") != "1":
-            return private_network(argv)
-        loopback_up()
     try:
-        harness.exe_paths()
-        fn(argv[1].replace(".", "-"))
+        if argv[1] == "--prepare":
+            print("prefix ready:", harness.prepare_template())
+            return 0
+        rc = run_case(argv)
     except harness.Skip as e:
         print("SKIP:", e)
-        return 0
+        return SKIP
     except Exception:
         traceback.print_exc()
         print("FAIL:", argv[1])
         return 1
-    print("PASS:", argv[1])
-    return 0
+    if os.environ.get("E2E_NETNS") == "1":
+        print("PASS:", argv[1])
+    return rc  # outside the namespace: the case's own answer
 
 
 if __name__ == "__main__":

@@ -3,7 +3,8 @@
 One FakeService listens; every connection's request is read up to its empty
 line and recorded byte for byte, then answered by the behaviour that the
 route gives for its path. Behaviours cover what the card must survive: a
-whole reply, a reply that stalls, a reply split over several sends, a flood.
+whole reply, a reply that stalls, a reply whose pieces the test lets go one
+by one, a flood.
 """
 import os
 import socket
@@ -52,16 +53,51 @@ def stall(reply):
     return whole(reply)
 
 
-def split(chunks, pause):
-    """Sends the chunks with a pause before each one after the first."""
+class Gate:
+    """Lets the pieces of a gated reply go one by one when the test says so,
+    so a case waits for states ("the menu is open") instead of racing a pause."""
+
+    def __init__(self, allowed):
+        self.cond = threading.Condition()
+        self.allowed = allowed  # pieces that may be sent
+        self.sent = 0
+
+    def release(self, n=1):
+        with self.cond:
+            self.allowed += n
+            self.cond.notify_all()
+
+    def wait_sent(self, n, timeout):
+        with self.cond:
+            return self.cond.wait_for(lambda: self.sent >= n, timeout)
+
+    def _turn(self, i, stopped):
+        with self.cond:
+            while self.allowed <= i:
+                if stopped.is_set():
+                    return False
+                self.cond.wait(0.1)
+            return True
+
+    def _mark(self):
+        with self.cond:
+            self.sent += 1
+            self.cond.notify_all()
+
+
+def gated(chunks, allowed=1):
+    """(gate, behaviour): sends the first `allowed` chunks at once, each
+    later one when the test calls gate.release()."""
+    gate = Gate(allowed)
+
     def run(conn, req, svc):
         for i, c in enumerate(chunks):
-            if i:
-                if svc.stopped.wait(pause):
-                    return
+            if not gate._turn(i, svc.stopped):
+                return
             conn.sendall(c)
+            gate._mark()
         svc.hold(conn)
-    return run
+    return gate, run
 
 
 def flood(total, head=b""):

@@ -1,0 +1,228 @@
+// What a user sees of the card's and the options dialog's designs: where
+// each control lies in pixels at 96, 120 and 144 DPI, the text it starts
+// with and its colours. The rows themselves (ids, kinds, tab indexes) are
+// not copied here: the end-to-end tests read them from the exe's own tables
+// and check them on screen.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "card/card_layout.h"
+#include "options/options_layout.h"
+
+namespace {
+
+struct Px {
+    int x, y, w, h;
+    bool operator==(const Px& o) const { return x == o.x && y == o.y && w == o.w && h == o.h; }
+};
+
+std::ostream& operator<<(std::ostream& os, const Px& p) {
+    return os << "{" << p.x << ", " << p.y << ", " << p.w << ", " << p.h << "}";
+}
+
+// A control's rectangle in its parent, in pixels (a line's height is 0).
+struct Place {
+    const char* name;
+    Px at96, at120, at144;
+};
+
+// The text a control starts with; for the controls the program paints
+// itself (labels, boxes, panels, pictures) also its text and background colours.
+struct Look {
+    const char* name;
+    const char* text;
+    bool painted;
+    Rgb fg, bg;
+};
+
+const Rgb kBlack{0, 0, 0}, kWhite{255, 255, 255}, kCyan{0, 255, 255};
+const Rgb kDark{27, 31, 30}, kSilver{192, 192, 192}, kLightCyan{128, 255, 255};
+
+struct Table {
+    const ControlSpec* rows;
+    size_t count;
+    const ControlSpec* Named(const std::string& name) const {
+        for (size_t i = 0; i < count; ++i)
+            if (name == rows[i].name) return &rows[i];
+        return nullptr;
+    }
+};
+
+Px PixelsAt(const ControlSpec& r, int dpi) {
+    const int tpp = 1440 / dpi;
+    return {TwipsToPixels(r.left, tpp), TwipsToPixels(r.top, tpp), TwipsToPixels(r.width, tpp),
+            TwipsToPixels(r.height, tpp)};
+}
+
+void CheckPlaces(const Table& t, const std::vector<Place>& want) {
+    EXPECT_EQ(t.count, want.size()) << "every control of the design has its place here";
+    for (const Place& p : want) {
+        SCOPED_TRACE(p.name);
+        const ControlSpec* r = t.Named(p.name);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(PixelsAt(*r, 96), p.at96);
+        EXPECT_EQ(PixelsAt(*r, 120), p.at120);
+        EXPECT_EQ(PixelsAt(*r, 144), p.at144);
+    }
+}
+
+bool Same(Rgb a, Rgb b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+
+void CheckLooks(const Table& t, const std::vector<Look>& want) {
+    EXPECT_EQ(t.count, want.size());
+    for (const Look& l : want) {
+        SCOPED_TRACE(l.name);
+        const ControlSpec* r = t.Named(l.name);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(std::string(r->text ? r->text : ""), l.text);
+        if (!l.painted) continue;
+        EXPECT_TRUE(Same(r->fg, l.fg)) << "text colour " << int(r->fg.r) << "," << int(r->fg.g) << "," << int(r->fg.b);
+        EXPECT_TRUE(Same(r->bg, l.bg)) << "background " << int(r->bg.r) << "," << int(r->bg.g) << "," << int(r->bg.b);
+    }
+}
+
+const Table kCard{kCardControls, kCardControlCount};
+const Table kOptions{kOptionsControls, kOptionsControlCount};
+
+}  // namespace
+
+TEST(Design, WindowSizesAndFirstPlaces) {
+    // Client width and height at 96, 120 and 144 DPI, and where the window
+    // first opens at 96 DPI, before any position is stored.
+    struct Window {
+        const char* name;
+        int width, height, left, top;  // twips
+        int sizes[3][2];
+        int first[2];
+    };
+    const Window windows[] = {
+        {"card", kCardWidthTwips, kCardHeightTwips, kCardDesignLeft, kCardDesignTop,
+         {{207, 326}, {259, 408}, {311, 489}}, {477, 237}},
+        {"options", kOptionsWidthTwips, kOptionsHeightTwips, kOptionsDesignLeft, kOptionsDesignTop,
+         {{435, 327}, {544, 409}, {653, 491}}, {387, 255}},
+    };
+    const int twipsPerPixel[3] = {15, 12, 10};  // 96, 120, 144 DPI
+    for (const Window& w : windows) {
+        SCOPED_TRACE(w.name);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(TwipsToPixels(w.width, twipsPerPixel[i]), w.sizes[i][0]) << "at " << 1440 / twipsPerPixel[i];
+            EXPECT_EQ(TwipsToPixels(w.height, twipsPerPixel[i]), w.sizes[i][1]) << "at " << 1440 / twipsPerPixel[i];
+        }
+        EXPECT_EQ(TwipsToPixels(w.left, 15), w.first[0]);
+        EXPECT_EQ(TwipsToPixels(w.top, 15), w.first[1]);
+    }
+}
+
+TEST(CardDesign, ControlsInPixelsAt96And120And144Dpi) {
+    // The icon box (57 x 55) is wider than the 52-pixel pictures; the options
+    // picture's box (76 x 26) cuts its 77 x 28 image.
+    CheckPlaces(kCard, {
+        {"Picture2", {119, 288, 76, 26}, {149, 360, 95, 33}, {179, 432, 114, 39}},
+        {"Picture1", {141, 85, 57, 55}, {176, 106, 71, 69}, {212, 128, 86, 83}},
+        {"Frame1", {4, 4, 199, 23}, {5, 5, 249, 29}, {6, 6, 299, 35}},
+        {"Label3", {178, 3, 18, 17}, {223, 4, 23, 21}, {267, 5, 27, 26}},
+        {"Label6", {6, 3, 81, 17}, {8, 4, 101, 21}, {9, 5, 122, 26}},
+        {"txtDateTime", {9, 50, 188, 17}, {11, 63, 235, 21}, {14, 75, 282, 26}},
+        {"txtTitle", {9, 33, 188, 17}, {11, 41, 235, 21}, {14, 50, 282, 26}},
+        {"lblBar", {8, 269, 193, 9}, {10, 336, 241, 11}, {12, 404, 290, 14}},
+        {"txtWSpeed", {79, 133, 68, 18}, {99, 166, 85, 23}, {119, 200, 102, 27}},
+        {"Line2", {8, 280, 192, 0}, {10, 350, 240, 0}, {12, 420, 288, 0}},
+        {"Line1", {8, 72, 192, 0}, {10, 90, 240, 0}, {12, 108, 288, 0}},
+        {"txtDay1", {8, 203, 191, 17}, {10, 254, 239, 21}, {12, 305, 287, 26}},
+        {"txtDay2", {9, 227, 191, 33}, {11, 284, 239, 41}, {14, 341, 287, 50}},
+        {"Label8", {11, 133, 73, 18}, {14, 166, 91, 23}, {17, 200, 110, 27}},
+        {"Label9", {11, 180, 57, 18}, {14, 225, 71, 23}, {17, 270, 86, 27}},
+        {"txtWTemp", {79, 110, 61, 18}, {99, 138, 76, 23}, {119, 165, 92, 27}},
+        {"txtCond", {79, 156, 114, 18}, {99, 195, 143, 23}, {119, 234, 171, 27}},
+        {"txtTemp", {79, 88, 61, 18}, {99, 110, 76, 23}, {119, 132, 92, 27}},
+        {"Label4", {11, 110, 57, 18}, {14, 138, 71, 23}, {17, 165, 86, 27}},
+        {"Label2", {11, 156, 73, 18}, {14, 195, 91, 23}, {17, 234, 110, 27}},
+        {"Label1", {11, 88, 43, 18}, {14, 110, 54, 23}, {17, 132, 65, 27}},
+    });
+}
+
+TEST(CardDesign, TextsAndColours) {
+    CheckLooks(kCard, {
+        {"Picture2", "", true, kBlack, kBlack},
+        {"Picture1", "", true, kBlack, kWhite},
+        {"Frame1", "", true, kBlack, kWhite},
+        {"Label3", "  _", true, kWhite, kBlack},
+        {"Label6", "Cloudwick", true, kBlack, kWhite},
+        {"txtDateTime", "", true, kCyan, kBlack},
+        {"txtTitle", "options: Select Location", true, kCyan, kBlack},
+        {"lblBar", "----------", true, kCyan, kBlack},
+        {"txtWSpeed", "", true, kCyan, kBlack},
+        {"Line2", "", false, {}, {}},
+        {"Line1", "", false, {}, {}},
+        {"txtDay1", "", true, kCyan, kBlack},
+        {"txtDay2", "", true, kCyan, kBlack},
+        {"Label8", "Wind Speed :", true, kCyan, kBlack},
+        {"Label9", "Forecast :", true, kCyan, kBlack},
+        {"txtWTemp", "", true, kCyan, kBlack},
+        {"txtCond", "", true, kCyan, kBlack},
+        {"txtTemp", "", true, kCyan, kBlack},
+        {"Label4", "Feels Like :", true, kCyan, kBlack},
+        {"Label2", "Condition :", true, kCyan, kBlack},
+        {"Label1", "Temp :", true, kCyan, kBlack},
+    });
+}
+
+TEST(CardDesign, ForecastLinesInPixels) {
+    // A blank card puts the second line at 3400 twips, not the design's
+    // 3405: the same 227 px at 96 DPI, one pixel higher (283, not 284) at
+    // 120 DPI. A long first line grows to 33 px and pushes the second line
+    // down to 240 px.
+    EXPECT_EQ(TwipsToPixels(kDay1TopTwips, 15), 203);
+    EXPECT_EQ(TwipsToPixels(kDay2ResetTopTwips, 15), 227);
+    EXPECT_EQ(TwipsToPixels(kDay2ResetTopTwips, 12), 283);
+    EXPECT_EQ(TwipsToPixels(kDay1TallHeightTwips, 15), 33);
+    EXPECT_EQ(TwipsToPixels(kDay2ResetTopTwips + kDay2TallShiftTwips, 15), 240);
+}
+
+TEST(OptionsDesign, ControlsInPixelsAt96And120And144Dpi) {
+    // Frame3 starts above the client area: -3 px at 96 DPI.
+    CheckPlaces(kOptions, {
+        {"Frame3", {3, -3, 233, 116}, {4, -4, 291, 145}, {5, -5, 350, 174}},
+        {"cboRefresh", {72, 77, 105, 21}, {90, 96, 131, 26}, {108, 116, 158, 32}},
+        {"chkOnTray", {16, 41, 201, 17}, {20, 51, 251, 21}, {24, 62, 302, 26}},
+        {"chkOnStart", {16, 16, 201, 17}, {20, 20, 251, 21}, {24, 24, 302, 26}},
+        {"Label5", {16, 79, 49, 17}, {20, 99, 61, 21}, {24, 119, 74, 26}},
+        {"cmdOK", {344, 286, 73, 25}, {430, 358, 91, 31}, {516, 429, 110, 38}},
+        {"Command2", {252, 287, 73, 25}, {315, 359, 91, 31}, {378, 431, 110, 38}},
+        {"Frame2", {242, 184, 188, 81}, {303, 230, 235, 101}, {363, 276, 282, 122}},
+        {"optC", {60, 47, 113, 17}, {75, 59, 141, 21}, {90, 71, 170, 26}},
+        {"optF", {60, 22, 121, 17}, {75, 28, 151, 21}, {90, 33, 182, 26}},
+        {"Frame1", {3, 117, 233, 148}, {4, 146, 291, 185}, {5, 176, 350, 222}},
+        {"Command1", {189, 26, 33, 19}, {236, 33, 41, 24}, {284, 39, 50, 29}},
+        {"txtWord", {14, 26, 171, 18}, {18, 33, 214, 23}, {21, 39, 257, 27}},
+        {"Label3", {18, 78, 137, 17}, {23, 98, 171, 21}, {27, 117, 206, 26}},
+        {"txtLocation", {23, 99, 193, 31}, {29, 124, 241, 39}, {35, 149, 290, 47}},
+        {"Label1", {18, 53, 201, 17}, {23, 66, 251, 21}, {27, 80, 302, 26}},
+        {"lblAbout", {240, 8, 153, 169}, {300, 10, 191, 211}, {360, 12, 230, 254}},
+    });
+}
+
+TEST(OptionsDesign, TextsAndColours) {
+    CheckLooks(kOptions, {
+        {"Frame3", "", true, kSilver, kDark},
+        {"cboRefresh", "", false, {}, {}},
+        {"chkOnTray", "Start minimized in System Tray", true, kWhite, kDark},
+        {"chkOnStart", "Start on Windows", true, kWhite, kDark},
+        {"Label5", "Refresh", true, kWhite, kDark},
+        {"cmdOK", "Okay", false, {}, {}},
+        {"Command2", "Cancel", false, {}, {}},
+        {"Frame2", "Units", true, kSilver, kDark},
+        {"optC", "Celsius, Kmph", true, kWhite, kDark},
+        {"optF", "Fahrenheit, Mph", true, kWhite, kDark},
+        {"Frame1", "Select your location", true, kSilver, kDark},
+        {"Command1", "Find", false, {}, {}},
+        {"txtWord", "", false, {}, {}},
+        {"Label3", "Your current location is :", true, kWhite, kDark},
+        {"txtLocation", "", true, kLightCyan, kDark},
+        {"Label1", "Enter your city or  zip / pin  or landmark...", true, kWhite, kDark},
+        {"lblAbout", " Cloudwick 1.0", true, kWhite, kBlack},
+    });
+}
