@@ -19,7 +19,7 @@ class Control:
         self.left, self.top, self.width, self.height = row["left"], row["top"], row["width"], row["height"]
         self.fg, self.bg = tuple(row["fg"]), tuple(row["bg"])
         self.text = row["text"].encode("latin-1")  # the ANSI bytes the control starts with
-        self.tab_index = row["tabIndex"]   # -1: takes no focus
+        self.tab_index = row["tabIndex"]   # the design's tab index (frames and labels have one too); -1: none
         self.flags = set(row["flags"])
 
     def __repr__(self):

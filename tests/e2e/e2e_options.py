@@ -345,9 +345,11 @@ def case_dialog_texts_fit_and_the_map_shows_behind_the_about_text(name):
 
 def tab_stops(okay_enabled, unit):
     """The dialog's focus stops in the order of the design's tab indexes:
-    the option buttons are one stop (the selected one), a disabled button none."""
+    frames and labels hold indexes but take no focus, the option buttons are
+    one stop (the selected one), a disabled button none."""
+    focusable = ("TextBox", "Button", "CheckBox", "OptionButton", "DropList")
     stops = []
-    for r in sorted((r for r in design.controls("options") if r.tab_index >= 0), key=lambda r: r.tab_index):
+    for r in sorted((r for r in design.controls("options") if r.kind in focusable), key=lambda r: r.tab_index):
         if (r.kind == "OptionButton" and r.name != unit) or (r.name == "cmdOK" and not okay_enabled):
             continue
         stops.append(r.name)
