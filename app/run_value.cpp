@@ -11,19 +11,22 @@ std::string RootName(RunRoot root) {
 
 std::string Cause(long error) {
     switch (error) {
-    case kRegAccessDenied: return "access is denied";
-    case kRegKeyMissing: return "the key does not exist";
-    case kRegValueTooLong: return std::string("a \"") + kRunValueName + "\" value is already there, too long to read";
-    default: return "Windows error " + std::to_string(error);
+    case kRegAccessDenied: return "access is denied.";
+    case kRegKeyMissing: return "the key does not exist.";
+    case kRegValueTooLong:
+        return std::string("a \"") + kRunValueName +
+               "\" value is already there, too long to read; delete it with the Registry Editor.";
+    default: return "Windows error " + std::to_string(error) + ".";
     }
 }
 
-// One line for each root that failed: who it is for, where, and why.
-std::string Causes(long machine, long user) {
+// A paragraph for each key that failed: who it is for, where, and why; then
+// what to do once the cause is gone.
+std::string Causes(long machine, long user, const char* again) {
     std::string text;
-    if (machine != 0) text += "For all users, " + RootName(RunRoot::Machine) + ": " + Cause(machine) + ".\r\n";
-    if (user != 0) text += "For you, " + RootName(RunRoot::User) + ": " + Cause(user) + ".\r\n";
-    return text;
+    if (machine != 0) text += "For all users (" + RootName(RunRoot::Machine) + "): " + Cause(machine) + "\r\n\r\n";
+    if (user != 0) text += "For you (" + RootName(RunRoot::User) + "): " + Cause(user) + "\r\n\r\n";
+    return text + (machine != 0 && user != 0 ? "Once one of these is fixed, " : "Once that is fixed, ") + again;
 }
 
 }  // namespace
@@ -36,8 +39,8 @@ RunValueResult SetStartOnWindows(RunRegistry& registry, bool on, const std::stri
         result.starts = machine != 0 || user != 0;
         if (result.starts)
             result.message = "Cloudwick could not remove itself from starting with Windows, and will still "
-                             "start with Windows.\r\n\r\n" + Causes(machine, user) +
-                             "\r\nOnce that is fixed, untick \"Start on Windows\" again.";
+                             "start with Windows.\r\n\r\n" +
+                             Causes(machine, user, "untick \"Start on Windows\" again.");
         return result;
     }
     const long machine = registry.Write(RunRoot::Machine, exePath);
@@ -49,7 +52,7 @@ RunValueResult SetStartOnWindows(RunRegistry& registry, bool on, const std::stri
     const long user = registry.Write(RunRoot::User, exePath);
     result.starts = user == 0;
     if (!result.starts)
-        result.message = "Cloudwick could not set itself to start with Windows.\r\n\r\n" + Causes(machine, user) +
-                         "\r\nOnce that is fixed, tick \"Start on Windows\" again.";
+        result.message = "Cloudwick could not set itself to start with Windows.\r\n\r\n" +
+                         Causes(machine, user, "tick \"Start on Windows\" again.");
     return result;
 }

@@ -429,8 +429,33 @@ LEEDS_SEARCH = http_reply(servers.data("place_found.xml").replace(b"554890", b"2
 LEEDS_FEED = http_reply(servers.data("feed_lakeview_c.xml").replace(b"Lakeview", b"Leeds"))
 
 
+def wait_focus(card, cid, timeout=5):
+    """Waits until the dialog is the active window with `cid` focused, so a
+    key pressed next goes there (showing comes before activation)."""
+    end = time.time() + timeout
+    while True:
+        w = card.window(OPTIONS)
+        f = harness.parse_fields(card.must("focus " + OPTIONS)[0])
+        if w and int(f["id"]) == cid and int(f["active"], 16) == int(w["hwnd"], 16):
+            return True
+        if time.time() > end:
+            return False
+        time.sleep(0.05)
+
+
+def prime_keyboard(card):
+    """On a fresh display Wine loses the first key press (measured: a typed
+    "a" or an Esc right after start never arrives, the next ones do), so a
+    Shift press goes first, once per run."""
+    if not getattr(card, "keyboard_primed", False):
+        card.xdotool("key", "shift")
+        time.sleep(0.2)
+        card.keyboard_primed = True
+
+
 def keys(card, *names):
     """Real key presses on the display, to whatever has the keyboard focus."""
+    prime_keyboard(card)
     for k in names:
         card.xdotool("key", "--delay", "60", k)
         time.sleep(0.15)
@@ -446,20 +471,21 @@ def case_keyboard_only_search_and_okay(name):
         c = harness.Checks()
         card.wait_window("visible", 5000)
         open_options(card)
-        c.eq(focus_id(card), IDC_TXTWORD, "the focus is in the search box at once")
+        c.true(wait_focus(card, IDC_TXTWORD), "the focus is in the search box: %r" % card.must("focus " + OPTIONS))
+        prime_keyboard(card)
         card.xdotool("type", "--delay", "60", "Leeds")
         ok, text = card.wait_text(IDC_TXTWORD, "eq", b"Leeds", 3000, OPTIONS)
         c.true(ok, "typed without a click: %r" % text)
         keys(card, "Tab")
-        c.eq(focus_id(card), IDC_COMMAND1, "Tab reaches Find")
+        c.true(wait_focus(card, IDC_COMMAND1), "Tab reaches Find")
         keys(card, "shift+Tab")
-        c.eq(focus_id(card), IDC_TXTWORD, "Shift+Tab comes back")
+        c.true(wait_focus(card, IDC_TXTWORD), "Shift+Tab comes back")
         keys(card, "Return")
         ok, text = card.wait_text(IDC_TXTLOCATION, "eq", b"Leeds Found  !", 5000, OPTIONS)
         c.true(ok, "Enter in the search box searches: %r" % text)
         reqs = svc.wait_requests(1, 2)
         c.true(reqs and reqs[-1].raw == feed_request(SEARCH_PREFIX + b"'Leeds'"), "one search for 'Leeds'")
-        c.eq(focus_id(card), IDC_CMDOK, "the focus on Okay")
+        c.true(wait_focus(card, IDC_CMDOK), "the focus on Okay")
         card.screenshot(name + "-found")
         n = len(svc.requests)
         keys(card, "Return")
@@ -486,13 +512,15 @@ def case_escape_and_enter_on_cancel_close_without_applying(name):
         card.wait_text(IDC_TXTTITLE, "eq", b"Springfield, XY", 10000)
         n = len(svc.requests)
         open_options(card)
+        wait_focus(card, IDC_TXTWORD)
         keys(card, "Escape")
         c.true(card.wait_window("gone", 5000, OPTIONS), "Esc closes the dialog")
         c.true(card.wait_window("visible", 3000), "the card comes back")
         open_options(card)
         c.true(enabled(card, IDC_CMDOK), "Okay enabled (a place is stored)")
+        wait_focus(card, IDC_TXTWORD)
         keys(card, "Tab", "Tab", "Tab")  # Find, the units, Cancel
-        c.eq(focus_id(card), IDC_COMMAND2, "three Tabs reach Cancel")
+        c.true(wait_focus(card, IDC_COMMAND2), "three Tabs reach Cancel")
         keys(card, "Return")
         c.true(card.wait_window("gone", 5000, OPTIONS), "Enter on Cancel closes the dialog")
         card.cmd("sleep 1000")
@@ -637,8 +665,8 @@ def case_start_with_windows_falls_back_to_the_user_value(name):
             text = b" ".join(box[1])
             card.screenshot(name + "-message")
             for words in (b"could not set itself to start with Windows",
-                          b"For all users, HKEY_LOCAL_MACHINE\\" + RUN_KEY.encode() + b": a \"Cloudwick\" value",
-                          b"For you, HKEY_CURRENT_USER\\" + RUN_KEY.encode() + b": a \"Cloudwick\" value",
+                          b"For all users (HKEY_LOCAL_MACHINE\\" + RUN_KEY.encode() + b"): a \"Cloudwick\" value",
+                          b"For you (HKEY_CURRENT_USER\\" + RUN_KEY.encode() + b"): a \"Cloudwick\" value",
                           b"too long to read"):
                 c.true(words in text, "the message says %r: %r" % (words, text))
             c.true(b"administrator" not in text, "no blame on administrator rights")

@@ -68,18 +68,19 @@ TEST(RunValue, TickedAndUnticked) {
          true, kPath, "", {}},
         {"the machine value replaces an earlier user value", true, open, Key(true, true, kPath), true, kPath, "", {}},
         {"neither: access denied and no user key", true, Key(true, false), Key(false, true), false, "", "",
-         {"could not set itself", "For all users, HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion"
-          "\\Run: access is denied.", "For you, HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
-          "\\Run: the key does not exist."}},
+         {"could not set itself", "For all users (HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion"
+          "\\Run): access is denied.", "For you (HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
+          "\\Run): the key does not exist.", "Once one of these is fixed, tick"}},
         {"neither: long values at both", true, Key(true, true, kLong), Key(true, true, kLong), false, kLong, kLong,
-         {"For all users", "For you", "value is already there, too long to read.",
+         {"For all users", "For you", "value is already there, too long to read; delete it with the Registry Editor.",
           "tick \"Start on Windows\" again"}},
         {"unticked: both removed", false, Key(true, true, kPath), Key(true, true, kPath), false, "", "", {}},
         {"unticked without values or keys", false, Key(false, false), denied, false, "", "", {}},
         {"unticked, no admin rights, no machine value", false, Key(true, false), Key(true, true, kPath), false, "",
          "", {}},
         {"unticked, the machine value cannot be removed", false, Key(true, false, kPath), Key(true, true, kPath),
-         true, kPath, "", {"will still start with Windows", "For all users", "access is denied"}},
+         true, kPath, "", {"will still start with Windows", "For all users", "access is denied.",
+                           "Once that is fixed, untick"}},
         {"unticked, the user value cannot be removed", false, Key(true, true, kPath), Key(true, false, kPath), true,
          "", kPath, {"will still start with Windows", "For you", "access is denied"}},
     };
@@ -113,8 +114,8 @@ TEST(RunValue, OtherErrorsAreShownByNumber) {
     } reg;
     const RunValueResult r = SetStartOnWindows(reg, true, kPath);
     EXPECT_FALSE(r.starts);
-    EXPECT_NE(r.message.find("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run: Windows error 1018."),
+    EXPECT_NE(r.message.find("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run): Windows error 1018."),
               std::string::npos);
-    EXPECT_NE(r.message.find("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run: Windows error 1018."),
+    EXPECT_NE(r.message.find("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run): Windows error 1018."),
               std::string::npos);
 }
