@@ -1,5 +1,7 @@
 #include "app/design_controls_win.h"
 
+#include <windowsx.h>
+
 #include "app/dpi_win.h"
 
 namespace {
@@ -94,6 +96,37 @@ LRESULT CALLBACK ForwardingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return CallWindowProcA(old, hwnd, msg, wp, lp);
 }
 
+// A label that notifies reports a click (STN_CLICKED) as a button does: when
+// a left press that began on it is released over it. The static control
+// alone reports the press, so a press that ends elsewhere would count.
+const char kLabelProcProp[] = "CloudwickLabelProc";
+
+LRESULT CALLBACK ClickLabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto old = reinterpret_cast<WNDPROC>(GetPropA(hwnd, kLabelProcProp));
+    switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:  // a quick second press is a press too
+        SetCapture(hwnd);
+        return 0;
+    case WM_LBUTTONUP:
+        if (GetCapture() == hwnd) {
+            ReleaseCapture();
+            RECT rc;
+            GetClientRect(hwnd, &rc);
+            const POINT at = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            if (PtInRect(&rc, at))
+                SendMessageA(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), STN_CLICKED),
+                             reinterpret_cast<LPARAM>(hwnd));
+        }
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+        RemovePropA(hwnd, kLabelProcProp);
+        break;
+    }
+    return CallWindowProcA(old, hwnd, msg, wp, lp);
+}
+
 void RegisterPanelClass() {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = PanelProc;
@@ -165,6 +198,10 @@ HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts
     SendMessageA(hwnd, WM_SETFONT,
                  reinterpret_cast<WPARAM>((row.flags & kDesignFont) ? fonts.design() : fonts.standard()), FALSE);
     if (row.kind == ControlKind::CheckBox || row.kind == ControlKind::OptionButton) UseClassicLook(hwnd);
+    if (row.kind == ControlKind::Label && (row.flags & kNotify)) {
+        SetPropA(hwnd, kLabelProcProp, reinterpret_cast<HANDLE>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC)));
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ClickLabelProc));
+    }
     return hwnd;
 }
 

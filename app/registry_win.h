@@ -4,10 +4,22 @@
 
 #include <string>
 
-extern const char* const kRunKeyPath;    // "Software\Microsoft\Windows\CurrentVersion\Run"
-extern const char* const kRunValueName;  // "Cloudwick"
+#include "app/run_value.h"
 
-// Writes `data` as the value; -1 when written, 0 otherwise.
-short SetRegistryValue(HKEY rootKey, const std::string& keyPath, const std::string& valueName,
-                       const std::string& data);
-void DeleteRegistryValue(HKEY rootKey, const std::string& keyPath, const std::string& valueName);
+// Writes `data` as the value; ERROR_SUCCESS, or the error of the step that
+// failed (opening the key, reading the value there, writing it).
+LONG SetRegistryValue(HKEY rootKey, const std::string& keyPath, const std::string& valueName,
+                      const std::string& data);
+// ERROR_SUCCESS when the value is gone (or was never there), else the error.
+LONG DeleteRegistryValue(HKEY rootKey, const std::string& keyPath, const std::string& valueName);
+// The value is a string holding exactly `data`; reading needs no write access.
+bool RegistryValueEquals(HKEY rootKey, const std::string& keyPath, const std::string& valueName,
+                         const std::string& data);
+
+// The Run value under HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER.
+class Win32RunRegistry : public RunRegistry {
+public:
+    long Write(RunRoot root, const std::string& data) override;
+    bool Holds(RunRoot root, const std::string& data) override;
+    long Remove(RunRoot root) override;
+};

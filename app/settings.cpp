@@ -70,7 +70,17 @@ void ParseSettingsText(const std::string& text, AppSettings& s) {
 
 std::string FormatSettingsText(const AppSettings& s) {
     std::string out;
-    auto line = [&out](const std::string& v) { out += v; out += "\r\n"; };
+    // Every control character of a value is written as a blank, so a text
+    // can never break its line and shift the ones after it. A blank keeps
+    // words apart ("New\r\nYork" is written "New  York"), and one at either
+    // end is trimmed on reading; bytes from 0x80 up are letters and stay.
+    auto line = [&out](const std::string& v) {
+        for (char c : v) {
+            const unsigned char u = static_cast<unsigned char>(c);
+            out += (u < 0x20 || u == 0x7F) ? ' ' : c;
+        }
+        out += "\r\n";
+    };
     line(std::to_string(s.StartOnWindows));
     line(std::to_string(s.StartInTray));
     line(std::to_string(s.RefreshHours));

@@ -34,7 +34,8 @@ const char* const kNoPlaceWoeid = "99999999";
 // value of that field. Only the first eight lines are read.
 void ParseSettingsText(const std::string& text, AppSettings& s);
 
-// The eight lines, each ended by CR LF; positions clamped into 16 bits.
+// The eight lines, each ended by CR LF; positions clamped into 16 bits and
+// control characters written as blanks, so no value can break its line.
 std::string FormatSettingsText(const AppSettings& s);
 
 // A position in twips to the nearest whole number, halves to even.

@@ -16,7 +16,18 @@ void CardWindow::OnChildMouse(int id, UINT msg, int button) {
     } else if (id == IDC_LABEL6) {
         if (msg == WM_MOUSEMOVE) Label6_MouseMove(button);
     } else if (id == IDC_PICTURE2) {
-        if (msg == WM_LBUTTONUP) OpenOptions();
+        // A click: pressed and released over the picture. The capture holds
+        // the press, so a release after a press elsewhere does nothing.
+        HWND picture = Control(IDC_PICTURE2);
+        if (msg == WM_LBUTTONDOWN) SetCapture(picture);
+        if (msg == WM_LBUTTONUP && GetCapture() == picture) {
+            ReleaseCapture();
+            RECT rc;
+            GetWindowRect(picture, &rc);
+            const DWORD at = GetMessagePos();  // where the release happened; negative left of the primary screen
+            const POINT pt = {static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+            if (PtInRect(&rc, pt)) OpenOptions();
+        }
     }
 }
 

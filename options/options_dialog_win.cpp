@@ -14,11 +14,6 @@ const char* const kOptionsClassName = "CloudwickOptions";
 namespace {
 const UINT_PTR kTimer1Id = 1;
 const UINT kTimer1Ms = 100;
-const char kAdminNeeded[] =
-    "Cloudwick could not register itself to start with Windows.\r\n\r\n"
-    "Starting with Windows needs administrator rights: run Cloudwick once as an administrator "
-    "and choose the option again.";
-
 std::vector<OptionsDialog*> openDialogs;  // for ForgetOwner
 
 // Controls of one panel in the order of their tab indexes.
@@ -54,9 +49,13 @@ HWND OptionsDialog::Open(HINSTANCE instance, AppSettings& settings, OptionsOwner
         if (std::find(openDialogs.begin(), openDialogs.end(), dialog) != openDialogs.end()) delete dialog;
         return nullptr;
     }
-    ShowWindow(dialog->hwnd_, SW_SHOW);
-    SetForegroundWindow(dialog->hwnd_);
-    return dialog->hwnd_;
+    HWND hwnd = dialog->hwnd_;
+    ShowWindow(hwnd, SW_SHOW);
+    SetForegroundWindow(hwnd);
+    // Typing goes straight into the search box (activation put it there
+    // unless the window could not become active).
+    if (GetFocus() != dialog->Control(IDC_TXTWORD)) SetFocus(dialog->Control(IDC_TXTWORD));
+    return hwnd;
 }
 
 void OptionsDialog::ForgetOwner(OptionsOwner* owner) {
@@ -76,11 +75,47 @@ OptionsDialog::~OptionsDialog() {
 }
 
 LRESULT OptionsDialog::OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_ERASEBKGND) {
+    switch (msg) {
+    case WM_ERASEBKGND:
         PaintBackground(reinterpret_cast<HDC>(wp));
         return 1;
+    case WM_ACTIVATE:
+        OnActivate(LOWORD(wp) != WA_INACTIVE);
+        return 0;
+    case DM_GETDEFID:
+        // The dialog keys ask which button Enter presses.
+        return MAKELRESULT(DefaultButton(), DC_HASDEFID);
     }
     return DesignWindow::OnOtherMessage(msg, wp, lp);
+}
+
+void OptionsDialog::OnActivate(bool active) {
+    // As a dialog does: the control that had the focus gets it back, so the
+    // window itself never holds it and the keys always reach a control.
+    HWND focus = GetFocus();
+    if (!active) {
+        if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+        return;
+    }
+    HWND target = lastFocus_ && IsWindowEnabled(lastFocus_) ? lastFocus_ : Control(IDC_TXTWORD);
+    if (focus != target) SetFocus(target);
+}
+
+int OptionsDialog::DefaultButton() const {
+    // Enter presses the focused button; elsewhere "Okay" (when enabled), as
+    // in any dialog. In the search box Enter starts the search, which the box
+    // sees for itself.
+    HWND focus = GetFocus();
+    for (int id : {int(IDC_CMDOK), int(IDC_COMMAND2), int(IDC_COMMAND1)})
+        if (focus == Control(id)) return id;
+    if (focus == Control(IDC_TXTWORD)) return IDC_COMMAND1;
+    return IDC_CMDOK;
+}
+
+void OptionsDialog::ShowAsDefault(int buttonId) {
+    // The thick border tells which button Enter presses.
+    for (int id : {int(IDC_CMDOK), int(IDC_COMMAND2), int(IDC_COMMAND1)})
+        SendMessageA(Control(id), BM_SETSTYLE, id == buttonId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
 }
 
 void OptionsDialog::OnTimer(UINT_PTR id) {
@@ -107,6 +142,8 @@ void OptionsDialog::OnCreate() {
     SetWindowLongPtrA(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     searchBoxProc_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OptionsDialog::SearchBoxProc)));
+    lastFocus_ = box;
+    ShowAsDefault(IDC_COMMAND1);  // Enter in the search box finds
     timer1_.reset(new WindowTimer(hwnd_, kTimer1Id, kTimer1Ms));
     sockWID_.reset(new AsyncSocket());
     search_.reset(new PlaceSearch(*sockWID_, *timer1_, *this, CLOUDWICK_PLACE_SEARCH_HOST));
@@ -164,15 +201,11 @@ void OptionsDialog::FillOptions() {
 void OptionsDialog::ApplyOptions() {
     const std::string exePath = ExeFolder() + "\\Cloudwick.exe";
     OptionsChoices c;
-    c.startOnWindows = static_cast<int>(SendMessageA(Control(IDC_CHKONSTART), BM_GETCHECK, 0, 0)) == BST_CHECKED;
-    if (c.startOnWindows) {
-        if (SetRegistryValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kRunValueName, exePath) == 0) {
-            c.startOnWindows = 0;
-            MessageBoxA(hwnd_, kAdminNeeded, "Cloudwick", MB_OK | MB_ICONWARNING | MB_TOPMOST);
-        }
-    } else {
-        DeleteRegistryValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kRunValueName);
-    }
+    const bool startTicked = SendMessageA(Control(IDC_CHKONSTART), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    Win32RunRegistry registry;
+    const RunValueResult run = SetStartOnWindows(registry, startTicked, exePath);
+    c.startOnWindows = run.starts ? 1 : 0;
+    if (!run.message.empty()) MessageBoxA(hwnd_, run.message.c_str(), "Cloudwick", MB_OK | MB_ICONWARNING | MB_TOPMOST);
     c.startInTray = static_cast<int>(SendMessageA(Control(IDC_CHKONTRAY), BM_GETCHECK, 0, 0)) == BST_CHECKED;
     c.refreshEntry = static_cast<int>(SendMessageA(Control(IDC_CBOREFRESH), CB_GETCURSEL, 0, 0));
     c.celsius = SendMessageA(Control(IDC_OPTC), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -199,7 +232,10 @@ void OptionsDialog::OnCommand(int id, int code) {
     if (code != BN_CLICKED) return;
     switch (id) {
     case IDC_CMDOK: cmdOK_Click(); break;
-    case IDC_COMMAND2: DestroyWindow(hwnd_); break;
+    case IDC_COMMAND2:
+    case IDCANCEL:  // Esc
+        DestroyWindow(hwnd_);
+        break;
     case IDC_COMMAND1: search_->StartPlaceSearch(); break;
     }
 }
@@ -215,5 +251,12 @@ std::string OptionsDialog::SearchText() const { return Caption(IDC_TXTWORD); }
 void OptionsDialog::SetStatus(const std::string& text) { SetCaption(IDC_TXTLOCATION, text); }
 void OptionsDialog::SetOkEnabled(bool on) { EnableWindow(Control(IDC_CMDOK), on); }
 bool OptionsDialog::OkEnabled() const { return IsWindowEnabled(Control(IDC_CMDOK)) != FALSE; }
-void OptionsDialog::FocusOk() { SetFocus(Control(IDC_CMDOK)); }
-void OptionsDialog::FocusSearchText() { SetFocus(Control(IDC_TXTWORD)); }
+void OptionsDialog::FocusOk() {
+    SetFocus(Control(IDC_CMDOK));
+    ShowAsDefault(IDC_CMDOK);
+}
+
+void OptionsDialog::FocusSearchText() {
+    SetFocus(Control(IDC_TXTWORD));
+    ShowAsDefault(IDC_COMMAND1);
+}

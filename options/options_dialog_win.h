@@ -40,6 +40,9 @@ private:
     void Form_Unload();
     void PaintBackground(HDC dc);
     void ArrangeTabOrder();
+    void OnActivate(bool active);
+    int DefaultButton() const;
+    void ShowAsDefault(int buttonId);
 
     // PlaceSearchView
     std::string SearchText() const override;
@@ -54,6 +57,7 @@ private:
     HBITMAP background_ = nullptr;
     HBRUSH mapBrush_ = nullptr;
     WNDPROC searchBoxProc_ = nullptr;
+    HWND lastFocus_ = nullptr;  // the control that gets the focus back when the window is activated
     std::unique_ptr<WindowTimer> timer1_;
     std::unique_ptr<AsyncSocket> sockWID_;
     std::unique_ptr<PlaceSearch> search_;

@@ -11,4 +11,8 @@ struct PlaceReply {
     std::string name;
 };
 
+// A woeid is plain decimal digits, spaces around them ignored; a name holds
+// no control character. Both end up on a line of the settings file and in
+// the feed's request line, so a reply that breaks either rule is Unusable
+// and hands out neither text: the dialog keeps its own woeid.
 PlaceReply ParsePlaceReply(const std::string& reply);

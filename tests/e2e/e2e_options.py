@@ -11,7 +11,7 @@ from harness import CARD, OPTIONS, px
 from servers import FakeService, feed_request, http_reply
 
 BM_GETCHECK, CB_GETCOUNT, CB_GETCURSEL = 0xF0, 0x146, 0x147
-WM_CLOSE = 0x10
+WM_CLOSE, WM_COMMAND, WM_LBUTTONUP = 0x10, 0x111, 0x202
 WS_CAPTION, WS_SYSMENU, WS_MINIMIZEBOX, WS_MAXIMIZEBOX, WS_THICKFRAME = 0xC00000, 0x80000, 0x20000, 0x10000, 0x40000
 WS_EX_TOPMOST, WS_EX_TOOLWINDOW = 0x8, 0x80
 
@@ -390,3 +390,321 @@ def case_tab_moves_through_the_designed_order(name):
             c.eq(got, want + want[:1], "%s: the focus after each Tab" % label)
             card.screenshot("%s-%s" % (name, label))
     c.done()
+
+
+# ---- texts that would break the settings file ----
+
+def place_reply(woeid=b"554890", name=b"Lakeview"):
+    """The found reply with its first place's woeid and town name replaced."""
+    body = servers.data("place_found.xml")
+    body = body.replace(b"<woeid>554890</woeid>", b"<woeid>" + woeid + b"</woeid>", 1)
+    body = body.replace(b'woeid="554890">Lakeview</locality1>', b'woeid="554890">' + name + b"</locality1>", 1)
+    return http_reply(body)
+
+
+def case_place_reply_with_line_breaks_keeps_the_file_whole(name):
+    """A place reply whose woeid is "12345\\r\\n1", or whose town name holds
+    CR LF, ends in the not-found text with "Okay" disabled, after a good
+    search had enabled it; a woeid with blanks around its digits is found.
+    At exit the file is the eight lines it was, and a tab that a hand-edited
+    file put in the name is written as a blank."""
+    conf = harness.conf_text(woeid="2459115", name="Spring\tfield, XY")
+    replies = [place_reply(), place_reply(woeid=b"12345\r\n1"), place_reply(name=b"Lake\r\nview"),
+               place_reply(woeid=b" 554890 ")]
+
+    def pick(path):
+        if path.startswith("/v1/public/yql"):
+            return servers.whole(replies.pop(0))
+        return servers.whole(SPRINGFIELD)
+
+    with FakeService(pick) as svc, harness.Card(name, conf) as card:
+        c = harness.Checks()
+        card.wait_text("txtTitle", "eq", b"Springfield, XY", 10000)
+        open_options(card)
+        for text, want, ok in ((b"Lakeview", b"Lakeview Found  !", True),
+                               (b"bad woeid", NOT_FOUND, False),
+                               (b"bad name", NOT_FOUND, False),
+                               (b"spaced woeid", b"Lakeview Found  !", True)):
+            search(card, text, how="find")
+            got, shown = card.wait_text("txtLocation", "eq", want, 5000, OPTIONS)
+            c.true(got, "%s: %r" % (text, shown))
+            c.eq(enabled(card, "cmdOK"), ok, "%s: Okay enabled" % text)
+            if text == b"bad woeid":
+                card.screenshot(name + "-bad-woeid")
+        n = len(svc.requests)
+        click(card, "cmdOK")
+        c.true(card.wait_window("gone", 5000, OPTIONS), "Okay closes the dialog")
+        c.true(svc.wait_requests(n + 1, 5), "a refresh")
+        c.true(any(r.raw == feed_request(b"/forecastrss?w=554890") for r in svc.requests[n:]),
+               "the refresh asks for the digits alone")
+        card.menu_command("exit")
+        c.true(card.exited(10), "exit")
+        c.eq(card.read_conf(), harness.conf_text(woeid="554890", name="Lakeview"), "eight whole lines")
+        c.done()
+
+    # The name from a hand-edited file, with nothing chosen in between.
+    with FakeService(route(feed=SPRINGFIELD)), harness.Card(name + "-tab", conf) as card:
+        c = harness.Checks()
+        card.wait_window("visible", 5000)
+        card.menu_command("exit")
+        c.true(card.exited(10), "exit")
+        c.eq(card.read_conf(), harness.conf_text(woeid="2459115", name="Spring field, XY"), "the tab as a blank")
+        c.done()
+
+
+NOT_FOUND = b"Not found. Please change zip/ town/ location and try again."
+
+
+# ---- the dialog from the keyboard ----
+
+LEEDS_SEARCH = http_reply(servers.data("place_found.xml").replace(b"554890", b"26042").replace(b"Lakeview", b"Leeds"))
+LEEDS_FEED = http_reply(servers.data("feed_lakeview_c.xml").replace(b"Lakeview", b"Leeds"))
+
+
+def wait_focus(card, cid, timeout=5):
+    """Waits until the dialog is the active window with `cid` focused, so a
+    key pressed next goes there (showing comes before activation)."""
+    end = time.time() + timeout
+    while True:
+        w = card.window(OPTIONS)
+        f = harness.parse_fields(card.must("focus " + OPTIONS)[0])
+        if w and int(f["id"]) == ctl(cid) and int(f["active"], 16) == int(w["hwnd"], 16):
+            return True
+        if time.time() > end:
+            return False
+        time.sleep(0.05)
+
+
+def prime_keyboard(card):
+    """On a fresh display Wine loses the first key press (measured: a typed
+    "a" or an Esc right after start never arrives, the next ones do), so a
+    Shift press goes first, once per run."""
+    if not getattr(card, "keyboard_primed", False):
+        card.xdotool("key", "shift")
+        time.sleep(0.2)
+        card.keyboard_primed = True
+
+
+def keys(card, *names):
+    """Real key presses on the display, to whatever has the keyboard focus."""
+    prime_keyboard(card)
+    for k in names:
+        card.xdotool("key", "--delay", "60", k)
+        time.sleep(0.15)
+
+
+def case_keyboard_only_search_and_okay(name):
+    """Opened from the menu, the focus is in the search box: "Leeds" typed
+    with real keys lands there, Tab and Shift+Tab move to "Find" and back,
+    Enter searches, the focus moves to "Okay" and Enter presses it: the
+    dialog closes and the card shows the found place."""
+    with FakeService(route(search=LEEDS_SEARCH, feed=LEEDS_FEED)) as svc, \
+            harness.Card(name, harness.conf_text()) as card:
+        c = harness.Checks()
+        card.wait_window("visible", 5000)
+        open_options(card)
+        c.true(wait_focus(card, "txtWord"), "the focus is in the search box: %r" % card.must("focus " + OPTIONS))
+        prime_keyboard(card)
+        card.xdotool("type", "--delay", "60", "Leeds")
+        ok, text = card.wait_text("txtWord", "eq", b"Leeds", 3000, OPTIONS)
+        c.true(ok, "typed without a click: %r" % text)
+        keys(card, "Tab")
+        c.true(wait_focus(card, "Command1"), "Tab reaches Find")
+        keys(card, "shift+Tab")
+        c.true(wait_focus(card, "txtWord"), "Shift+Tab comes back")
+        keys(card, "Return")
+        ok, text = card.wait_text("txtLocation", "eq", b"Leeds Found  !", 5000, OPTIONS)
+        c.true(ok, "Enter in the search box searches: %r" % text)
+        reqs = svc.wait_requests(1, 2)
+        c.true(reqs and reqs[-1].raw == feed_request(SEARCH_PREFIX + b"'Leeds'"), "one search for 'Leeds'")
+        c.true(wait_focus(card, "cmdOK"), "the focus on Okay")
+        card.screenshot(name + "-found")
+        n = len(svc.requests)
+        keys(card, "Return")
+        c.true(card.wait_window("gone", 5000, OPTIONS), "Enter on Okay closes the dialog")
+        c.true(card.wait_window("visible", 3000), "the card comes back")
+        ok, _ = card.wait_text("txtTitle", "eq", b"Leeds, QZ", 10000)
+        c.true(ok, "and shows the found place")
+        c.true(any(r.raw == feed_request(b"/forecastrss?w=26042") for r in svc.requests[n:]),
+               "the refresh asks for the found woeid")
+        card.screenshot()
+        card.menu_command("exit")
+        c.true(card.exited(10), "exit")
+        c.eq(card.read_conf(), harness.conf_text(woeid="26042", name="Leeds"), "the chosen place saved")
+        c.done()
+
+
+def case_escape_and_enter_on_cancel_close_without_applying(name):
+    """Esc closes the dialog as "Cancel" does; so does Enter on a focused
+    "Cancel" (Tab moves there), though "Okay" is enabled; nothing is
+    applied and no refresh starts."""
+    conf = harness.conf_text(woeid="2459115", name="Springfield, XY")
+    with FakeService(route(feed=SPRINGFIELD)) as svc, harness.Card(name, conf) as card:
+        c = harness.Checks()
+        card.wait_text("txtTitle", "eq", b"Springfield, XY", 10000)
+        n = len(svc.requests)
+        open_options(card)
+        wait_focus(card, "txtWord")
+        keys(card, "Escape")
+        c.true(card.wait_window("gone", 5000, OPTIONS), "Esc closes the dialog")
+        c.true(card.wait_window("visible", 3000), "the card comes back")
+        open_options(card)
+        c.true(enabled(card, "cmdOK"), "Okay enabled (a place is stored)")
+        wait_focus(card, "txtWord")
+        keys(card, "Tab", "Tab", "Tab")  # Find, the units, Cancel
+        c.true(wait_focus(card, "Command2"), "three Tabs reach Cancel")
+        keys(card, "Return")
+        c.true(card.wait_window("gone", 5000, OPTIONS), "Enter on Cancel closes the dialog")
+        card.cmd("sleep 1000")
+        c.eq(len(svc.requests), n, "no search and no refresh")
+        card.menu_command("exit")
+        c.true(card.exited(10), "exit")
+        c.eq(card.read_conf(), conf, "nothing applied")
+        c.done()
+
+
+def case_card_buttons_act_on_a_click(name):
+    """The hide button and the options picture act on a click: a press on
+    either released elsewhere, or a press elsewhere released on either,
+    does nothing; a press and release on it hides the card or opens the
+    options."""
+    with harness.Card(name, harness.conf_text()) as card:
+        c = harness.Checks()
+        card.wait_window("visible", 5000)
+
+        def centre(cid):
+            return [int(v) for v in card.must("centre %s %d" % (CARD, harness.control_id(cid)))[0].split()[1:]]
+
+        def away():
+            # xdotool's --sync waits long for a move to where the pointer already is.
+            card.xdotool("mousemove", "--sync", 5, 700)
+
+        body = centre("txtTemp")
+        for cid, what in (("Label3", "hide button"), ("Picture2", "options picture")):
+            x, y = centre(cid)
+            for (x1, y1), (x2, y2), how in (((x, y), body, "pressed on the %s, released on the card" % what),
+                                            (body, (x, y), "pressed on the card, released on the %s" % what)):
+                away()
+                card.xdotool("mousemove", "--sync", x1, y1)
+                time.sleep(0.1)
+                card.xdotool("mousedown", 1)
+                time.sleep(0.1)
+                card.xdotool("mousemove", "--sync", (x1 + x2) // 2, (y1 + y2) // 2)
+                time.sleep(0.05)
+                card.xdotool("mousemove", "--sync", x2, y2)
+                time.sleep(0.1)
+                card.xdotool("mouseup", 1)
+                card.cmd("sleep 700")
+                c.eq(card.window()["visible"], "1", how + ": the card stays")
+                c.true(card.window(OPTIONS) is None, how + ": no dialog")
+                # Each try starts from a shown card without a dialog.
+                if card.window(OPTIONS):
+                    card.cmd("post %s %d 0 0" % (OPTIONS, WM_CLOSE))
+                    card.wait_window("gone", 5000, OPTIONS)
+                if card.window()["visible"] != "1":
+                    card.must("tray %s %d" % (CARD, WM_LBUTTONUP))
+                    card.wait_window("visible", 3000)
+        x, y = centre("Picture2")
+        away()
+        card.must("mclick %d %d" % (x, y))
+        c.true(card.wait_window("visible", 5000, OPTIONS), "a click on the picture opens the options")
+        card.cmd("post %s %d 0 0" % (OPTIONS, WM_CLOSE))
+        c.true(card.wait_window("gone", 5000, OPTIONS), "closed")
+        c.true(card.wait_window("visible", 3000), "the card is back")
+        x, y = centre("Label3")
+        away()
+        card.must("mclick %d %d" % (x, y))
+        c.true(card.wait_window("hidden", 3000), "a click on the hide button hides the card")
+        c.done()
+
+
+# ---- start with Windows without administrator rights ----
+
+RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+
+
+def reg_value(card, root):
+    out = card.wine("reg", "query", root + "\\" + RUN_KEY, "/v", "Cloudwick")
+    for line in out.stdout.decode("latin-1").splitlines():
+        parts = line.split(None, 2)
+        if len(parts) == 3 and parts[0] == "Cloudwick":
+            return parts[1], parts[2].strip()
+    return None
+
+
+def reg_set(card, root, data):
+    out = card.wine("reg", "add", root + "\\" + RUN_KEY, "/v", "Cloudwick", "/d", data, "/f")
+    if out.returncode != 0:
+        raise AssertionError("wine reg add failed: %r" % out.stderr)
+
+
+def message_box(card, timeout=5):
+    """The visible message box of the prefix, as (hwnd, [static texts]), or None."""
+    end = time.time() + timeout
+    while time.time() < end:
+        for line in card.must("toplevels"):
+            f = harness.parse_fields(line)
+            if f.get("class") == "#32770" and f.get("visible") == "1":
+                texts = [harness.parse_fields(l).get("text") for l in card.must("tree " + f["hwnd"])
+                         if l.startswith("ctl ") and "class=Static" in l]
+                return f["hwnd"], [t for t in texts if t]
+        time.sleep(0.1)
+    return None
+
+
+def apply_start_on_windows(card, tick):
+    open_options(card)
+    if send(card, "chkOnStart", BM_GETCHECK) != (1 if tick else 0):
+        click(card, "chkOnStart")
+        card.cmd("sleep 200")
+    click(card, "cmdOK")
+
+
+def case_start_with_windows_falls_back_to_the_user_value(name):
+    """The machine-wide value cannot be written (a "Cloudwick" value too
+    long to read is in the way): the same path goes under HKEY_CURRENT_USER
+    with no message, and StartOnWindows is saved as 1; unticking removes
+    both. When the user's value cannot be written either, one message
+    names the cause at each key and StartOnWindows stays 0."""
+    conf = harness.conf_text(woeid="2459115", name="Springfield, XY")
+    long_value = "C:\\" + "x" * 1500 + ".exe"
+    with FakeService(route(feed=SPRINGFIELD)), harness.Card(name, conf) as card:
+        c = harness.Checks()
+        card.wait_window("visible", 5000)
+        want = "Z:" + card.app.replace("/", "\\") + "\\Cloudwick.exe"
+        reg_set(card, "HKLM", long_value)
+        apply_start_on_windows(card, True)
+        c.true(card.wait_window("gone", 5000, OPTIONS), "Okay closes the dialog")
+        c.eq(message_box(card, 1), None, "no message")
+        got = reg_value(card, "HKCU")
+        c.true(got and got[0] == "REG_SZ" and got[1].lower() == want.lower(),
+               "the user's value %r, want REG_SZ %r" % (got, want))
+        c.eq(reg_value(card, "HKLM"), ("REG_SZ", long_value), "the machine value left as it was")
+        open_options(card)
+        c.eq(send(card, "chkOnStart", BM_GETCHECK), 1, "the dialog shows it ticked")
+        card.must("post %s %d 0 0" % (OPTIONS, WM_CLOSE))
+        card.wait_window("gone", 5000, OPTIONS)
+
+        apply_start_on_windows(card, False)
+        c.true(card.wait_window("gone", 5000, OPTIONS), "Okay closes the dialog")
+        c.eq((reg_value(card, "HKLM"), reg_value(card, "HKCU")), (None, None), "unticking removes both")
+
+        reg_set(card, "HKLM", long_value)
+        reg_set(card, "HKCU", long_value)
+        apply_start_on_windows(card, True)
+        box = message_box(card)
+        if c.true(box, "a message when neither value can be written"):
+            text = b" ".join(box[1])
+            card.screenshot(name + "-message")
+            for words in (b"could not set itself to start with Windows",
+                          b"For all users (HKEY_LOCAL_MACHINE\\" + RUN_KEY.encode() + b"): a \"Cloudwick\" value",
+                          b"For you (HKEY_CURRENT_USER\\" + RUN_KEY.encode() + b"): a \"Cloudwick\" value",
+                          b"too long to read"):
+                c.true(words in text, "the message says %r: %r" % (words, text))
+            c.true(b"administrator" not in text, "no blame on administrator rights")
+            card.must("post %s %d 1 0" % (box[0], WM_COMMAND))  # its OK button
+        c.true(card.wait_window("gone", 5000, OPTIONS), "the dialog closes after the message")
+        card.menu_command("exit")
+        c.true(card.exited(10), "exit")
+        c.eq(card.read_conf().split(b"\r\n")[0], b"0", "StartOnWindows saved as 0")
+        c.done()

@@ -9,6 +9,20 @@
 
 namespace {
 
+// What the dialog may hand to the settings: digits only, no control characters.
+bool Digits(const std::string& s) {
+    if (s.empty()) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+bool Printable(const std::string& s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+    return true;
+}
+
 class QuietSocket : public Socket {
 public:
     void SetEventSink(SocketEvents*) override {}
@@ -50,6 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const PlaceReply r = ParsePlaceReply(reply);
     if (r.outcome == PlaceReply::Found && (!r.woeidCut || !r.nameCut)) __builtin_trap();
     if (r.woeid.size() > reply.size() || r.name.size() > reply.size()) __builtin_trap();
+    if (r.woeidCut && !Digits(r.woeid)) __builtin_trap();
+    if (r.nameCut && !Printable(r.name)) __builtin_trap();
 
     QuietSocket socket;
     QuietTimer timer;
@@ -65,5 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (view.ok != (r.outcome == PlaceReply::Found)) __builtin_trap();
     if (r.outcome == PlaceReply::Unusable && view.status != kNotFoundText) __builtin_trap();
     if (r.outcome == PlaceReply::Rejected && view.status != kTooFastText) __builtin_trap();
+    // The proposal the dialog would store keeps the settings file's lines whole.
+    if (view.ok && (!Digits(search.foundWoeid()) || !Printable(search.foundName()))) __builtin_trap();
     return 0;
 }

@@ -126,6 +126,9 @@ def main():
         with open(os.path.join(gen, name), "rb") as f:
             check(raw(args.exe, 2, res_id) == f.read()[14:], "bitmap %d is %s" % (res_id, name))
     check((24, 1) in found, "manifest")
+    # Without an execution level Windows virtualises the card's registry and file writes.
+    check((24, 1) in found and b'<requestedExecutionLevel level="asInvoker"' in raw(args.exe, 24, 1),
+          "the manifest asks to run as invoker")
     check_version(args.exe)
     if failures:
         print("%d check(s) failed" % len(failures))

@@ -93,3 +93,50 @@ TEST(PlaceReplyParser, NegativeCutsAreUnusable) {
                   .outcome,
               PlaceReply::Unusable);
 }
+
+TEST(PlaceReplyParser, WoeidAndNameRules) {
+    // The woeid and the name go onto lines of the settings file and into the
+    // feed's request: a woeid that is not plain digits (spaces around them
+    // aside) or a name holding a control character is no place at all.
+    struct Row {
+        const char* woeid;
+        std::string name;
+        PlaceReply::Outcome outcome;
+        const char* wantWoeid;  // null: no woeid handed out
+    } rows[] = {
+        {"12345\r\n1", "Springfield", PlaceReply::Unusable, nullptr},
+        {"12345\n", "Springfield", PlaceReply::Unusable, nullptr},
+        {"\t12345", "Springfield", PlaceReply::Unusable, nullptr},
+        {"+12345", "Springfield", PlaceReply::Unusable, nullptr},
+        {"-1", "Springfield", PlaceReply::Unusable, nullptr},
+        {"12 345", "Springfield", PlaceReply::Unusable, nullptr},
+        {"0x1F", "Springfield", PlaceReply::Unusable, nullptr},
+        {"   ", "Springfield", PlaceReply::Unusable, nullptr},
+        {"  2459115 ", "Springfield", PlaceReply::Found, "2459115"},
+        {"007", "Springfield", PlaceReply::Found, "007"},
+        {"2459115", "Spring\r\nfield", PlaceReply::Unusable, nullptr},
+        {"2459115", "Springfield\r\n", PlaceReply::Unusable, nullptr},
+        {"2459115", "Spring\tfield", PlaceReply::Unusable, nullptr},
+        {"2459115", "Spring\x7F" "field", PlaceReply::Unusable, nullptr},
+        {"2459115", std::string("Spring\0field", 12), PlaceReply::Unusable, nullptr},
+        {"2459115", "Z\xC3\xBCrich", PlaceReply::Found, "2459115"},  // UTF-8 letters are text
+        {"2459115", "Caf\xE9", PlaceReply::Found, "2459115"},        // and so are ANSI ones
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.woeid) + " " + testing::PrintToString(row.name));
+        PlaceReply r = ParsePlaceReply(PlaceReplyText(PlaceElement(row.woeid, "X", TownLocality("1", row.name))));
+        EXPECT_EQ(r.outcome, row.outcome);
+        EXPECT_EQ(r.woeidCut, row.wantWoeid != nullptr);
+        if (row.wantWoeid) {
+            EXPECT_EQ(r.woeid, row.wantWoeid);
+            EXPECT_EQ(r.name, row.name);
+        } else {
+            EXPECT_FALSE(r.nameCut);
+        }
+    }
+    // A bare locality with a line break in it is not found either, not "Easy boy".
+    EXPECT_EQ(ParsePlaceReply(PlaceReplyText(PlaceElement(
+                  "1", "X", "<locality1 type=\"Town\">Spring\r\nfield</locality1>")))
+                  .outcome,
+              PlaceReply::Unusable);
+}

@@ -101,6 +101,34 @@ TEST(SettingsText, FormatWritesEightPlainDecimalLines) {
     EXPECT_EQ(FormatSettingsText(s), "1\r\n1\r\n12\r\n-32768\r\n32767\r\n\r\n1\r\n  spaced  \r\n");
 }
 
+TEST(SettingsText, FormatNeverBreaksALineInsideAText) {
+    // Control characters are written as blanks: eight lines whatever the
+    // texts hold, so "12345\r\n1" cannot reload as metric units named "0".
+    struct Row {
+        std::string text, written, reread;
+    } rows[] = {
+        {"12345\r\n1", "12345  1", "12345  1"},
+        {"Spring\nfield", "Spring field", "Spring field"},
+        {"Leeds\r", "Leeds ", "Leeds"},
+        {"\tTab\x7F" "Del\x01", " Tab Del ", "Tab Del"},
+        {std::string("Nul\0", 4), "Nul ", "Nul"},
+        {"Z\xC3\xBCrich, Caf\xE9", "Z\xC3\xBCrich, Caf\xE9", "Z\xC3\xBCrich, Caf\xE9"},  // letters stay
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.text));
+        AppSettings s = Sample();
+        s.LocationWoeid = row.text;
+        s.LocationName = row.text;
+        const std::string text = FormatSettingsText(s);
+        EXPECT_EQ(text, "1\r\n1\r\n12\r\n-60\r\n32767\r\n" + row.written + "\r\n1\r\n" + row.written + "\r\n");
+        AppSettings back;
+        ParseSettingsText(text, back);
+        EXPECT_EQ(back.LocationWoeid, row.reread);
+        EXPECT_EQ(back.UseCelsius, 1);
+        EXPECT_EQ(back.LocationName, row.reread);
+    }
+}
+
 TEST(SettingsText, ParseReadsEachLineIntoItsField) {
     AppSettings s;
     ParseSettingsText("1\r\n1\r\n12\r\n-60\r\n32767\r\n2442047\r\n1\r\nSpringfield, XY\r\n", s);
