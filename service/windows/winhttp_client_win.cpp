@@ -108,8 +108,11 @@ UpstreamReply WinHttpClient::Get(const std::string& url, std::chrono::millisecon
     }
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(h.request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
-    const int t = left();
+    // Every stage may wait only for what is left of the whole time limit;
+    // the wait for the reply's headers has an option of its own.
+    DWORD t = static_cast<DWORD>(left());
     WinHttpSetTimeouts(h.request, t, t, t, t);
+    WinHttpSetOption(h.request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &t, sizeof t);
     if (!WinHttpSendRequest(h.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
         !WinHttpReceiveResponse(h.request, nullptr)) {
         r.error = Why(GetLastError());
