@@ -9,6 +9,7 @@ Environment: FEED_EXE (cloudwick-feed.exe), FEED_PARENT_STUB
 Exit codes: 0 pass, 1 fail, 77 skipped (a program or Wine is missing).
 """
 import os
+import re
 import resource
 import socket
 import subprocess
@@ -163,6 +164,25 @@ def case_port_in_use(name):
             c.true("cannot listen on 127.0.0.1:80" in m.log(), "the log says so: %r" % m.log()[-300:])
     finally:
         taken.close()
+    c.done()
+
+
+def case_log_keeps_its_last_part(name):
+    c = Checks()
+    with Machine(name, need_file("FEED_EXE")) as m:
+        old = b"".join(b"old line %07d\n" % i for i in range(65000))  # just over 1 MiB
+        with open(os.path.join(m.app, "cloudwick-feed.log"), "wb") as f:
+            f.write(old)
+        start_serving(m, "--provider", "sample")
+        exchange(80, card_request(b"/forecastrss?w=4250542"))
+        ok = wait_for(lambda: "/forecastrss?w=4250542" in m.log(), 10)
+        log = m.log()
+        lines = log.split("\n")
+        c.true(ok, "the request is logged")
+        c.true(len(log) <= 257 * 1024, "cut to its last part: %d bytes" % len(log))
+        c.true(re.match(r"old line \d{7}$", lines[0]), "it starts with a whole line: %r" % lines[0])
+        c.true("old line 0064999\n" in log, "the newest old lines are kept")
+        c.true("listening on 127.0.0.1:80" in log, "then the new lines")
     c.done()
 
 
