@@ -82,7 +82,8 @@ struct SocketServer::Impl {
     std::condition_variable jobsReady;
     std::deque<Job> jobs;
     std::deque<Done> done;
-    std::vector<std::thread> workers;
+    std::size_t idleWorkers = 0;
+    std::vector<std::thread> workers;  // started as the load needs them, up to options.workers
 
     Impl(FeedRouter& r, std::function<void(const std::string&)> l, SocketServerOptions o)
         : router(r), log(std::move(l)), options(o) {}
@@ -93,7 +94,9 @@ struct SocketServer::Impl {
             Job job;
             {
                 std::unique_lock<std::mutex> lock(mutex);
+                ++idleWorkers;
                 jobsReady.wait(lock, [this] { return !jobs.empty(); });
+                --idleWorkers;
                 job = std::move(jobs.front());
                 jobs.pop_front();
             }
@@ -125,10 +128,15 @@ struct SocketServer::Impl {
         c.state = Connection::State::Handling;
         c.deadline = kNever;
         c.progress = now;
+        bool another = false;
         {
             std::lock_guard<std::mutex> lock(mutex);
             jobs.push_back(Job{id, c.remote, r.method, r.target, r.method == "HEAD", close});
+            another = jobs.size() > idleWorkers && workers.size() < static_cast<std::size_t>(options.workers);
         }
+        // A card asking in turn needs one worker; more start only when
+        // requests wait (each costs a thread's memory for good).
+        if (another) workers.emplace_back([this] { Work(); });
         jobsReady.notify_one();
     }
 
@@ -359,7 +367,6 @@ int SocketServer::Listen(const std::string& host, int port, std::string& why) {
 }
 
 void SocketServer::Run() {
-    Impl& m = *impl_;
-    for (int i = 0; i < (m.options.workers > 0 ? m.options.workers : 1); ++i) m.workers.emplace_back([&m] { m.Work(); });
-    m.Loop();
+    if (impl_->options.workers < 1) impl_->options.workers = 1;
+    impl_->Loop();
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The HTTP server on Windows: one thread reads requests from every
 // connection with Winsock's select() (no polling: it sleeps until a socket,
-// a finished reply or the nearest deadline), and a pool of workers asks the
-// core's router. Each connection has bounded time and memory: an idle one is
+// a finished reply or the nearest deadline), and workers, started as
+// requests wait for one, ask the core's router. Each connection has bounded time and memory: an idle one is
 // closed after 2 s, a request must arrive whole within 5 s, an unreadable
 // one gets 400 and is closed, and at the connection limit the one that has
 // waited longest without progress makes room for the newest.
@@ -15,7 +15,7 @@
 #include "core/http_reply.h"
 
 struct SocketServerOptions {
-    int workers = 32;
+    int workers = 32;  // at most
     std::size_t maxConnections = 500;
     ConnectionRules rules;
 };
