@@ -134,6 +134,9 @@ def case_options_file_and_command_line(name):
         c.true("cloudwick-feed.conf line 2: unknown option name \"verbose\"" in m.log(), "the log says why")
         m.write_conf("")
         c.eq(exit_code(m.feed("--threads", "many"), 60), 2, "a bad command line")
+        helped = m.feed("--help")
+        c.eq(exit_code(helped, 60), 0, "--help")
+        c.true(b"--parent-pid N" in helped.stdout.read(), "--help lists the options")
         c.true("--threads wants a number" in m.log(), "the log says why")
     c.done()
 
