@@ -18,8 +18,7 @@
 #include "core/command_line.h"
 #include "core/feed_router.h"
 #include "core/feed_service.h"
-#include "core/open_meteo_provider.h"
-#include "core/sample_provider.h"
+#include "core/provider_choice.h"
 #include "linux/curl_client.h"
 #include "linux/httplib_server.h"
 
@@ -50,24 +49,9 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    std::function<int64_t()> nowUnix = [] { return static_cast<int64_t>(std::time(nullptr)); };
-    if (o.fixedTimeUnix) {
-        const int64_t fixed = *o.fixedTimeUnix;
-        nowUnix = [fixed] { return fixed; };
-    }
-    std::unique_ptr<UpstreamClient> client;
-    std::unique_ptr<Provider> provider;
-    if (o.provider == "sample") {
-        provider = std::make_unique<SampleProvider>(nowUnix);
-    } else {
-        client = std::make_unique<CurlClient>();
-        OpenMeteoConfig cfg;
-        cfg.forecastUrl = o.forecastUrl;
-        cfg.geocodingUrl = o.geocodingUrl;
-        cfg.timeout = std::chrono::milliseconds(o.upstreamTimeoutMs);
-        provider = std::make_unique<OpenMeteoProvider>(cfg, *client);
-    }
-
+    const std::function<int64_t()> nowUnix = ServiceClock(o);
+    CurlClient client;
+    const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client);
     FeedService service(*provider, ServiceRules{}, [] { return std::chrono::steady_clock::now(); }, nowUnix);
     FeedRouter router(service);
     std::mutex logMutex;

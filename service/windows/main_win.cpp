@@ -17,9 +17,8 @@
 #include "core/conf_file.h"
 #include "core/feed_router.h"
 #include "core/feed_service.h"
-#include "core/open_meteo_provider.h"
 #include "core/request_log.h"
-#include "core/sample_provider.h"
+#include "core/provider_choice.h"
 #include "windows/lifetime_win.h"
 #include "windows/log_file_win.h"
 #include "windows/socket_server_win.h"
@@ -104,23 +103,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
-    std::function<int64_t()> nowUnix = [] { return static_cast<int64_t>(std::time(nullptr)); };
-    if (o.fixedTimeUnix) {
-        const int64_t fixed = *o.fixedTimeUnix;
-        nowUnix = [fixed] { return fixed; };
-    }
-    std::unique_ptr<UpstreamClient> client;
-    std::unique_ptr<Provider> provider;
-    if (o.provider == "sample") {
-        provider = std::make_unique<SampleProvider>(nowUnix);
-    } else {
-        client = std::make_unique<WinHttpClient>();
-        OpenMeteoConfig cfg;
-        cfg.forecastUrl = o.forecastUrl;
-        cfg.geocodingUrl = o.geocodingUrl;
-        cfg.timeout = std::chrono::milliseconds(o.upstreamTimeoutMs);
-        provider = std::make_unique<OpenMeteoProvider>(cfg, *client);
-    }
+    const std::function<int64_t()> nowUnix = ServiceClock(o);
+    WinHttpClient client;
+    const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client);
     FeedService service(*provider, ServiceRules{}, [] { return std::chrono::steady_clock::now(); }, nowUnix);
     FeedRouter router(service);
     SocketServerOptions serverOptions;
