@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "feed_service.h"
-#include "plain_text.h"
-#include "sample_provider.h"
+#include "core/feed_service.h"
+#include "core/plain_text.h"
+#include "core/sample_provider.h"
 
 namespace {
 

@@ -6,10 +6,11 @@ set -euo pipefail
 
 svc=$1 work=$2 target=$3 seconds=$4
 cxx=${CLANGXX:-clang++}
-common=(plain_text.cpp feed_document.cpp place_document.cpp old_dates.cpp region_codes.cpp wmo_codes.cpp)
+common=(core/plain_text.cpp core/feed_document.cpp core/place_document.cpp core/feed_dates.cpp core/region_codes.cpp core/wmo_codes.cpp)
 case "$target" in
-  requests) sources=("${common[@]}" query.cpp cache.cpp feed_service.cpp sample_provider.cpp) ;;
-  upstream) sources=("${common[@]}" open_meteo_json.cpp) ;;
+  requests) sources=("${common[@]}" core/query.cpp core/cache.cpp core/feed_service.cpp core/sample_provider.cpp) ;;
+  upstream) sources=("${common[@]}" core/open_meteo_json.cpp) ;;
+  http_request) sources=(core/http_request.cpp) ;;
   *) echo "unknown fuzz target: $target" >&2; exit 2 ;;
 esac
 

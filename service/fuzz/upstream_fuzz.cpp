@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "feed_document.h"
-#include "open_meteo_json.h"
-#include "place_document.h"
+#include "core/feed_document.h"
+#include "core/open_meteo_json.h"
+#include "core/place_document.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cache.h"
+#include "core/cache.h"
 
 #include <gtest/gtest.h>
 

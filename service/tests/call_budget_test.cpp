@@ -1,4 +1,4 @@
-#include "call_budget.h"
+#include "core/call_budget.h"
 
 #include <gtest/gtest.h>
 

@@ -8,11 +8,11 @@
 #include "tests/unit/captions.h"
 #include "options/place_reply_parser.h"
 
-#include "feed_document.h"
-#include "feed_service.h"
+#include "core/feed_document.h"
+#include "core/feed_service.h"
 #include "harness.h"
-#include "place_document.h"
-#include "sample_provider.h"
+#include "core/place_document.h"
+#include "core/sample_provider.h"
 #include "test_data.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "feed_document.h"
+#include "core/feed_document.h"
 
 #include <gtest/gtest.h>
 

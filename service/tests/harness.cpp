@@ -9,7 +9,6 @@
 #include <cctype>
 #include <stdexcept>
 
-#include "feed_service.h"
 
 std::string CardRequest(const std::string& target, const std::string& host) {
     return "GET " + target + " HTTP/1.1\r\n"
@@ -72,7 +71,14 @@ RawReply SendRaw(int port, const std::string& request) {
 }
 
 RunningServer::RunningServer(FeedService& service, int threads)
-    : server_(std::make_unique<FeedHttpServer>(service, log_, threads)) {
+    : router_(service),
+      server_(std::make_unique<FeedHttpServer>(
+          router_,
+          [this](const std::string& line) {
+              std::lock_guard<std::mutex> lock(logMutex_);
+              log_ += line;
+          },
+          threads)) {
     port_ = server_->Bind("127.0.0.1", 0);
     if (port_ <= 0) throw std::runtime_error("cannot bind a loopback port");
     thread_ = std::thread([this] { server_->Run(); });

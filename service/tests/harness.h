@@ -3,13 +3,12 @@
 // exactly the bytes the card sends.
 #include <map>
 #include <memory>
-#include <sstream>
+#include <mutex>
 #include <string>
 #include <thread>
 
-#include "http_server.h"
-
-class FeedService;
+#include "core/feed_router.h"
+#include "linux/httplib_server.h"
 
 struct RawReply {
     std::string raw;  // every byte received, headers included
@@ -31,16 +30,22 @@ std::string CardRequest(const std::string& target, const std::string& host = "lo
 RawReply SendRaw(int port, const std::string& request);
 inline RawReply CardGet(int port, const std::string& target) { return SendRaw(port, CardRequest(target)); }
 
-// A FeedHttpServer on an ephemeral loopback port, on its own thread.
+// The Linux server with `service` behind the core's router, on an
+// ephemeral loopback port, on its own thread.
 class RunningServer {
 public:
     explicit RunningServer(FeedService& service, int threads = 16);
     ~RunningServer();
     int port() const { return port_; }
-    std::string Log() const { return log_.str(); }
+    std::string Log() const {
+        std::lock_guard<std::mutex> lock(logMutex_);
+        return log_;
+    }
 
 private:
-    std::ostringstream log_;
+    mutable std::mutex logMutex_;
+    std::string log_;
+    FeedRouter router_;
     std::unique_ptr<FeedHttpServer> server_;
     std::thread thread_;
     int port_ = -1;

@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "feed_service.h"
+#include "core/feed_service.h"
 #include "harness.h"
-#include "http_fetch.h"
-#include "open_meteo_provider.h"
+#include "core/open_meteo_provider.h"
+#include "linux/curl_client.h"
 #include "stub_upstream.h"
 
 namespace {
@@ -37,10 +37,8 @@ struct ManualClock {
 
 class ServiceAgainstStub : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { HttpFetchInit(); }
-
     ServiceAgainstStub()
-        : provider_(StubConfig(stub_)),
+        : provider_(StubConfig(stub_), client_),
           service_(provider_, ServiceRules{},
                    [this] { return std::chrono::steady_clock::time_point(std::chrono::seconds(clock_.seconds.load())); },
                    [] { return int64_t{1796723400}; }),
@@ -49,6 +47,7 @@ protected:
     RawReply Get(const std::string& target) { return CardGet(server_.port(), target); }
 
     StubUpstream stub_;
+    CurlClient client_;
     ManualClock clock_;
     OpenMeteoProvider provider_;
     FeedService service_;
@@ -285,11 +284,11 @@ TEST_F(ServiceAgainstStub, EveryRequestIsLoggedOnOneLine) {
 }
 
 TEST(UpstreamBudget, AFloodOfNewSearchesCannotUseUpTheSourcesAllowance) {
-    HttpFetchInit();
     StubUpstream stub;
+    CurlClient client;
     OpenMeteoConfig config = StubConfig(stub, CallLimits{3, 100, 100});
     config.clock = [] { return int64_t{0}; };  // one minute throughout
-    OpenMeteoProvider provider(config);
+    OpenMeteoProvider provider(config, client);
     FeedService service(provider, ServiceRules{}, [] { return std::chrono::steady_clock::now(); },
                         [] { return int64_t{0}; });
     RunningServer server(service);

@@ -1,4 +1,4 @@
-#include "open_meteo_json.h"
+#include "core/open_meteo_json.h"
 
 #include <gtest/gtest.h>
 

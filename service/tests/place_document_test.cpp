@@ -1,4 +1,4 @@
-#include "place_document.h"
+#include "core/place_document.h"
 
 #include <gtest/gtest.h>
 

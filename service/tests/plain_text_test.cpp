@@ -1,4 +1,4 @@
-#include "plain_text.h"
+#include "core/plain_text.h"
 
 #include <gtest/gtest.h>
 

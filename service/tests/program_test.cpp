@@ -168,4 +168,25 @@ TEST(Program, APortInUseIsReported) {
     EXPECT_NE(second.Output().find("cannot listen"), std::string::npos);
 }
 
+// Started by a program with --parent-pid, the service ends with it; a
+// parent that is not running ends the service at once (exit 4).
+TEST(Program, EndsShortlyAfterItsParent) {
+    pid_t parent = -1;
+    char sleepPath[] = "/bin/sleep", seconds[] = "60";
+    char* sleepArgv[] = {sleepPath, seconds, nullptr};
+    ASSERT_EQ(posix_spawn(&parent, sleepPath, nullptr, nullptr, sleepArgv, environ), 0);
+    const int port = FreePort();
+    Program p({"--provider", "sample", "--listen", "127.0.0.1:" + std::to_string(port), "--parent-pid",
+               std::to_string(parent)});
+    ASSERT_TRUE(p.WaitForPort(port)) << p.Output();
+    kill(parent, SIGKILL);
+    waitpid(parent, nullptr, 0);
+    EXPECT_EQ(p.Wait(std::chrono::milliseconds(5000)), 0);
+    EXPECT_NE(p.Output().find("has ended; stopping"), std::string::npos) << p.Output();
+
+    Program orphan({"--provider", "sample", "--listen", "127.0.0.1:" + std::to_string(port), "--parent-pid",
+                    std::to_string(parent)});
+    EXPECT_EQ(orphan.Wait(), 4);
+}
+
 }  // namespace

@@ -1,4 +1,4 @@
-#include "query.h"
+#include "core/query.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "wmo_codes.h"
+#include "core/wmo_codes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,166 @@
+#pragma once
+// A keyed cache in front of a slow, rate-limited source.
+//
+// - An entry younger than `fresh` is served without asking the source.
+// - Otherwise one caller asks the source; callers that arrive for the same
+//   key meanwhile wait for that answer instead of asking again.
+// - When the source fails, the last good value is served while it is no
+//   older than `stale`; after a failure the source is left alone for
+//   `holdOff`, so a rate-limited source is not hammered by every request.
+// - Only with nothing usable cached does the caller get a failure.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "core/weather_model.h"
+
+using CacheClock = std::function<std::chrono::steady_clock::time_point()>;
+
+struct CacheRules {
+    std::chrono::seconds fresh{600};
+    std::chrono::seconds stale{6 * 3600};
+    std::chrono::seconds holdOff{30};
+    std::size_t maxEntries = 10000;
+};
+
+enum class CacheSource { Fresh, Fetched, Stale, Failed };
+
+const char* CacheSourceName(CacheSource s);
+
+struct CacheCounts {
+    uint64_t fresh = 0, fetched = 0, stale = 0, failed = 0, coalesced = 0, sourceCalls = 0;
+    std::size_t entries = 0;
+};
+
+template <typename T>
+class Cache {
+public:
+    struct Answer {
+        CacheSource source = CacheSource::Failed;
+        std::shared_ptr<const T> value;  // null only when Failed
+        std::string error;               // why the source failed, when it did
+    };
+
+    Cache(CacheRules rules, CacheClock clock) : rules_(rules), clock_(std::move(clock)) {}
+
+    Answer Get(const std::string& key, const std::function<Fetched<T>()>& fetch) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        Entry& e = entries_[key];
+        const auto now = clock_();
+        if (e.value && now - e.storedAt < rules_.fresh) {
+            ++counts_.fresh;
+            return {CacheSource::Fresh, e.value, {}};
+        }
+        if (e.flight.valid()) {
+            ++counts_.coalesced;
+            std::shared_future<Outcome> flight = e.flight;
+            lock.unlock();
+            const Outcome o = flight.get();
+            lock.lock();
+            return Resolve(key, o);
+        }
+        if (e.failedAt && now - *e.failedAt < rules_.holdOff) return Resolve(key, Outcome{false, e.lastError});
+
+        std::promise<Outcome> promise;
+        e.flight = promise.get_future().share();
+        ++counts_.sourceCalls;
+        lock.unlock();
+        Fetched<T> got;
+        try {
+            got = fetch();
+        } catch (const std::exception& ex) {
+            got = Fetched<T>::Failed(ex.what());
+        }
+        lock.lock();
+        Entry& done = entries_[key];  // the map may have grown; look it up again
+        done.flight = {};
+        Outcome o{got.ok, got.error};
+        if (got.ok) {
+            done.value = std::make_shared<const T>(std::move(got.value));
+            done.storedAt = clock_();
+            done.failedAt.reset();
+            done.lastError.clear();
+        } else {
+            done.failedAt = clock_();
+            done.lastError = got.error;
+        }
+        promise.set_value(o);
+        Answer a = Resolve(key, o, true);
+        Trim();
+        return a;
+    }
+
+    // Stores a value learnt on the side (a place seen in search results),
+    // unless a fresh one is there already or a fetch is under way.
+    void Put(const std::string& key, T value) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Entry& e = entries_[key];
+        const auto now = clock_();
+        if (e.flight.valid() || (e.value && now - e.storedAt < rules_.fresh)) return;
+        e.value = std::make_shared<const T>(std::move(value));
+        e.storedAt = now;
+        e.failedAt.reset();
+        Trim();
+    }
+
+    CacheCounts Counts() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        CacheCounts c = counts_;
+        c.entries = entries_.size();
+        return c;
+    }
+
+private:
+    struct Outcome {
+        bool ok = false;
+        std::string error;
+    };
+    struct Entry {
+        std::shared_ptr<const T> value;
+        std::chrono::steady_clock::time_point storedAt{};
+        std::optional<std::chrono::steady_clock::time_point> failedAt;
+        std::string lastError;
+        std::shared_future<Outcome> flight;
+    };
+
+    // Called with the lock held, after the source answered (or was skipped).
+    Answer Resolve(const std::string& key, const Outcome& o, bool leader = false) {
+        Entry& e = entries_[key];
+        if (o.ok && e.value) {
+            if (leader) ++counts_.fetched;  // waiters were counted as coalesced
+            return {CacheSource::Fetched, e.value, {}};
+        }
+        if (e.value && clock_() - e.storedAt <= rules_.stale) {
+            ++counts_.stale;
+            return {CacheSource::Stale, e.value, o.error};
+        }
+        ++counts_.failed;
+        return {CacheSource::Failed, nullptr, o.error.empty() ? "source failed" : o.error};
+    }
+
+    // Keeps the map bounded: drops failed entries first, then the oldest.
+    void Trim() {
+        while (entries_.size() > rules_.maxEntries) {
+            auto victim = entries_.end();
+            for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+                if (it->second.flight.valid()) continue;
+                if (!it->second.value) { victim = it; break; }
+                if (victim == entries_.end() || it->second.storedAt < victim->second.storedAt) victim = it;
+            }
+            if (victim == entries_.end()) return;
+            entries_.erase(victim);
+        }
+    }
+
+    const CacheRules rules_;
+    const CacheClock clock_;
+    mutable std::mutex mutex_;
+    std::map<std::string, Entry> entries_;
+    CacheCounts counts_;
+};

@@ -1,0 +1,34 @@
+#pragma once
+// The service's command line.
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CommandLine {
+    std::string host = "127.0.0.1";
+    int port = 80;
+    std::string provider = "open-meteo";  // or "sample"
+    std::string forecastUrl = "https://api.open-meteo.com/v1/forecast";
+    std::string geocodingUrl = "https://geocoding-api.open-meteo.com/v1";
+    int upstreamTimeoutMs = 5000;
+    int threads = 32;
+    std::optional<long long> fixedTimeUnix;  // --fixed-time: the sample provider's clock
+    long long parentPid = 0;  // --parent-pid: end shortly after this process ends (0: run on)
+    bool help = false;
+};
+
+struct CommandLineResult {
+    bool ok = false;
+    CommandLine options;
+    std::string error;  // plain words, when !ok
+};
+
+// Reads the options in order; a later option overrides an earlier one.
+CommandLineResult ParseCommandLine(const std::vector<std::string>& args);
+
+// True for the long option names (without "--") that the options file
+// beside the Windows program may set: all that take a value, except
+// --parent-pid, which only the program that starts the service knows.
+bool IsFileOption(const std::string& name);
+
+extern const char kUsage[];

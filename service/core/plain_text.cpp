@@ -1,0 +1,155 @@
+#include "core/plain_text.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+// ASCII spellings of U+00C0..U+017F, in code point order.
+const char* const kLatin[] = {
+    // U+00C0
+    "A", "A", "A", "A", "A", "A", "AE", "C", "E", "E", "E", "E", "I", "I", "I", "I",
+    "D", "N", "O", "O", "O", "O", "O", "x", "O", "U", "U", "U", "U", "Y", "Th", "ss",
+    "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e", "i", "i", "i", "i",
+    "d", "n", "o", "o", "o", "o", "o", "-", "o", "u", "u", "u", "u", "y", "th", "y",
+    // U+0100
+    "A", "a", "A", "a", "A", "a", "C", "c", "C", "c", "C", "c", "C", "c", "D", "d",
+    "D", "d", "E", "e", "E", "e", "E", "e", "E", "e", "E", "e", "G", "g", "G", "g",
+    "G", "g", "G", "g", "H", "h", "H", "h", "I", "i", "I", "i", "I", "i", "I", "i",
+    "I", "i", "IJ", "ij", "J", "j", "K", "k", "k", "L", "l", "L", "l", "L", "l", "L",
+    "l", "L", "l", "N", "n", "N", "n", "N", "n", "n", "N", "n", "O", "o", "O", "o",
+    "O", "o", "OE", "oe", "R", "r", "R", "r", "R", "r", "S", "s", "S", "s", "S", "s",
+    "S", "s", "T", "t", "T", "t", "T", "t", "U", "u", "U", "u", "U", "u", "U", "u",
+    "U", "u", "U", "u", "W", "w", "Y", "y", "Y", "Z", "z", "Z", "z", "Z", "z", "s",
+};
+
+// Windows-1252 bytes 0x80..0x9F as code points (0 = unassigned).
+const uint32_t kCp1252[32] = {
+    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
+    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
+};
+
+// Decodes one UTF-8 sequence at s[i]; returns its length, 0 if malformed.
+std::size_t DecodeUtf8(const std::string& s, std::size_t i, uint32_t& cp) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = b(i);
+    std::size_t len;
+    uint32_t min;
+    if (c < 0x80) { cp = c; return 1; }
+    if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
+    else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
+    else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
+    else return 0;
+    if (i + len > s.size()) return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b(i + k) & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::string AsciiFor(uint32_t cp) {
+    if (cp < 0x80) return std::string(1, static_cast<char>(cp));
+    if (cp >= 0xC0 && cp <= 0x17F) return kLatin[cp - 0xC0];
+    switch (cp) {
+        case 0xA0: return " ";
+        case 0x218: return "S";
+        case 0x219: return "s";
+        case 0x21A: return "T";
+        case 0x21B: return "t";
+        case 0x2018: case 0x2019: case 0x02BB: case 0x02BC: return "'";
+        case 0x2010: case 0x2011: case 0x2013: case 0x2014: return "-";
+        default: return "";
+    }
+}
+
+bool AllowedInCard(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' ' ||
+           c == '.' || c == ',' || c == '\'' || c == '(' || c == ')' || c == '-';
+}
+
+// Collapses runs of spaces and trims both ends.
+std::string Squeeze(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+        out += c;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+}  // namespace
+
+bool IsValidUtf8(const std::string& s) {
+    uint32_t cp;
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = DecodeUtf8(s, i, cp);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string CardText(const std::string& utf8, std::size_t maxLength) {
+    std::string ascii;
+    uint32_t cp;
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::size_t n = DecodeUtf8(utf8, i, cp);
+        if (n == 0) { ++i; continue; }  // stray byte: drop it
+        i += n;
+        for (char c : AsciiFor(cp)) ascii += AllowedInCard(c) ? c : ' ';
+    }
+    std::string out = Squeeze(ascii);
+    if (out.size() > maxLength) out = Squeeze(out.substr(0, maxLength));
+    return out;
+}
+
+std::string SearchText(const std::string& bytes, std::size_t maxBytes) {
+    std::vector<uint32_t> cps;
+    const bool utf8 = IsValidUtf8(bytes);
+    uint32_t cp;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (utf8) {
+            i += DecodeUtf8(bytes, i, cp);
+        } else {
+            ++i;
+            cp = (c >= 0x80 && c < 0xA0) ? kCp1252[c - 0x80] : c;
+            if (cp == 0) continue;
+        }
+        if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) cp = ' ';
+        cps.push_back(cp);
+    }
+    std::string out;
+    for (uint32_t c : cps) {
+        if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+        std::string one;
+        AppendUtf8(one, c);
+        if (out.size() + one.size() > maxBytes) break;
+        out += one;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Where places and weather come from: the live source or the built-in set.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/weather_model.h"
+
+class Provider {
+public:
+    virtual ~Provider() = default;
+    virtual const char* Name() const = 0;
+    // The place with this id; an ok answer without a place means "no such id".
+    virtual Fetched<std::optional<Place>> LookupPlace(int64_t id) = 0;
+    // Places matching a cleaned search text (valid UTF-8), best first.
+    virtual Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count) = 0;
+    // Current conditions and five days of forecast, in `units`.
+    virtual Fetched<Weather> FetchWeather(const Place& place, Units units) = 0;
+};

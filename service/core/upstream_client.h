@@ -1,0 +1,24 @@
+#pragma once
+// The one thing the core asks of the platform about the upstream: a GET.
+// Linux answers it with libcurl, Windows with WinHTTP.
+#include <chrono>
+#include <string>
+
+struct UpstreamReply {
+    bool transportOk = false;  // false: no HTTP answer at all (refused, timed out, too big)
+    long status = 0;
+    std::string body;
+    std::string error;         // why, when transportOk is false
+};
+
+// Upstream bodies larger than this are refused.
+constexpr std::size_t kMaxUpstreamBody = 1 << 20;
+
+class UpstreamClient {
+public:
+    virtual ~UpstreamClient() = default;
+    // GETs `url` (http or https only, no redirects), giving up after
+    // `timeout` in total; a body over kMaxUpstreamBody is refused. Called
+    // from many threads at once.
+    virtual UpstreamReply Get(const std::string& url, std::chrono::milliseconds timeout) = 0;
+};

@@ -1,0 +1,49 @@
+#include "linux/curl_client.h"
+
+#include <curl/curl.h>
+
+namespace {
+
+size_t Collect(char* data, size_t size, size_t count, void* user) {
+    auto* body = static_cast<std::string*>(user);
+    const size_t n = size * count;
+    if (body->size() + n > kMaxUpstreamBody) return 0;  // makes curl fail the transfer
+    body->append(data, n);
+    return n;
+}
+
+}  // namespace
+
+CurlClient::CurlClient() {
+    static const bool once = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    (void)once;
+}
+
+UpstreamReply CurlClient::Get(const std::string& url, std::chrono::milliseconds timeout) {
+    UpstreamReply r;
+    CURL* curl = curl_easy_init();
+    if (!curl) {
+        r.error = "cannot start an HTTP client";
+        return r;
+    }
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // threads: no SIGALRM for DNS time-outs
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, "cloudwick-feed/1.0");
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");  // gzip welcome
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &r.body);
+    const CURLcode rc = curl_easy_perform(curl);
+    if (rc == CURLE_OK) {
+        r.transportOk = true;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &r.status);
+    } else {
+        r.error = curl_easy_strerror(rc);
+        r.body.clear();
+    }
+    curl_easy_cleanup(curl);
+    return r;
+}

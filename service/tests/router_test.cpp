@@ -1,0 +1,93 @@
+// Which request gets which answer, the bytes of the reply on the wire, and
+// the log line: the parts of the HTTP face that both servers share.
+#include "core/feed_router.h"
+
+#include <gtest/gtest.h>
+
+#include "core/http_reply.h"
+#include "core/log_tail.h"
+#include "core/request_log.h"
+#include "core/sample_provider.h"
+
+namespace {
+
+constexpr int64_t kNow = 1796723400;  // 2026-12-08T09:50Z
+
+class Router : public ::testing::Test {
+protected:
+    Router()
+        : provider_([] { return kNow; }),
+          service_(provider_, ServiceRules{}, [] { return std::chrono::steady_clock::now(); }, [] { return kNow; }),
+          router_(service_) {}
+    SampleProvider provider_;
+    FeedService service_;
+    FeedRouter router_;
+};
+
+TEST_F(Router, EachRequestGetsItsAnswer) {
+    struct Case {
+        const char* method;
+        std::string target;
+        int status;
+        const char* contentType;
+        const char* bodyStart;
+    };
+    const char* xml = "text/xml;charset=UTF-8";
+    const char* text = "text/plain; charset=us-ascii";
+    for (const Case& c : std::vector<Case>{
+             {"GET", "/forecastrss?w=4250542", 200, xml, "<?xml"},
+             {"HEAD", "/forecastrss?w=4250542&u=c", 200, xml, "<?xml"},
+             {"GET", "/forecast%72ss?w=1", 200, xml, "<?xml"},  // the path is percent-decoded
+             {"GET", "/v1/public/yql?q=select * from geo.places where text = 'Ber'", 200, xml, "<?xml"},
+             {"GET", "/health", 200, "application/json", "{"},
+             {"GET", "/forecastrss?w=%zz", 400, text, "Malformed query string.\n"},
+             {"GET", "/v1/public/yql", 400, text, "Malformed query string.\n"},
+             {"GET", "/forecastrss?w=" + std::string(3000, '1'), 414, text, "Query string too long.\n"},
+             {"POST", "/x?" + std::string(3000, '1'), 414, text, "Query string too long.\n"},
+             {"POST", "/forecastrss?w=4250542", 404, text, "Not found.\n"},
+             {"GET", "/forecastrss/?w=1", 404, text, "Not found.\n"},
+             {"GET", "http://localhost/forecastrss?w=1", 404, text, "Not found.\n"},
+         }) {
+        const ServiceReply r = router_.Answer(c.method, c.target);
+        EXPECT_EQ(r.status, c.status) << c.method << " " << c.target.substr(0, 40);
+        EXPECT_EQ(r.contentType, c.contentType) << c.target.substr(0, 40);
+        EXPECT_EQ(r.body.rfind(c.bodyStart, 0), 0u) << c.target.substr(0, 40) << ": " << r.body.substr(0, 40);
+    }
+    EXPECT_EQ(UnreadableRequestReply().status, 400);
+    EXPECT_EQ(UnreadableRequestReply().body, "Bad request.\n");
+}
+
+TEST(ReplyBytes, HeadersInTheServersOrderWithKeepAliveOrClose) {
+    ServiceReply r;
+    r.body = "<rss/>";
+    r.cache = "hit";
+    EXPECT_EQ(ReplyBytes(r, false, false),
+              "HTTP/1.1 200 OK\r\nContent-Length: 6\r\nContent-Type: text/xml;charset=UTF-8\r\n"
+              "Keep-Alive: timeout=2, max=100\r\nX-Cache: hit\r\n\r\n<rss/>");
+    EXPECT_EQ(ReplyBytes(r, true, true),
+              "HTTP/1.1 200 OK\r\nAccept-Ranges: bytes\r\nConnection: close\r\nContent-Length: 6\r\n"
+              "Content-Type: text/xml;charset=UTF-8\r\nX-Cache: hit\r\n\r\n");
+    const ServiceReply busy = {503, "text/plain; charset=us-ascii", "Later.\n", ""};
+    EXPECT_EQ(ReplyBytes(busy, false, false),
+              "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 7\r\nContent-Type: text/plain; charset=us-ascii\r\n"
+              "Keep-Alive: timeout=2, max=100\r\n\r\nLater.\n");
+}
+
+TEST(RequestLog, OneEscapedLinePerRequest) {
+    ServiceReply r;
+    r.body = std::string(2421, 'x');
+    r.cache = "miss";
+    EXPECT_EQ(RequestLogLine(kNow + 61, "127.0.0.1", "GET", "/v1/public/yql?q='Z\xFC\"rich'", r),
+              "2026-12-08T09:51:01Z 127.0.0.1 \"GET /v1/public/yql?q='Z\\xFC\\x22rich'\" 200 2421 cache=miss\n");
+    r.cache.clear();
+    r.status = 404;
+    EXPECT_EQ(RequestLogLine(0, "::1", "GET", std::string(400, 'a'), r),
+              "1970-01-01T00:00:00Z ::1 \"GET " + std::string(300, 'a') + "...\" 404 2421\n");
+}
+
+TEST(LogTail, KeepsWholeLinesOnly) {
+    EXPECT_EQ(KeptLogTail("cut line\nline 1\nline 2\n"), "line 1\nline 2\n");
+    EXPECT_EQ(KeptLogTail("no line end at all"), "");
+}
+
+}  // namespace

@@ -1,0 +1,337 @@
+#!/usr/bin/python3
+"""cloudwick-feed.exe under Wine, each case in a network namespace and a
+Wine prefix of its own, against a stub Open-Meteo on loopback.
+
+    run_wine_tests.py CASE      (CASE: a case_* name below, without "case_")
+
+Environment: FEED_EXE (cloudwick-feed.exe), FEED_PARENT_STUB
+(feed_parent_stub.exe), FEED_LINUX (the Linux cloudwick-feed), FEED_WINE_WORK.
+Exit codes: 0 pass, 1 fail, 77 skipped (a program or Wine is missing).
+"""
+import os
+import re
+import resource
+import socket
+import subprocess
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from stub_upstream import StubUpstream  # noqa: E402
+from wine_env import (SKIP, Machine, Skip, accepts, card_request, exchange, in_private_network,  # noqa: E402
+                      loopback_up, need_file, need_tools, rerun_in_private_network, status_of, wait_for)
+
+FIXED = "2026-12-08T15:50"
+SEARCH = b"/v1/public/yql?q=select%20*%20from%20geo.places%20where%20text%20%3D%20"
+
+
+class Checks:
+    def __init__(self):
+        self.failures = []
+
+    def true(self, cond, what):
+        if not cond:
+            self.failures.append(what)
+        return bool(cond)
+
+    def eq(self, got, want, what):
+        return self.true(got == want, "%s: got %r, want %r" % (what, got, want))
+
+    def done(self):
+        if self.failures:
+            raise AssertionError("%d check(s) failed:\n  " % len(self.failures) + "\n  ".join(self.failures))
+
+
+def exit_code(proc, timeout):
+    try:
+        return proc.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        return None
+
+
+def start_serving(machine, *args, port=80):
+    p = machine.feed(*args)
+    if not wait_for(lambda: accepts(port) or p.poll() is not None, 60) or not accepts(port):
+        raise AssertionError("cloudwick-feed.exe does not listen on %d (exit %r); log:\n%s"
+                             % (port, p.poll(), machine.log()))
+    return p
+
+
+# ---- the same bytes as the Linux program ----
+
+REQUESTS = [
+    card_request(b"/forecastrss?w=4250542"),
+    card_request(b"/forecastrss?w=4250542&u=c"),
+    card_request(b"/forecastrss?w=4250542"),
+    card_request(SEARCH + b"'Springfield'"),
+    card_request(SEARCH + b"'Z\xfcrich'"),
+    card_request(SEARCH + b"'Nowhere'"),
+    card_request(b"/forecastrss?w=2657896&u=c"),
+    card_request(b"/forecastrss?w=4409896"),
+    card_request(b"/forecastrss?w=999"),
+    card_request(b"/forecastrss?w=abc"),
+    card_request(b"/forecastrss?w=%zz"),
+    card_request(b"/forecastrss?w=" + b"1" * 3000),
+    card_request(b"/nothing"),
+    card_request(b"/forecastrss?w=4250542", method=b"HEAD"),
+    card_request(b"/forecastrss?w=2657896", connection=b"close"),
+]
+
+
+def case_same_bytes_as_linux(name):
+    linux = need_file("FEED_LINUX")
+    c = Checks()
+    stub = StubUpstream()
+    try:
+        for provider in ("open-meteo", "sample"):
+            options = ["--provider", provider, "--fixed-time", FIXED, "--forecast-url", stub.forecast_url,
+                       "--geocoding-url", stub.geocoding_url]
+            with Machine(name + "-" + provider, need_file("FEED_EXE")) as m:
+                start_serving(m, *options)
+                lin = subprocess.Popen([linux, "--listen", "127.0.0.1:8081"] + options,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                try:
+                    wait_for(lambda: accepts(8081), 10)
+                    for req in REQUESTS:
+                        win_raw, lin_raw = exchange(80, req), exchange(8081, req)
+                        what = "%s %s" % (provider, req.split(b"\r\n")[0][:70].decode("latin-1"))
+                        c.true(status_of(lin_raw) != 0, what + ": the Linux program answers")
+                        c.eq(win_raw, lin_raw, what)
+                        print("%s: %d, %d bytes" % (what, status_of(win_raw), len(win_raw)))
+                    doc = exchange(80, REQUESTS[1])
+                    c.true(b"<yweather:forecast day=" in doc and len(doc) > 2000, provider + ": a whole document")
+                finally:
+                    lin.kill()
+                    lin.wait()
+    finally:
+        stub.close()
+    c.done()
+
+
+# ---- options: file and command line ----
+
+def case_options_file_and_command_line(name):
+    c = Checks()
+    with Machine(name, need_file("FEED_EXE")) as m:
+        m.write_conf("\ufeff# written by Notepad\r\nprovider = sample\r\nlisten=127.0.0.1:8085\r\n")
+        p = start_serving(m, port=8085)
+        c.eq(status_of(exchange(8085, card_request(b"/forecastrss?w=2950159"))), 200, "the file's port and provider")
+        c.true(not accepts(80), "nothing on port 80")
+        p.kill()
+        p.wait()
+        m.close()
+
+        start_serving(m, "--listen", "127.0.0.1:8086", port=8086)
+        c.true(b"Berlin" in exchange(8086, card_request(b"/forecastrss?w=2950159")), "the command line's port wins")
+        c.true(not accepts(8085), "the file's port is not used")
+        c.true("options file" in m.log(), "the options file is logged at start")
+        m.close()
+
+        m.write_conf("provider=sample\nverbose=1\n")
+        c.eq(exit_code(m.feed(), 60), 2, "an unknown name in the file")
+        c.true("cloudwick-feed.conf line 2: unknown option name \"verbose\"" in m.log(), "the log says why")
+        m.write_conf("")
+        c.eq(exit_code(m.feed("--threads", "many"), 60), 2, "a bad command line")
+        helped = m.feed("--help")
+        c.eq(exit_code(helped, 60), 0, "--help")
+        c.true(b"--parent-pid N" in helped.stdout.read(), "--help lists the options")
+        c.true("--threads wants a number" in m.log(), "the log says why")
+    c.done()
+
+
+# ---- one copy per machine; a port in use ----
+
+def case_second_copy_exits(name):
+    c = Checks()
+    with Machine(name, need_file("FEED_EXE")) as m:
+        start_serving(m, "--provider", "sample")
+        t0 = time.time()
+        c.eq(exit_code(m.feed("--provider", "sample", "--listen", "127.0.0.1:8087"), 60), 3, "the second copy's exit")
+        c.true(time.time() - t0 < 30, "it exits at once")
+        c.true(not accepts(8087), "the second copy never listened")
+        c.true("another cloudwick-feed is already running" in m.log(), "the log says why")
+        c.eq(status_of(exchange(80, card_request(b"/forecastrss?w=4250542"))), 200, "the first copy serves on")
+    c.done()
+
+
+def case_port_in_use(name):
+    c = Checks()
+    taken = socket.socket()
+    taken.bind(("127.0.0.1", 80))
+    taken.listen(1)
+    try:
+        with Machine(name, need_file("FEED_EXE")) as m:
+            c.eq(exit_code(m.feed("--provider", "sample"), 60), 1, "exit when port 80 is taken")
+            c.true("cannot listen on 127.0.0.1:80" in m.log(), "the log says so: %r" % m.log()[-300:])
+    finally:
+        taken.close()
+    c.done()
+
+
+def case_log_keeps_its_last_part(name):
+    c = Checks()
+    with Machine(name, need_file("FEED_EXE")) as m:
+        old = b"".join(b"old line %07d\n" % i for i in range(65000))  # just over 1 MiB
+        with open(os.path.join(m.app, "cloudwick-feed.log"), "wb") as f:
+            f.write(old)
+        start_serving(m, "--provider", "sample")
+        exchange(80, card_request(b"/forecastrss?w=4250542"))
+        ok = wait_for(lambda: "/forecastrss?w=4250542" in m.log(), 10)
+        log = m.log()
+        lines = log.split("\n")
+        c.true(ok, "the request is logged")
+        c.true(len(log) <= 257 * 1024, "cut to its last part: %d bytes" % len(log))
+        c.true(re.match(r"old line \d{7}$", lines[0]), "it starts with a whole line: %r" % lines[0])
+        c.true("old line 0064999\n" in log, "the newest old lines are kept")
+        c.true("listening on 127.0.0.1:80" in log, "then the new lines")
+    c.done()
+
+
+# ---- --parent-pid ----
+
+def parent_and_service(m, *extra):
+    stub = m.start("feed_parent_stub.exe", ["cloudwick-feed.exe"] + list(extra) + ["--provider", "sample"],
+                   stdin=subprocess.PIPE)
+    line = stub.stdout.readline().decode("latin-1").strip()
+    if not line.startswith("started "):
+        raise AssertionError("the card's stand-in could not start the service: %r" % line)
+    if not wait_for(lambda: accepts(80), 60):
+        raise AssertionError("the service does not listen; log:\n" + m.log())
+    return stub
+
+
+def gone_within(m, seconds):
+    t0 = time.time()
+    gone = wait_for(lambda: not m.feed_pids() and not accepts(80), seconds + 10)
+    return gone, time.time() - t0
+
+
+def case_ends_when_its_parent_is_killed(name):
+    c = Checks()
+    with Machine(name, need_file("FEED_EXE"), need_file("FEED_PARENT_STUB")) as m:
+        stub = parent_and_service(m)
+        c.true(m.feed_pids(), "the service process is found")
+        stub.kill()  # as a crash or Task Manager would end the card
+        gone, took = gone_within(m, 5)
+        c.true(gone and took < 5, "the service is gone %.1f s after its parent was killed" % took)
+        c.true("has ended; stopping" in m.log(), "the log says why")
+    c.done()
+
+
+def case_ends_when_its_parent_exits(name):
+    c = Checks()
+    with Machine(name, need_file("FEED_EXE"), need_file("FEED_PARENT_STUB")) as m:
+        stub = parent_and_service(m)
+        stub.stdin.close()  # the stand-in exits normally
+        stub.wait(timeout=30)
+        gone, took = gone_within(m, 5)
+        c.true(gone and took < 5, "the service is gone %.1f s after its parent exited" % took)
+    c.done()
+
+
+def case_started_by_hand_keeps_running(name):
+    c = Checks()
+    with Machine(name, need_file("FEED_EXE"), need_file("FEED_PARENT_STUB")) as m:
+        stub = parent_and_service(m, "--by-hand")
+        stub.kill()
+        time.sleep(6)  # longer than a started service may outlive its parent
+        c.eq(status_of(exchange(80, card_request(b"/forecastrss?w=4250542"))), 200, "still serving")
+        c.true("started by hand" in m.log(), "logged as started by hand")
+        m.close()
+        c.eq(exit_code(m.feed("--parent-pid", "123456"), 60), 4, "a parent that is not running")
+    c.done()
+
+
+# ---- clients that misbehave ----
+
+def case_bad_clients_do_not_block_the_card(name):
+    c = Checks()
+    with Machine(name, need_file("FEED_EXE")) as m:
+        start_serving(m, "--provider", "sample")
+        exchange(80, card_request(b"/forecastrss?w=4250542"))  # warm the cache
+        idle = []
+        for _ in range(1000):
+            s = socket.create_connection(("127.0.0.1", 80), 10)
+            idle.append(s)
+        half = []
+        for _ in range(20):
+            s = socket.create_connection(("127.0.0.1", 80), 10)
+            s.sendall(card_request(b"/forecastrss?w=4250542")[:40])
+            half.append(s)
+        for junk in (b"\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03" * 50, b"GET / HTTP/9\r\n\r\n",
+                     b"GET /" + b"x" * 20000):
+            s = socket.create_connection(("127.0.0.1", 80), 10)
+            s.sendall(junk)
+            half.append(s)
+        t0 = time.time()
+        reply = exchange(80, card_request(b"/forecastrss?w=4250542"))
+        took = time.time() - t0
+        c.eq(status_of(reply), 200, "the card's request among 1000 idle and 23 bad connections")
+        c.true(took < 3, "answered in %.2f s" % took)
+
+        def closed(s):
+            s.settimeout(0.05)
+            try:
+                return s.recv(65536) == b"" or False
+            except socket.timeout:
+                return False
+            except OSError:
+                return True
+        # An incomplete request is dropped within its 5 s (slack for Wine).
+        t0 = time.time()
+        c.true(wait_for(lambda: all(closed(s) for s in half[:20]), 12), "incomplete requests are dropped")
+        c.true(time.time() - t0 < 12, "within %.1f s" % (time.time() - t0))
+        c.true(wait_for(lambda: all(closed(s) for s in idle[-50:]), 10), "idle connections are closed")
+        for s in idle + half:
+            s.close()
+        c.eq(status_of(exchange(80, card_request(b"/forecastrss?w=4250542"))), 200, "and the service serves on")
+    c.done()
+
+
+def case_slow_upstream_times_out(name):
+    c = Checks()
+    stub = StubUpstream()
+    stub.delay = 4
+    try:
+        with Machine(name, need_file("FEED_EXE")) as m:
+            m.write_conf("forecast-url=%s\ngeocoding-url=%s\nupstream-timeout-ms=500\n"
+                         % (stub.forecast_url, stub.geocoding_url))
+            start_serving(m)
+            t0 = time.time()
+            reply = exchange(80, card_request(b"/forecastrss?w=4250542"))
+            took = time.time() - t0
+            c.eq(status_of(reply), 503, "nothing cached and no answer in time")
+            c.true(took < 3, "WinHTTP gave up in %.2f s" % took)
+    finally:
+        stub.close()
+    c.done()
+
+
+def main(argv):
+    if len(argv) != 2 or not callable(globals().get("case_" + argv[1])):
+        print(__doc__)
+        return 2
+    try:
+        if not in_private_network():
+            need_tools()
+            need_file("FEED_EXE")
+            return rerun_in_private_network(argv)
+        loopback_up()
+        soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+        resource.setrlimit(resource.RLIMIT_NOFILE, (min(hard, 8192), hard))
+        globals()["case_" + argv[1]](argv[1])
+    except Skip as e:
+        print("SKIP:", e)
+        return SKIP
+    except Exception:
+        traceback.print_exc()
+        print("FAIL:", argv[1])
+        return 1
+    print("PASS:", argv[1])
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,220 @@
+"""What the Wine tests of cloudwick-feed.exe stand on: a private network
+namespace per case, a Wine prefix per case (copied from one made once), the
+programs started and stopped by pid, and raw HTTP exchanges."""
+import fcntl
+import os
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import time
+
+SKIP = 77
+WINE_ENV = {"WINEARCH": "win32", "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree=;mshtml="}
+
+
+class Skip(Exception):
+    pass
+
+
+def need_file(var):
+    path = os.environ.get(var, "")
+    if not path or not os.path.isfile(path):
+        raise Skip("%s is not built: %r" % (var, path))
+    return path
+
+
+def need_tools():
+    for tool in ("wine", "wineboot", "wineserver", "unshare"):
+        if not shutil.which(tool):
+            raise Skip("%s is not installed" % tool)
+
+
+def work_dir():
+    d = os.environ.get("FEED_WINE_WORK") or "/tmp/cloudwick-feed-wine"
+    os.makedirs(d, exist_ok=True)
+    return d
+
+
+# ---- a network namespace of our own ----
+
+def in_private_network():
+    return os.environ.get("FEED_WINE_NETNS") == "1"
+
+
+def rerun_in_private_network(argv):
+    """Runs this script again in a network namespace with only loopback, so
+    port 80 is ours and no packet leaves the machine. Skips when the
+    namespace cannot be made (not root)."""
+    env = dict(os.environ, FEED_WINE_NETNS="1")
+    probe = subprocess.run(["unshare", "--net", "true"], capture_output=True)
+    if probe.returncode != 0:
+        print("SKIP: cannot make a network namespace:", probe.stderr.decode(errors="replace").strip())
+        return SKIP
+    return subprocess.call(["unshare", "--net", sys.executable] + argv, env=env)
+
+
+def loopback_up():
+    """`ip link set lo up` without iproute2."""
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    try:
+        req = struct.pack("16sh", b"lo", 0)
+        flags = struct.unpack("16sh", fcntl.ioctl(s.fileno(), 0x8913, req))[1]
+        fcntl.ioctl(s.fileno(), 0x8914, struct.pack("16sh", b"lo", flags | 0x1))
+    finally:
+        s.close()
+
+
+# ---- Wine ----
+
+def template_prefix():
+    """A 32-bit prefix made once (wineboot), shared by the cases as copies."""
+    tpl = os.path.join(work_dir(), "prefix-template")
+    with open(os.path.join(work_dir(), "prefix.lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if not os.path.exists(os.path.join(tpl, ".ready")):
+            shutil.rmtree(tpl, ignore_errors=True)
+            env = dict(os.environ, WINEPREFIX=tpl, **WINE_ENV)
+            env.pop("DISPLAY", None)
+            subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           timeout=300)
+            subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+            if not os.path.isdir(os.path.join(tpl, "drive_c", "windows", "system32")):
+                raise RuntimeError("wineboot did not make a prefix in " + tpl)
+            open(os.path.join(tpl, ".ready"), "w").close()
+    return tpl
+
+
+class Machine:
+    """One case's Windows machine: its own prefix and a folder holding
+    cloudwick-feed.exe (and the card's stand-in), as a user unzipped them."""
+
+    def __init__(self, name, feed_exe, parent_stub=None):
+        self.base = os.path.join(work_dir(), "run", name)
+        shutil.rmtree(self.base, ignore_errors=True)
+        os.makedirs(self.base)
+        self.prefix = os.path.join(self.base, "prefix")
+        tpl = template_prefix()
+        sys32 = os.path.join("drive_c", "windows", "system32")
+        windows = os.path.join(tpl, "drive_c", "windows")
+        shutil.copytree(tpl, self.prefix, symlinks=True,
+                        ignore=lambda d, names: ["system32"] if os.path.abspath(d) == windows else [])
+        subprocess.run(["cp", "-al", os.path.join(tpl, sys32), os.path.join(self.prefix, sys32)], check=True)
+        self.app = os.path.join(self.base, "app")
+        os.makedirs(self.app)
+        shutil.copy(feed_exe, os.path.join(self.app, "cloudwick-feed.exe"))
+        if parent_stub:
+            shutil.copy(parent_stub, os.path.join(self.app, "feed_parent_stub.exe"))
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, **WINE_ENV)
+        self.env.pop("DISPLAY", None)
+        self.procs = []
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def start(self, exe, args=(), stdin=None):
+        p = subprocess.Popen(["wine", os.path.join(self.app, exe)] + list(args), env=self.env, cwd=self.app,
+                             stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.procs.append(p)
+        return p
+
+    def feed(self, *args):
+        return self.start("cloudwick-feed.exe", args)
+
+    def write_conf(self, text):
+        with open(os.path.join(self.app, "cloudwick-feed.conf"), "w", newline="") as f:
+            f.write(text)
+
+    def log(self):
+        try:
+            with open(os.path.join(self.app, "cloudwick-feed.log"), "rb") as f:
+                return f.read().decode("latin-1")
+        except FileNotFoundError:
+            return ""
+
+    def feed_pids(self):
+        """Linux pids of cloudwick-feed.exe processes running in this prefix."""
+        pids = []
+        for d in os.listdir("/proc"):
+            if not d.isdigit():
+                continue
+            try:
+                with open("/proc/%s/cmdline" % d, "rb") as f:
+                    if b"cloudwick-feed.exe" not in f.read():
+                        continue
+                with open("/proc/%s/environ" % d, "rb") as f:
+                    if ("WINEPREFIX=%s" % self.prefix).encode() not in f.read().split(b"\0"):
+                        continue
+            except OSError:
+                continue
+            pids.append(int(d))
+        return pids
+
+    def close(self):
+        for p in self.procs:
+            if p.poll() is None:
+                p.kill()
+                p.wait()
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=30, check=False)
+
+
+# ---- waiting and talking ----
+
+def wait_for(condition, timeout, step=0.05):
+    end = time.time() + timeout
+    while time.time() < end:
+        if condition():
+            return True
+        time.sleep(step)
+    return condition()
+
+
+def accepts(port):
+    try:
+        socket.create_connection(("127.0.0.1", port), 0.5).close()
+        return True
+    except OSError:
+        return False
+
+
+def card_request(target, method=b"GET", connection=b"Keep-Alive"):
+    """The card's request bytes for a target."""
+    return (method + b" " + target + b" HTTP/1.1\r\n"
+            b"Accept: */*\r\nAccept-Language: en-us\r\nAccept-Encoding: \r\nUser-Agent: \r\n"
+            b"Host: localhost\r\nConnection: " + connection + b"\r\n\r\n")
+
+
+def exchange(port, request, timeout=15):
+    """Sends one request and reads one reply by its Content-Length (or to
+    the close). Returns the raw bytes."""
+    s = socket.create_connection(("127.0.0.1", port), timeout)
+    try:
+        s.sendall(request)
+        raw = b""
+        want = None
+        while want is None or len(raw) < want:
+            chunk = s.recv(65536)
+            if not chunk:
+                break
+            raw += chunk
+            end = raw.find(b"\r\n\r\n")
+            if want is None and end >= 0:
+                want = end + 4
+                if not request.startswith(b"HEAD "):
+                    for line in raw[:end].split(b"\r\n")[1:]:
+                        name, _, value = line.partition(b":")
+                        if name.strip().lower() == b"content-length":
+                            want += int(value)
+        return raw
+    finally:
+        s.close()
+
+
+def status_of(raw):
+    return int(raw[9:12]) if raw.startswith(b"HTTP/1.1 ") else 0

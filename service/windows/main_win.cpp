@@ -1,0 +1,127 @@
+// cloudwick-feed.exe: the feed service on Windows. No window, no console;
+// it writes cloudwick-feed.log beside itself and reads its options from the
+// command line and from cloudwick-feed.conf beside itself.
+//
+// Exit codes: 0 --help; 1 cannot listen (port in use); 2 bad options;
+// 3 another copy already runs; 4 the --parent-pid process is not running.
+// Started with --parent-pid, it ends (code 0) shortly after that process.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include "core/command_line.h"
+#include "core/conf_file.h"
+#include "core/feed_router.h"
+#include "core/feed_service.h"
+#include "core/request_log.h"
+#include "core/provider_choice.h"
+#include "windows/lifetime_win.h"
+#include "windows/log_file_win.h"
+#include "windows/socket_server_win.h"
+#include "windows/winhttp_client_win.h"
+
+namespace {
+
+std::string ProgramFolder() {
+    char path[MAX_PATH * 2] = "";
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string s(path, n);
+    const std::size_t slash = s.find_last_of("\\/");
+    return slash == std::string::npos ? "." : s.substr(0, slash);
+}
+
+// The file's bytes (at most 64 KB); false when there is no such file.
+bool ReadWholeFile(const std::string& path, std::string& out) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    char buf[65536];
+    DWORD got = 0;
+    const bool ok = ReadFile(f, buf, sizeof buf, &got, nullptr) != 0;
+    CloseHandle(f);
+    out.assign(buf, ok ? got : 0);
+    return true;
+}
+
+// --help's text, to the console or pipe it was started from, if any.
+void PrintUsage() {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((!out || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS))
+        out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (!out || out == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(out, kUsage, static_cast<DWORD>(std::strlen(kUsage)), &written, nullptr);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const std::string folder = ProgramFolder();
+    LogFile logFile(folder + "\\cloudwick-feed.log");
+    const auto log = [&logFile](const std::string& line) { logFile.Write(line); };
+    // Lines about the service itself carry the time, as the request lines do.
+    const auto note = [&log](const std::string& text) {
+        log(UtcStamp(static_cast<int64_t>(std::time(nullptr))) + " cloudwick-feed: " + text + "\n");
+    };
+
+    const std::string confPath = folder + "\\cloudwick-feed.conf";
+    std::string confText;
+    const bool haveConf = ReadWholeFile(confPath, confText);
+    const ConfFileResult conf = haveConf ? ReadConfFile(confText) : ConfFileResult{true, {}, {}};
+    if (!conf.ok) {
+        note("cloudwick-feed.conf " + conf.error);
+        return 2;
+    }
+    const CommandLineResult cl = ParseCommandLine(MergedArgs(conf.args, std::vector<std::string>(__argv + 1, __argv + __argc)));
+    if (!cl.ok) {
+        note(cl.error);
+        return 2;
+    }
+    const CommandLine& o = cl.options;
+    if (o.help) {
+        PrintUsage();
+        return 0;
+    }
+    if (!ClaimSingleInstance()) {
+        note("another cloudwick-feed is already running on this machine; this one exits");
+        return 3;
+    }
+    if (o.parentPid > 0) {
+        const bool watching = WatchProcess(static_cast<uint32_t>(o.parentPid), [note, pid = o.parentPid] {
+            note("process " + std::to_string(pid) + " that started the service has ended; stopping");
+            ExitProcess(0);
+        });
+        if (!watching) {
+            note("process " + std::to_string(o.parentPid) + " (--parent-pid) is not running; exiting");
+            return 4;
+        }
+    }
+
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    const std::function<int64_t()> nowUnix = ServiceClock(o);
+    WinHttpClient client;
+    const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client);
+    FeedService service(*provider, ServiceRules{}, [] { return std::chrono::steady_clock::now(); }, nowUnix);
+    FeedRouter router(service);
+    SocketServerOptions serverOptions;
+    serverOptions.workers = o.threads;
+    SocketServer server(router, log, serverOptions);
+    std::string why;
+    const int port = server.Listen(o.host, o.port, why);
+    if (port < 0) {
+        note("cannot listen on " + o.host + ":" + std::to_string(o.port) + ": " + why);
+        return 1;
+    }
+    std::string config = "listening on " + o.host + ":" + std::to_string(port) + " with provider " + provider->Name();
+    if (o.provider != "sample") config += " (" + o.forecastUrl + ", " + o.geocodingUrl + ")";
+    config += haveConf ? "; options file " + confPath : "; no options file";
+    config += o.parentPid > 0 ? "; ends with process " + std::to_string(o.parentPid) : "; started by hand";
+    note(config);
+    server.Run();
+    return 0;
+}
