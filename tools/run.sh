@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds the card and the feed service, starts the
-# service on 127.0.0.1:80 (sample data unless CLOUDWICK_PROVIDER says
-# otherwise) and runs the card under Wine. Without a DISPLAY it runs on a
+# Sets up the machine, builds the card and its feed service, and runs the
+# card under Wine the way a Windows user does: Cloudwick.exe alone, with
+# cloudwick-feed.exe beside it, which the card starts itself (sample data
+# unless CLOUDWICK_PROVIDER=open-meteo). Without a DISPLAY it runs on a
 # private Xvfb screen and saves a screenshot to out/run/card.png.
-# Everything it starts it stops on exit, by pid.
+# Everything it starts it stops on exit, by pid; the service ends with the card.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/tools/setup.sh"
@@ -12,7 +13,8 @@ bash "$root/tools/build.sh" "$root/build"
 run="$root/out/run"
 prefix="${CLOUDWICK_WINEPREFIX:-$HOME/.cache/cloudwick/wine}"
 mkdir -p "$run"
-cp "$root/build/win/Cloudwick.exe" "$run/"
+cp "$root/build/win/Cloudwick.exe" "$root/build/win/cloudwick-feed.exe" "$run/"
+printf 'provider=%s\r\n' "${CLOUDWICK_PROVIDER:-sample}" > "$run/cloudwick-feed.conf"
 # First run: a sample place, so the card shows weather straight away.
 if [ ! -f "$run/cloudwick.conf" ]; then
   printf '0\r\n0\r\n1\r\n7155\r\n3555\r\n1850147\r\n1\r\nTokyo\r\n' > "$run/cloudwick.conf"
@@ -37,15 +39,10 @@ until_ok() {
 }
 port80_answers() { (exec 3<>/dev/tcp/127.0.0.1/80) 2>/dev/null; }
 
-feed_log=""
-if ! port80_answers; then
-  feed_log="$run/feed.log"
-  "$root/build/native/service/cloudwick-feed" --provider "${CLOUDWICK_PROVIDER:-sample}" --listen 127.0.0.1:80 \
-    2> "$feed_log" &
-  pids+=($!)
-  until_ok 30 port80_answers || { echo "run: the feed service did not start (see $feed_log)" >&2; exit 1; }
-else
-  echo "run: something already listens on 127.0.0.1:80; the card will use it"
+if port80_answers; then
+  echo "run: something already listens on 127.0.0.1:80; the card will use it and start no service"
+elif [ "$(id -u)" != 0 ]; then
+  echo "run: the feed service needs port 80; run as root (or allow it: sysctl net.ipv4.ip_unprivileged_port_start=80)" >&2
 fi
 
 headless=0
@@ -68,7 +65,7 @@ card=$!
 pids+=($card)
 if [ "$headless" = 1 ]; then
   card_shown() { xwininfo -root -tree | grep -q '"cloudwick.exe"'; }
-  feed_asked() { [ -z "$feed_log" ] || grep -q 'forecastrss' "$feed_log"; }
+  feed_asked() { grep -q 'forecastrss' "$run/cloudwick-feed.log"; }
   # The screen is still when two shots half a second apart are the same.
   screen_still() {
     import -window root "$run/card.png" && sleep 0.5 && import -window root "$run/card-next.png" &&

@@ -15,13 +15,13 @@ missing exe, probe or tool), which CTest reports as skipped.
 import importlib
 import os
 import socket
-import subprocess
 import sys
 import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import harness  # noqa: E402
+import netns  # noqa: E402
 
 # Every e2e_*.py beside this file: a new module cannot be left out of the list.
 MODULES = sorted(f[:-3] for f in os.listdir(HERE) if f.startswith("e2e_") and f.endswith(".py"))
@@ -46,36 +46,18 @@ def in_own_network(argv, private_dns):
     and the one name server is 127.0.0.1, so name lookups can be made to
     stall without a packet leaving the machine."""
     harness.require("unshare")
-    script = "exec env E2E_NETNS=1 \"$@\""
-    extra = []
-    if private_dns:
-        work = os.path.join(harness.work_dir(), "netns", argv[1])
-        os.makedirs(work, exist_ok=True)
-        hosts, resolv = os.path.join(work, "hosts"), os.path.join(work, "resolv.conf")
-        with open(hosts, "w") as f:
-            # The machine's own name stays (Wine looks it up at start); "localhost" goes.
-            f.write("127.0.0.1 %s\n" % socket.gethostname())
-        with open(resolv, "w") as f:
-            f.write("nameserver 127.0.0.1\noptions timeout:3 attempts:3\n")
-        script = 'mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/resolv.conf && shift 2 && ' + script
-        extra = [hosts, resolv]
-    unshare = ["unshare", "--net", "--mount"]
-    if os.geteuid() != 0:
-        unshare.append("--map-root-user")
-    return subprocess.call(unshare + ["/bin/sh", "-c", script, "sh"] + extra + [sys.executable] + argv)
-
-
-def loopback_up():
-    """`ip link set lo up` without iproute2: SIOCGIFFLAGS / SIOCSIFFLAGS."""
-    import fcntl
-    import struct
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    try:
-        req = struct.pack("16sh", b"lo", 0)
-        flags = struct.unpack("16sh", fcntl.ioctl(s.fileno(), 0x8913, req))[1]
-        fcntl.ioctl(s.fileno(), 0x8914, struct.pack("16sh", b"lo", flags | 0x1))
-    finally:
-        s.close()
+    if not private_dns:
+        return netns.rerun_inside(argv, "E2E_NETNS")
+    work = os.path.join(harness.work_dir(), "netns", argv[1])
+    os.makedirs(work, exist_ok=True)
+    hosts, resolv = os.path.join(work, "hosts"), os.path.join(work, "resolv.conf")
+    with open(hosts, "w") as f:
+        # The machine's own name stays (Wine looks it up at start); "localhost" goes.
+        f.write("127.0.0.1 %s\n" % socket.gethostname())
+    with open(resolv, "w") as f:
+        f.write("nameserver 127.0.0.1\noptions timeout:3 attempts:3\n")
+    return netns.rerun_inside(argv, "E2E_NETNS", 'mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/resolv.conf',
+                              [hosts, resolv])
 
 
 def run_case(argv):
@@ -84,7 +66,7 @@ def run_case(argv):
     if os.environ.get("E2E_NETNS") != "1":
         harness.exe_paths()  # skip here, before the namespace, when something is missing
         return in_own_network(argv, getattr(fn, "private_dns", False))
-    loopback_up()
+    netns.loopback_up()
     harness.exe_paths()
     fn(argv[1].replace(".", "-"))
     return 0

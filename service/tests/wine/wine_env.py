@@ -5,13 +5,17 @@ import fcntl
 import os
 import shutil
 import socket
-import struct
 import subprocess
 import sys
 import time
 
+REPO = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", ".."))
+sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
+import harness  # noqa: E402  (the one prefix copy)
+import netns  # noqa: E402
+
 SKIP = 77
-WINE_ENV = {"WINEARCH": "win32", "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree=;mshtml="}
+WINE_ENV = harness.WINE_ENV
 
 
 class Skip(Exception):
@@ -37,7 +41,7 @@ def work_dir():
     return d
 
 
-# ---- a network namespace of our own ----
+# ---- a network namespace of our own, and the one Wine prefix set-up ----
 
 def in_private_network():
     return os.environ.get("FEED_WINE_NETNS") == "1"
@@ -46,43 +50,23 @@ def in_private_network():
 def rerun_in_private_network(argv):
     """Runs this script again in a network namespace with only loopback, so
     port 80 is ours and no packet leaves the machine. Skips when the
-    namespace cannot be made (not root)."""
-    env = dict(os.environ, FEED_WINE_NETNS="1")
+    namespace cannot be made."""
     probe = subprocess.run(["unshare", "--net", "true"], capture_output=True)
     if probe.returncode != 0:
         print("SKIP: cannot make a network namespace:", probe.stderr.decode(errors="replace").strip())
         return SKIP
-    return subprocess.call(["unshare", "--net", sys.executable] + argv, env=env)
+    return netns.rerun_inside(argv, "FEED_WINE_NETNS")
 
 
-def loopback_up():
-    """`ip link set lo up` without iproute2."""
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    try:
-        req = struct.pack("16sh", b"lo", 0)
-        flags = struct.unpack("16sh", fcntl.ioctl(s.fileno(), 0x8913, req))[1]
-        fcntl.ioctl(s.fileno(), 0x8914, struct.pack("16sh", b"lo", flags | 0x1))
-    finally:
-        s.close()
+loopback_up = netns.loopback_up
 
-
-# ---- Wine ----
 
 def template_prefix():
-    """A 32-bit prefix made once (wineboot), shared by the cases as copies."""
+    """A 32-bit prefix made once (tools/wine_prefix.sh), shared by the cases as copies."""
     tpl = os.path.join(work_dir(), "prefix-template")
     with open(os.path.join(work_dir(), "prefix.lock"), "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        if not os.path.exists(os.path.join(tpl, ".ready")):
-            shutil.rmtree(tpl, ignore_errors=True)
-            env = dict(os.environ, WINEPREFIX=tpl, **WINE_ENV)
-            env.pop("DISPLAY", None)
-            subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                           timeout=300)
-            subprocess.run(["wineserver", "-w"], env=env, timeout=120)
-            if not os.path.isdir(os.path.join(tpl, "drive_c", "windows", "system32")):
-                raise RuntimeError("wineboot did not make a prefix in " + tpl)
-            open(os.path.join(tpl, ".ready"), "w").close()
+        subprocess.run(["bash", os.path.join(REPO, "tools", "wine_prefix.sh"), tpl], timeout=600, check=True)
     return tpl
 
 
@@ -95,12 +79,7 @@ class Machine:
         shutil.rmtree(self.base, ignore_errors=True)
         os.makedirs(self.base)
         self.prefix = os.path.join(self.base, "prefix")
-        tpl = template_prefix()
-        sys32 = os.path.join("drive_c", "windows", "system32")
-        windows = os.path.join(tpl, "drive_c", "windows")
-        shutil.copytree(tpl, self.prefix, symlinks=True,
-                        ignore=lambda d, names: ["system32"] if os.path.abspath(d) == windows else [])
-        subprocess.run(["cp", "-al", os.path.join(tpl, sys32), os.path.join(self.prefix, sys32)], check=True)
+        harness.copy_prefix(template_prefix(), self.prefix)
         self.app = os.path.join(self.base, "app")
         os.makedirs(self.app)
         shutil.copy(feed_exe, os.path.join(self.app, "cloudwick-feed.exe"))
