@@ -253,7 +253,7 @@ def control_id(ctl, target=CARD):
 class Card:
     """One run of the card. Use as a context manager."""
 
-    def __init__(self, name, conf=None, start=True, dpi=None, screen=None):
+    def __init__(self, name, conf=None, start=True, dpi=None, screen=None, files=None):
         self.name = name
         self.card_exe, self.probe_exe = exe_paths()
         self.conf = conf if conf is not None else conf_text()
@@ -264,6 +264,7 @@ class Card:
         self.start_card = start
         self.dpi = dpi
         self.screen = screen  # "WIDTHxHEIGHT" of the screen and the desktop, or the default
+        self.files = files or {}  # more files beside the exe: name -> bytes, or the path of one to copy
         self.base = os.path.join(work_dir(), "run", name)
 
     # -- life --
@@ -288,6 +289,12 @@ class Card:
         self.app = os.path.join(self.base, "app")
         os.makedirs(self.app)
         shutil.copy(self.card_exe, os.path.join(self.app, "Cloudwick.exe"))
+        for fname, content in self.files.items():
+            if isinstance(content, bytes):
+                with open(os.path.join(self.app, fname), "wb") as f:
+                    f.write(content)
+            else:
+                shutil.copy(content, os.path.join(self.app, fname))
         if self.conf is not False:
             with open(self.conf_path, "wb") as f:
                 f.write(self.conf)

@@ -1,0 +1,167 @@
+"""The card as a Windows user runs it: Cloudwick.exe alone, with
+cloudwick-feed.exe beside it, which the card starts itself when nothing
+answers on port 80. A stub Open-Meteo on a loopback port stands in for the
+source (named in cloudwick-feed.conf); the service goes when the card goes."""
+import os
+import sys
+import time
+
+import harness
+import servers
+from harness import CARD, OPTIONS
+from servers import FakeService, http_reply
+
+sys.path.insert(0, os.path.join(harness.REPO, "service", "tests", "wine"))
+import stub_upstream  # noqa: E402  (the service's own stand-in for Open-Meteo)
+
+SPRINGFIELD_IL = 4250542
+ZURICH = 2657896
+
+
+def feed_exe():
+    path = os.environ.get("FEED_WINDOWS_EXE", "")
+    if not path or not os.path.isfile(path):
+        raise harness.Skip("cloudwick-feed.exe is not built: %r" % path)
+    return path
+
+
+def card_with_service(name, stub, conf, **kw):
+    files = {"cloudwick-feed.exe": feed_exe(),
+             "cloudwick-feed.conf": ("forecast-url=%s\r\ngeocoding-url=%s\r\n"
+                                     % (stub.forecast_url, stub.geocoding_url)).encode()}
+    return harness.Card(name, conf, files=files, **kw)
+
+
+def service_pids(card):
+    """Linux pids of cloudwick-feed.exe processes of this card's prefix."""
+    pids = []
+    for d in os.listdir("/proc"):
+        if not d.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % d, "rb") as f:
+                if b"cloudwick-feed.exe" not in f.read():
+                    continue
+            with open("/proc/%s/environ" % d, "rb") as f:
+                if ("WINEPREFIX=%s" % card.prefix).encode() not in f.read().split(b"\0"):
+                    continue
+        except OSError:
+            continue
+        pids.append(int(d))
+    return pids
+
+
+def service_log(card):
+    try:
+        with open(os.path.join(card.app, "cloudwick-feed.log"), "rb") as f:
+            return f.read().decode("latin-1")
+    except FileNotFoundError:
+        return ""
+
+
+def wait_for(cond, timeout, step=0.1):
+    end = time.time() + timeout
+    while time.time() < end:
+        if cond():
+            return True
+        time.sleep(step)
+    return cond()
+
+
+def case_card_alone_shows_live_weather_and_finds_places(name):
+    """Only Cloudwick.exe is started, with a stored place: within 10 s the
+    card shows the source's weather; a search in Options finds a place and
+    "Okay" shows its weather; after "Exit" the service is gone within 5 s."""
+    stub = stub_upstream.StubUpstream()
+    try:
+        conf = harness.conf_text(woeid=str(ZURICH), name="Zurich, CH", celsius=1)
+        with card_with_service(name, stub, conf, start=False) as card:
+            c = harness.Checks()
+            started = time.time()
+            card.launch()
+            ok, title = card.wait_text("txtTemp", "ne", b"", 10000)
+            c.true(ok, "weather within 10 s of the start (%.1f s)" % (time.time() - started))
+            c.true(card.text("txtTitle").startswith(b"Z"), "the stored place: %r" % card.text("txtTitle"))
+            c.true(stub.calls > 0, "the weather came from the source")
+            c.eq(len(service_pids(card)), 1, "one service, started by the card")
+            c.true("ends with process" in service_log(card), "started for the card: %r" % service_log(card)[-300:])
+
+            card.menu_command("options")
+            c.true(card.wait_window("visible", 5000, OPTIONS), "Options open")
+            card.must("settext %s %d \"Springfield\"" % (OPTIONS, harness.control_id("txtWord", OPTIONS)))
+            card.must("click %s %d" % (OPTIONS, harness.control_id("Command1", OPTIONS)))
+            ok, status = card.wait_text("txtLocation", "contains", b"Found", 10000, OPTIONS)
+            c.true(ok, "a place found: %r" % status)
+            card.must("click %s %d" % (OPTIONS, harness.control_id("cmdOK", OPTIONS)))
+            ok, title = card.wait_text("txtTitle", "prefix", b"Springfield", 10000)
+            c.true(ok, "Okay shows the found place's weather: %r" % title)
+            card.screenshot()
+
+            card.menu_command("exit")
+            c.true(card.exited(10), "Exit ends the card")
+            c.true(wait_for(lambda: not service_pids(card), 5), "the service is gone within 5 s of Exit")
+            c.true(b"\r\n%d\r\n" % SPRINGFIELD_IL in card.read_conf(), "the found place is stored")
+            c.done()
+    finally:
+        stub.close()
+
+
+def case_service_ends_when_the_card_is_killed(name):
+    stub = stub_upstream.StubUpstream()
+    try:
+        conf = harness.conf_text(woeid=str(SPRINGFIELD_IL), name="Springfield, IL")
+        with card_with_service(name, stub, conf) as card:
+            c = harness.Checks()
+            c.true(card.wait_text("txtTemp", "ne", b"", 10000)[0], "weather shown")
+            c.eq(len(service_pids(card)), 1, "the card started its service")
+            card.card.kill()
+            card.card.wait()
+            c.true(wait_for(lambda: not service_pids(card), 5), "the service is gone within 5 s of a killed card")
+            c.done()
+    finally:
+        stub.close()
+
+
+def case_second_card_starts_no_second_service(name):
+    stub = stub_upstream.StubUpstream()
+    try:
+        conf = harness.conf_text(woeid=str(SPRINGFIELD_IL), name="Springfield, IL")
+        with card_with_service(name, stub, conf) as card:
+            c = harness.Checks()
+            c.true(card.wait_text("txtTemp", "ne", b"", 10000)[0], "weather shown")
+            first = card.card
+            card.launch(wait=False)  # the same folder, a second time
+
+            def cards_shown():
+                tops = [harness.parse_fields(l) for l in card.must("toplevels") if l.startswith("top ")]
+                return sum(1 for t in tops if t.get("class") == CARD and t.get("visible") == "1") == 2
+
+            # The second card looks for a service before it creates its window.
+            c.true(wait_for(cards_shown, 30), "two cards shown")
+            c.eq(len(service_pids(card)), 1, "still one service (first card running: %s): %r"
+                 % (first.poll() is None, service_log(card)[-400:]))
+            c.eq(service_log(card).count("listening on"), 1, "started once: %r" % service_log(card)[-400:])
+            c.true("already running" not in service_log(card), "the second card did not even try")
+            card.procs.remove(first)
+            first.kill()
+            first.wait()
+            c.done()
+    finally:
+        stub.close()
+
+
+def case_whatever_answers_on_port_80_is_used(name):
+    """Something else already serves port 80: the card uses it and starts nothing."""
+    reply = http_reply(servers.data("feed_springfield_f.xml"))
+    stub = stub_upstream.StubUpstream()
+    try:
+        with FakeService(lambda path: servers.whole(reply)) as svc, \
+                card_with_service(name, stub, harness.conf_text(woeid="2459115", name="Springfield, XY")) as card:
+            c = harness.Checks()
+            c.true(card.wait_text("txtTitle", "eq", b"Springfield, XY", 10000)[0], "the other server's weather")
+            c.true(svc.requests, "asked the server already there")
+            c.eq(service_pids(card), [], "no service started")
+            c.eq(service_log(card), "", "the service never ran")
+            c.done()
+    finally:
+        stub.close()
