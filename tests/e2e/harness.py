@@ -316,7 +316,7 @@ class Card:
                                timeout=60, check=True)
         self.probe = Probe(self.probe_exe, self.env, self.base)
         # The first command brings up the prefix's desktop and taskbar.
-        self.must("wait tray exists 30000")
+        self.must("wait tray exists 120000", timeout=150)
         if self.start_card:
             self.launch()
 
@@ -325,7 +325,7 @@ class Card:
                                      cwd=self.app, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.procs.append(self.card)
         if wait:
-            self.must("wait %s exists 30000" % CARD)
+            self.must("wait %s exists 90000" % CARD, timeout=120)
             self.wait_controls(CARD)
 
     def wait_controls(self, target, timeout=30):
