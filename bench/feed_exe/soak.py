@@ -74,7 +74,8 @@ def main(exe):
     print("  size                        %8d bytes (%.0f KB)" % (os.path.getsize(exe), os.path.getsize(exe) / 1024))
     stub = StubUpstream()
     with Machine("soak", exe) as m:
-        m.write_conf("forecast-url=%s\ngeocoding-url=%s\n" % (stub.forecast_url, stub.geocoding_url))
+        m.write_conf("forecast-url=%s\ngeocoding-url=%s\nnominatim-url=%s\n"
+                     % (stub.forecast_url, stub.geocoding_url, stub.nominatim_url))
         m.feed()
         if not wait_for(lambda: accepts(80), 60):
             print("the service did not start; log:\n" + m.log())

@@ -14,6 +14,10 @@ const char kUsage[] =
     "  --geocoding-url URL       geocoding API base, without /search or /get\n"
     "                            (default https://geocoding-api.open-meteo.com/v1)\n"
     "  --upstream-timeout-ms N   give up on an upstream call after N ms (default 5000)\n"
+    "  --nominatim-url URL|off   geocoder asked when Open-Meteo finds no place, at most once a\n"
+    "                            second (default https://nominatim.openstreetmap.org)\n"
+    "  --contact ADDRESS         your e-mail address or web page, sent in the User-Agent as\n"
+    "                            Nominatim's usage policy asks; give it on a public host\n"
     "  --threads N               request worker threads (default 32)\n"
     "  --fixed-time YYYY-MM-DDTHH:MM\n"
     "                            date the sample documents with this UTC time instead of now\n"
@@ -24,7 +28,8 @@ const char kUsage[] =
     "name=value line each (listen=127.0.0.1:80); the command line wins over the file.\n"
     "\n"
     "Requests: GET /forecastrss?w=<id>[&u=c], GET /v1/public/yql?q=<geo.places query>, GET /health.\n"
-    "Weather data by Open-Meteo.com (CC BY 4.0); place search based on GeoNames.\n";
+    "Weather data by Open-Meteo.com (CC BY 4.0); place search based on GeoNames, and on\n"
+    "OpenStreetMap (ODbL) through Nominatim.\n";
 
 namespace {
 
@@ -90,6 +95,22 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
             std::string url = v;
             while (url.size() > 8 && url.back() == '/') url.pop_back();
             (a == "--forecast-url" ? o.forecastUrl : o.geocodingUrl) = url;
+        } else if (a == "--nominatim-url") {
+            if (v != "off" && !IsHttpUrl(v)) {
+                r.error = "--nominatim-url wants an http:// or https:// URL, or off";
+                return r;
+            }
+            std::string url = v == "off" ? "" : v;
+            while (url.size() > 8 && url.back() == '/') url.pop_back();
+            o.nominatimUrl = url;
+        } else if (a == "--contact") {
+            bool printable = !v.empty() && v.size() <= 200;
+            for (char c : v) printable = printable && c >= 0x20 && c < 0x7F;
+            if (!printable) {
+                r.error = "--contact wants an e-mail address or a web address (plain ASCII, up to 200 characters)";
+                return r;
+            }
+            o.contact = v;
         } else if (a == "--upstream-timeout-ms") {
             if (!ReadInt(v, 1, 600000, o.upstreamTimeoutMs)) {
                 r.error = "--upstream-timeout-ms wants a number of milliseconds";
@@ -123,7 +144,7 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
 
 bool IsFileOption(const std::string& name) {
     for (const char* n : {"listen", "provider", "forecast-url", "geocoding-url", "upstream-timeout-ms", "threads",
-                          "fixed-time"}) {
+                          "fixed-time", "nominatim-url", "contact"}) {
         if (name == n) return true;
     }
     return false;

@@ -11,6 +11,9 @@ struct CommandLine {
     std::string forecastUrl = "https://api.open-meteo.com/v1/forecast";
     std::string geocodingUrl = "https://geocoding-api.open-meteo.com/v1";
     int upstreamTimeoutMs = 5000;
+    // Nominatim, asked when Open-Meteo finds no place; "" (--nominatim-url off): never.
+    std::string nominatimUrl = "https://nominatim.openstreetmap.org";
+    std::string contact;  // --contact: the operator's e-mail or URL, sent in the User-Agent
     int threads = 32;
     std::optional<long long> fixedTimeUnix;  // --fixed-time: the sample provider's clock
     long long parentPid = 0;  // --parent-pid: end shortly after this process ends (0: run on)

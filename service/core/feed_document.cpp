@@ -7,6 +7,7 @@
 #include "core/plain_text.h"
 #include "core/region_codes.h"
 #include "core/wmo_codes.h"
+#include "core/zone_rules.h"
 
 const char kTitleLeadIn[] = "Cloudwick Feed - ";
 static_assert(sizeof kTitleLeadIn - 1 == 17, "the card skips exactly 17 characters of title lead-in");
@@ -35,6 +36,14 @@ std::string Visibility(const std::optional<double>& metres, Units u) {
 std::string Pressure(const std::optional<double>& hpa, Units u) {
     if (!hpa) return "";
     return Decimal(u == Units::Metric ? *hpa : *hpa * 0.0295299830714, 2);
+}
+
+// The place's zone abbreviation at the time of the current conditions,
+// from its IANA zone (the place's own, else the one the forecast names).
+std::string DocumentZone(const Place& place, const Weather& w, const LocalDateTime& now) {
+    const std::string& iana = place.timezone.empty() ? w.zoneName : place.timezone;
+    const std::string text = ZoneText(iana, UnixFromLocal(now) - w.utcOffsetSeconds, w.utcOffsetSeconds);
+    return text.size() <= kMaxZoneLength ? text : "";
 }
 
 std::string ClockOf(const std::string& iso) {
@@ -93,9 +102,8 @@ std::string WeatherDocument(const Place& place, const Weather& w, Units units) {
     const std::string region = place.countryCode == "US" ? RegionCode(place.countryCode, place.admin1)
                                                           : CardText(place.admin1, kMaxRegionLength);
     const std::string country = CardText(place.country, kMaxCountryLength);
-    const std::string zone = CardText(w.zoneAbbreviation, kMaxZoneLength);
-
     const auto now = ReadIsoLocal(w.current.localTime).value_or(LocalDateTime{});
+    const std::string zone = DocumentZone(place, w, now);
     const std::string stamp = FeedDateTime(now, zone);
     const std::string clock = FeedClock(now) + (zone.empty() ? "" : " " + zone);
     const CurrentWeather& c = w.current;

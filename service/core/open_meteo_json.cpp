@@ -88,6 +88,7 @@ Fetched<Weather> ReadForecastJson(const std::string& text) {
     Weather w;
     w.zoneAbbreviation = Text(doc, "timezone_abbreviation");
     w.utcOffsetSeconds = static_cast<int>(Integer(doc, "utc_offset_seconds"));
+    w.zoneName = Text(doc, "timezone");
     CurrentWeather& c = w.current;
     c.localTime = Text(*cur, "time");
     const auto temp = Within(Number(*cur, "temperature_2m"), kMinTemp, kMaxTemp);

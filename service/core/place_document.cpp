@@ -5,6 +5,7 @@
 
 #include "core/feed_document.h"
 #include "core/feed_dates.h"
+#include "core/nominatim_json.h"
 #include "core/plain_text.h"
 #include "core/region_codes.h"
 
@@ -93,10 +94,21 @@ std::string PlaceSearchDocument(const std::vector<Place>& places, int64_t create
         doc += "</results>";
     }
     doc += "</query>\n<!-- Place results based on GeoNames (geonames.org, CC BY 4.0), via Open-Meteo.com -->\n";
-    // The card reads a reply only once it holds more than 1000 bytes; a
-    // match with few details would fall short and look like no match.
-    constexpr std::size_t kMinWithMatch = 1100;
-    if (count > 0 && doc.size() + 8 < kMinWithMatch)
-        doc += "<!--" + std::string(kMinWithMatch - doc.size() - 8, ' ') + "-->\n";
+    bool osm = false;
+    for (std::size_t i = 0; i < count; ++i) osm = osm || IsOsmPlaceId(places[i].id);
+    if (osm) {
+        doc += "<!-- Place data (c) OpenStreetMap contributors, ODbL 1.0, openstreetmap.org/copyright, "
+               "found by Nominatim -->\n";
+    }
+    // The card reads a reply only once it holds more than 1000 bytes: a
+    // match with few details would fall short and look like no match, and
+    // an answer without a match would leave the card waiting 30 seconds
+    // before it says "Not found". Every reply is made long enough; with no
+    // place in it, the card reads it at once as not found.
+    constexpr std::size_t kMinLength = 1100;
+    if (doc.size() + 8 < kMinLength) {
+        const std::string why = count == 0 ? " No place matches this search." : "";
+        doc += "<!--" + why + std::string(kMinLength - doc.size() - 8 - why.size(), ' ') + "-->\n";
+    }
     return doc;
 }

@@ -1,27 +1,10 @@
 #include "core/plain_text.h"
 
+#include <cctype>
 #include <cstdint>
 #include <vector>
 
 namespace {
-
-// ASCII spellings of U+00C0..U+017F, in code point order.
-const char* const kLatin[] = {
-    // U+00C0
-    "A", "A", "A", "A", "A", "A", "AE", "C", "E", "E", "E", "E", "I", "I", "I", "I",
-    "D", "N", "O", "O", "O", "O", "O", "x", "O", "U", "U", "U", "U", "Y", "Th", "ss",
-    "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e", "i", "i", "i", "i",
-    "d", "n", "o", "o", "o", "o", "o", "-", "o", "u", "u", "u", "u", "y", "th", "y",
-    // U+0100
-    "A", "a", "A", "a", "A", "a", "C", "c", "C", "c", "C", "c", "C", "c", "D", "d",
-    "D", "d", "E", "e", "E", "e", "E", "e", "E", "e", "E", "e", "G", "g", "G", "g",
-    "G", "g", "G", "g", "H", "h", "H", "h", "I", "i", "I", "i", "I", "i", "I", "i",
-    "I", "i", "IJ", "ij", "J", "j", "K", "k", "k", "L", "l", "L", "l", "L", "l", "L",
-    "l", "L", "l", "N", "n", "N", "n", "N", "n", "n", "N", "n", "O", "o", "O", "o",
-    "O", "o", "OE", "oe", "R", "r", "R", "r", "R", "r", "S", "s", "S", "s", "S", "s",
-    "S", "s", "T", "t", "T", "t", "T", "t", "U", "u", "U", "u", "U", "u", "U", "u",
-    "U", "u", "U", "u", "W", "w", "Y", "y", "Y", "Z", "z", "Z", "z", "Z", "z", "s",
-};
 
 // Windows-1252 bytes 0x80..0x9F as code points (0 = unassigned).
 const uint32_t kCp1252[32] = {
@@ -69,18 +52,11 @@ void AppendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
-std::string AsciiFor(uint32_t cp) {
-    if (cp < 0x80) return std::string(1, static_cast<char>(cp));
-    if (cp >= 0xC0 && cp <= 0x17F) return kLatin[cp - 0xC0];
-    switch (cp) {
-        case 0xA0: return " ";
-        case 0x218: return "S";
-        case 0x219: return "s";
-        case 0x21A: return "T";
-        case 0x21B: return "t";
-        case 0x2018: case 0x2019: case 0x02BB: case 0x02BC: return "'";
-        case 0x2010: case 0x2011: case 0x2013: case 0x2014: return "-";
-        default: return "";
+void TitleCaseWords(std::string& s) {
+    bool start = true;
+    for (char& c : s) {
+        if (start && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        start = c == ' ' || c == '-';
     }
 }
 
@@ -113,14 +89,28 @@ bool IsValidUtf8(const std::string& s) {
 }
 
 std::string CardText(const std::string& utf8, std::size_t maxLength) {
-    std::string ascii;
+    std::string clean;  // stray bytes dropped, so the transliteration sees valid UTF-8 only
+    bool asciiLetters = false;
     uint32_t cp;
     for (std::size_t i = 0; i < utf8.size();) {
-        std::size_t n = DecodeUtf8(utf8, i, cp);
-        if (n == 0) { ++i; continue; }  // stray byte: drop it
+        const std::size_t n = DecodeUtf8(utf8, i, cp);
+        if (n == 0) { ++i; continue; }
+        clean.append(utf8, i, n);
+        asciiLetters = asciiLetters || (cp < 0x80 && isalpha(static_cast<int>(cp)));
         i += n;
-        for (char c : AsciiFor(cp)) ascii += AllowedInCard(c) ? c : ' ';
     }
+    std::string latin = clean;
+    for (unsigned char c : clean) {
+        if (c >= 0x80) {
+            latin = SystemLatinAscii(clean);
+            // Scripts without capitals come out in lower case ("bei jing"):
+            // a name written only in them gets capitals at word starts.
+            if (!asciiLetters) TitleCaseWords(latin);
+            break;
+        }
+    }
+    std::string ascii;
+    for (char c : latin) ascii += AllowedInCard(c) ? c : ' ';
     std::string out = Squeeze(ascii);
     if (out.size() > maxLength) out = Squeeze(out.substr(0, maxLength));
     return out;

@@ -4,12 +4,20 @@
 #include <cstddef>
 #include <string>
 
-// A UTF-8 name turned into the plain ASCII the card shows: accented Latin
-// letters lose their accents, other characters are dropped, punctuation is
-// limited to . , ' ( ) - so no name can contain a tag, a quote or an
-// attribute name the card searches for. Runs of spaces are collapsed, the
-// ends trimmed, and the result cut to at most `maxLength` characters.
+// A UTF-8 name turned into the plain ASCII the card shows: other scripts
+// are transliterated (SystemLatinAscii: "Da Lat", "Moskva", "Bei Jing Shi",
+// a name without Latin letters getting capitals at word starts), what is
+// left over is dropped, punctuation is limited to . , ' ( ) - so no name can
+// contain a tag, a quote or an attribute name the card searches for. Runs of
+// spaces are collapsed, the ends trimmed, and the result cut to at most
+// `maxLength` characters.
 std::string CardText(const std::string& utf8, std::size_t maxLength);
+
+// Supplied by the platform layer: valid UTF-8 written in Latin letters and
+// ASCII as ICU's "Any-Latin; Latin-ASCII" writes it. Linux uses Debian's
+// libicu; Windows the system's icu.dll (Windows 10 1903 and later), else
+// the built-in table (FallbackLatinAscii).
+std::string SystemLatinAscii(const std::string& utf8);
 
 // Bytes typed into the card's search box (the card sends them unencoded,
 // usually in the Windows-1252 code page) turned into valid UTF-8 for the

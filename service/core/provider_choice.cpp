@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "core/open_meteo_provider.h"
+#include "core/place_finder.h"
 #include "core/sample_provider.h"
 
 std::function<int64_t()> ServiceClock(const CommandLine& options) {
@@ -20,5 +21,26 @@ std::unique_ptr<Provider> MakeProvider(const CommandLine& options, std::function
     cfg.forecastUrl = options.forecastUrl;
     cfg.geocodingUrl = options.geocodingUrl;
     cfg.timeout = std::chrono::milliseconds(options.upstreamTimeoutMs);
-    return std::make_unique<OpenMeteoProvider>(cfg, client);
+    auto openMeteo = std::make_unique<OpenMeteoProvider>(cfg, client);
+    std::unique_ptr<NominatimClient> nominatim;
+    if (!options.nominatimUrl.empty()) {
+        NominatimConfig n;
+        n.baseUrl = options.nominatimUrl;
+        n.timeout = cfg.timeout;
+        nominatim = std::make_unique<NominatimClient>(n, client);
+    }
+    return std::make_unique<PlaceFinder>(std::move(openMeteo), std::move(nominatim));
+}
+
+std::string UserAgentFor(const CommandLine& options) {
+    return options.contact.empty() ? "cloudwick-feed/1.0" : "cloudwick-feed/1.0 (" + options.contact + ")";
+}
+
+std::string FallbackNote(const CommandLine& options) {
+    if (options.nominatimUrl.empty()) return "place search: Open-Meteo only (--nominatim-url off)";
+    std::string note = "place search: Open-Meteo, then Nominatim at " + options.nominatimUrl +
+                       " (one request a second), User-Agent \"" + UserAgentFor(options) + "\"";
+    if (options.contact.empty() && options.nominatimUrl.find("nominatim.openstreetmap.org") != std::string::npos)
+        note += "; on a public host give --contact, as Nominatim's usage policy asks";
+    return note;
 }

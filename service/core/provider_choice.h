@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "core/command_line.h"
 #include "core/provider.h"
@@ -11,6 +12,13 @@
 // Now in seconds since the epoch, or the --fixed-time.
 std::function<int64_t()> ServiceClock(const CommandLine& options);
 
-// The sample places, or Open-Meteo through `client` (which must outlive it).
+// The sample places, or Open-Meteo through `client` (which must outlive
+// it), with Nominatim behind its place search unless --nominatim-url off.
 std::unique_ptr<Provider> MakeProvider(const CommandLine& options, std::function<int64_t()> nowUnix,
                                        UpstreamClient& client);
+
+// The User-Agent of the upstream calls: the service, and --contact if given.
+std::string UserAgentFor(const CommandLine& options);
+
+// One line for the start-up log on where place searches go.
+std::string FallbackNote(const CommandLine& options);

@@ -44,3 +44,10 @@ std::string RegionCode(const std::string& countryCode, const std::string& admin1
         return {static_cast<char>(toupper(countryCode[0])), static_cast<char>(toupper(countryCode[1]))};
     return "";
 }
+
+bool IsUsStateCode(const std::string& code) {
+    for (const State& s : kStates) {
+        if (code == s.code) return true;
+    }
+    return false;
+}

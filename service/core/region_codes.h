@@ -8,3 +8,6 @@ std::string UsStateCode(const std::string& stateName);
 
 // "IL" for a US place in Illinois, "GB" for a British one, "" when unknown.
 std::string RegionCode(const std::string& countryCode, const std::string& admin1);
+
+// True for the postal code of a US state (or DC, PR): "IL", "TX".
+bool IsUsStateCode(const std::string& code);

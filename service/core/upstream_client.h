@@ -21,4 +21,13 @@ public:
     // `timeout` in total; a body over kMaxUpstreamBody is refused. Called
     // from many threads at once.
     virtual UpstreamReply Get(const std::string& url, std::chrono::milliseconds timeout) = 0;
+
+    // The User-Agent of every request: the service's name, and the
+    // operator's contact when one is given (Nominatim's usage policy asks
+    // for both). Set before any thread calls Get.
+    void SetUserAgent(std::string userAgent) { userAgent_ = std::move(userAgent); }
+    const std::string& UserAgent() const { return userAgent_; }
+
+private:
+    std::string userAgent_ = "cloudwick-feed/1.0";
 };

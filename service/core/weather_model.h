@@ -49,6 +49,7 @@ struct DailyWeather {
 
 struct Weather {
     std::string zoneAbbreviation;  // e.g. "CET"
+    std::string zoneName;          // the IANA zone the source used, e.g. "Europe/Berlin"
     int utcOffsetSeconds = 0;
     CurrentWeather current;
     std::vector<DailyWeather> days;  // today first

@@ -32,7 +32,7 @@ UpstreamReply CurlClient::Get(const std::string& url, std::chrono::milliseconds 
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // threads: no SIGALRM for DNS time-outs
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, "cloudwick-feed/1.0");
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, UserAgent().c_str());
     curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");  // gzip welcome
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &r.body);

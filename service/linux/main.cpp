@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
 
     const std::function<int64_t()> nowUnix = ServiceClock(o);
     CurlClient client;
+    client.SetUserAgent(UserAgentFor(o));
     const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client);
     FeedService service(*provider, ServiceRules{}, [] { return std::chrono::steady_clock::now(); }, nowUnix);
     FeedRouter router(service);
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
     }
     log("cloudwick-feed: listening on " + o.host + ":" + std::to_string(port) + " with provider " + provider->Name() +
         "\n");
+    if (o.provider != "sample") log("cloudwick-feed: " + FallbackNote(o) + "\n");
 
     // SIGINT and SIGTERM are taken by a waiting thread, which stops the
     // server outside of any signal handler; so is the end of --parent-pid.

@@ -119,10 +119,18 @@ TEST(CardReadsDocument, LongestPlaceIsFoundFromTheFirst1001Bytes) {
     EXPECT_EQ(r.name, std::string(kMaxNameLength, 'N'));
 }
 
-TEST_F(CardReadsService, NoMatchStaysUnderTheThresholdSoTheCardSaysNotFound) {
+TEST_F(CardReadsService, NoMatchIsReadAtOnceAsNotFound) {
+    // Over the card's 1000 bytes, so it parses at its next tick instead of
+    // waiting 30 seconds, and without a woeid, so it says "Not found".
     const std::string raw = Reply(kSearch + "'Atlantis'");
     EXPECT_NE(raw.find("<results/>"), std::string::npos);
-    EXPECT_LE(raw.size(), 1000u);
+    ASSERT_GT(raw.size(), 1001u);
+    for (const std::string& seen : {raw.substr(0, 1001), raw}) {
+        const PlaceReply r = ParsePlaceReply(seen);
+        EXPECT_EQ(r.outcome, PlaceReply::Unusable);
+        EXPECT_FALSE(r.woeidCut);  // the dialog keeps the place it had
+        EXPECT_FALSE(r.nameCut);
+    }
 }
 
 }  // namespace

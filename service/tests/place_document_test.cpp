@@ -13,6 +13,7 @@ TEST(PlaceDocument, EmptyResultIsAValidDocumentWithNoPlace) {
     EXPECT_NE(doc.find("yahoo:count=\"0\""), std::string::npos);
     EXPECT_NE(doc.find("<results/>"), std::string::npos);
     EXPECT_EQ(doc.find("<woeid>"), std::string::npos);
+    EXPECT_GT(doc.size(), 1000u);  // so the card reads it at once, as not found
     EXPECT_EQ(doc.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<query xmlns:yahoo=", 0), 0u);
 }
 
@@ -39,7 +40,16 @@ TEST(PlaceDocument, OnePlaceHasTheChildrenTheCardReads) {
         last = p;
     }
     EXPECT_NE(doc.find("based on GeoNames"), std::string::npos);
+    EXPECT_EQ(doc.find("OpenStreetMap"), std::string::npos);
     EXPECT_GT(doc.size(), 1000u);  // the card parses only past 1000 bytes
+}
+
+TEST(PlaceDocument, PlacesFromOpenStreetMapCarryItsCredit) {
+    Place tower = SpringfieldIl();
+    tower.id = 20000005013364;  // way 5013364
+    const std::string doc = PlaceSearchDocument({SpringfieldIl(), tower}, kCreated);
+    EXPECT_NE(doc.find("<woeid>20000005013364</woeid>"), std::string::npos);
+    EXPECT_NE(doc.find("(c) OpenStreetMap contributors, ODbL 1.0, openstreetmap.org/copyright"), std::string::npos);
 }
 
 TEST(PlaceDocument, TheFirstPlaceFitsTheCardsWindowAtTheLongest) {

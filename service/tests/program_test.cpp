@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "harness.h"
+#include "stub_geocoders.h"
 
 extern char** environ;
 
@@ -187,6 +188,38 @@ TEST(Program, EndsShortlyAfterItsParent) {
     Program orphan({"--provider", "sample", "--listen", "127.0.0.1:" + std::to_string(port), "--parent-pid",
                     std::to_string(parent)});
     EXPECT_EQ(orphan.Wait(), 4);
+}
+
+// A card that stored a place found through Nominatim keeps working after
+// the service restarts: the id alone leads back to the same OpenStreetMap
+// object, and so to the same place and name.
+TEST(Program, AnOpenStreetMapPlaceIdStillWorksAfterARestart) {
+    StubGeocoders stubs;
+    const int port = FreePort();
+    const std::vector<std::string> args = {"--listen", "127.0.0.1:" + std::to_string(port), "--forecast-url",
+                                           stubs.ForecastUrl(), "--geocoding-url", stubs.GeocodingUrl(),
+                                           "--nominatim-url", stubs.NominatimUrl(), "--contact", "ops@example.org"};
+    std::string found;
+    {
+        Program first(args);
+        ASSERT_TRUE(first.WaitForPort(port)) << first.Output();
+        const RawReply r = CardGet(
+            port, "/v1/public/yql?q=select%20*%20from%20geo.places%20where%20text%20%3D%20'Eiffel%20Tower'");
+        const std::size_t at = r.body.find("<woeid>");
+        ASSERT_NE(at, std::string::npos) << r.body;
+        found = r.body.substr(at + 7, r.body.find("</woeid>") - at - 7);
+        EXPECT_EQ(found, "20000005013364");
+        EXPECT_NE(first.Output().find("Nominatim at " + stubs.NominatimUrl()), std::string::npos) << first.Output();
+    }  // killed
+    Program second(args);
+    ASSERT_TRUE(second.WaitForPort(port)) << second.Output();
+    const RawReply weather = CardGet(port, "/forecastrss?w=" + found);
+    EXPECT_EQ(weather.status, 200);
+    EXPECT_NE(weather.body.find("<title>Cloudwick Feed - Paris, FR</title>"), std::string::npos) << weather.body;
+    const auto calls = stubs.NominatimCalls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1].target.rfind("/lookup?osm_ids=W5013364&", 0), 0u) << calls[1].target;
+    EXPECT_EQ(calls[1].userAgent, "cloudwick-feed/1.0 (ops@example.org)");
 }
 
 }  // namespace

@@ -34,13 +34,14 @@ TEST(ForecastQuery, ReadsIdAndUnits) {
 }
 
 TEST(ForecastQuery, IdsThatAreNotDecimalAreInvalidNotErrors) {
-    for (const char* raw : {"w=abc", "w=", "w=0", "w=-5", "w=12345678901", "w=1%2B1", "w=%2012", "w=12%20", "x=1",
+    for (const char* raw : {"w=abc", "w=", "w=0", "w=-5", "w=123456789012345", "w=1%2B1", "w=%2012", "w=12%20", "x=1",
                             ""}) {
         const ForecastQuery q = ReadForecastQuery(raw);
         EXPECT_EQ(q.status, QueryStatus::Ok) << raw;
         EXPECT_FALSE(q.validId) << raw;
     }
-    EXPECT_TRUE(ReadForecastQuery("w=9999999999").validId);  // ten digits still fit
+    EXPECT_TRUE(ReadForecastQuery("w=9999999999").validId);
+    EXPECT_EQ(ReadForecastQuery("w=20000005013364").id, 20000005013364);  // an OpenStreetMap place: 14 digits
 }
 
 TEST(ForecastQuery, MalformedAndOverlongQueriesAreRefused) {

@@ -105,6 +105,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     WSAStartup(MAKEWORD(2, 2), &wsa);
     const std::function<int64_t()> nowUnix = ServiceClock(o);
     WinHttpClient client;
+    client.SetUserAgent(UserAgentFor(o));
     const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client);
     FeedService service(*provider, ServiceRules{}, [] { return std::chrono::steady_clock::now(); }, nowUnix);
     FeedRouter router(service);
@@ -122,6 +123,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     config += haveConf ? "; options file " + confPath : "; no options file";
     config += o.parentPid > 0 ? "; ends with process " + std::to_string(o.parentPid) : "; started by hand";
     note(config);
+    if (o.provider != "sample") note(FallbackNote(o));
     server.Run();
     return 0;
 }

@@ -106,6 +106,9 @@ UpstreamReply WinHttpClient::Get(const std::string& url, std::chrono::millisecon
         r.error = Why(GetLastError());
         return r;
     }
+    const std::wstring agent = L"User-Agent: " + Wide(UserAgent());
+    WinHttpAddRequestHeaders(h.request, agent.c_str(), static_cast<DWORD>(-1),
+                             WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(h.request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
     // Every stage may wait only for what is left of the whole time limit;

@@ -1,4 +1,4 @@
-"""A stand-in for Open-Meteo on a loopback port, for the Wine tests:
+"""A stand-in for Open-Meteo and Nominatim on a loopback port, for the Wine tests:
 Open-Meteo-shaped JSON in the source's key order, with values whose
 rounding and names whose accents test that both programs write the same
 bytes. `delay` makes every answer late."""
@@ -16,10 +16,41 @@ PLACES = {
     4409896: dict(name="Springfield", latitude=37.21533, longitude=-93.29824, elevation=396.0, feature_code="PPLA2",
                   country_code="US", admin1_id=4398678, timezone="America/Chicago", population=169176,
                   country_id=6252001, country="United States", admin1="Missouri"),
+    # Names the card cannot show as they are: Vietnamese letters and ideographs.
+    1584071: dict(name="\u0110\u00e0 L\u1ea1t", latitude=11.94646, longitude=108.44193, elevation=1500.0,
+                  feature_code="PPLA", country_code="VN", timezone="Asia/Ho_Chi_Minh", population=197000,
+                  country_id=1562822, country="Vietnam", admin1="L\u00e2m \u0110\u1ed3ng"),
+    9000014: dict(name="\u5317\u4eac\u5e02", latitude=39.9075, longitude=116.39723, elevation=49.0,
+                  feature_code="PPLC", country_code="CN", timezone="Asia/Shanghai", population=18960744,
+                  country_id=1814991, country="China", admin1="\u5317\u4eac"),
     2657896: dict(name="Z\u00fcrich", latitude=47.36667, longitude=8.55, elevation=429.0, feature_code="PPLA",
                   country_code="CH", admin1_id=2657895, timezone="Europe/Zurich", population=341730,
                   country_id=2658434, country="Switzerland", admin1="Z\u00fcrich"),
 }
+
+
+# OpenStreetMap objects as Nominatim's jsonv2 gives them, by the text that finds them.
+OSM = {
+    "eiffel tower": dict(place_id=335997640, licence="Data \u00a9 OpenStreetMap contributors, ODbL 1.0.",
+                         osm_type="way", osm_id=5013364, lat="48.8582599", lon="2.2945006", category="man_made",
+                         type="tower", name="Eiffel Tower",
+                         address=dict(man_made="Eiffel Tower", city="Paris", state="\u00cele-de-France",
+                                      postcode="75007", country="France", country_code="fr")),
+}
+
+# December offsets of the zones above, so the documents' zone text is the
+# real one (CST, CET) or, where a zone has no letters, GMT+7.
+OFFSETS = {"America/Chicago": -21600, "Europe/Zurich": 3600, "Asia/Ho_Chi_Minh": 25200,
+           "Asia/Shanghai": 28800, "Europe/Paris": 3600}
+
+
+def zone_of(lat):
+    for p in PLACES.values():
+        if abs(p["latitude"] - lat) < 0.001:
+            return dict(timezone=p["timezone"], utc_offset_seconds=OFFSETS[p["timezone"]])
+    if abs(lat - 48.8583) < 0.001:
+        return dict(timezone="Europe/Paris", utc_offset_seconds=3600)
+    return {}
 
 
 def place_json(pid):
@@ -71,7 +102,9 @@ class StubUpstream:
                 status, body = 404, {"error": True, "reason": "no such path"}
                 if url.path == "/v1/forecast":
                     status = 200
-                    body = forecast_json(q.get("temperature_unit") == "celsius", float(q.get("latitude", "0")))
+                    lat = float(q.get("latitude", "0"))
+                    body = forecast_json(q.get("temperature_unit") == "celsius", lat)
+                    body.update(zone_of(lat))
                 elif url.path == "/v1/search":
                     name = q.get("name", "").lower()
                     found = [p for p in sorted(PLACES) if PLACES[p]["name"].lower().startswith(name)]
@@ -84,6 +117,11 @@ class StubUpstream:
                         status, body = 200, place_json(pid)
                     else:
                         status, body = 400, {"error": True, "reason": "Location ID not found."}
+                elif url.path == "/search":  # Nominatim
+                    status, body = 200, [OSM[k] for k in OSM if k == q.get("q", "").lower()]
+                elif url.path == "/lookup":
+                    status, body = 200, [o for o in OSM.values()
+                                         if q.get("osm_ids") == o["osm_type"][0].upper() + str(o["osm_id"])]
                 data = json.dumps(body, ensure_ascii=False, separators=(",", ":")).encode("utf-8")
                 self.send_response(status)
                 self.send_header("Content-Type", "application/json; charset=utf-8")
@@ -104,6 +142,10 @@ class StubUpstream:
     @property
     def geocoding_url(self):
         return "http://127.0.0.1:%d/v1" % self.port
+
+    @property
+    def nominatim_url(self):
+        return "http://127.0.0.1:%d" % self.port
 
     def close(self):
         self.server.shutdown()
