@@ -20,5 +20,16 @@ std::unique_ptr<Provider> MakeProvider(const CommandLine& options, std::function
     cfg.forecastUrl = options.forecastUrl;
     cfg.geocodingUrl = options.geocodingUrl;
     cfg.timeout = std::chrono::milliseconds(options.upstreamTimeoutMs);
+    cfg.gate.maxInFlight = options.upstreamConcurrency;
+    cfg.gate.calls.perMinute = options.callsPerMinute;
+    cfg.gate.calls.perHour = options.callsPerHour;
+    cfg.gate.calls.perDay = options.callsPerDay;
     return std::make_unique<OpenMeteoProvider>(cfg, client);
+}
+
+ServiceRules ServiceRulesFor(const CommandLine& options) {
+    ServiceRules rules;
+    rules.clients.perMinute = options.clientCallsPerMinute;
+    rules.clients.burst = 2 * options.clientCallsPerMinute;
+    return rules;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/command_line.h"
+#include "core/feed_service.h"
 #include "core/provider.h"
 #include "core/upstream_client.h"
 
@@ -14,3 +15,6 @@ std::function<int64_t()> ServiceClock(const CommandLine& options);
 // The sample places, or Open-Meteo through `client` (which must outlive it).
 std::unique_ptr<Provider> MakeProvider(const CommandLine& options, std::function<int64_t()> nowUnix,
                                        UpstreamClient& client);
+
+// The caches' and clients' rules the options ask for.
+ServiceRules ServiceRulesFor(const CommandLine& options);

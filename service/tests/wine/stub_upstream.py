@@ -71,7 +71,7 @@ class StubUpstream:
                 status, body = 404, {"error": True, "reason": "no such path"}
                 if url.path == "/v1/forecast":
                     status = 200
-                    body = forecast_json(q.get("temperature_unit") == "celsius", float(q.get("latitude", "0")))
+                    body = forecast_json(q.get("temperature_unit", "celsius") == "celsius", float(q.get("latitude", "0")))
                 elif url.path == "/v1/search":
                     name = q.get("name", "").lower()
                     found = [p for p in sorted(PLACES) if PLACES[p]["name"].lower().startswith(name)]
