@@ -171,9 +171,10 @@ FeedHttpServer::FeedHttpServer(FeedRouter& router, std::function<void(const std:
     s.set_tcp_nodelay(true);
     // The library's default adds SO_REUSEPORT, which lets a second copy of
     // the service share the port silently; a port in use must be an error.
-    s.set_socket_options([](int sock) {
+    s.set_socket_options([this](int sock) {
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listener_ = sock;
     });
     s.set_keep_alive_max_count(static_cast<std::size_t>(rules.maxRequests));
     // The card opens a new connection for every request and may leave the
@@ -222,6 +223,10 @@ FeedHttpServer::~FeedHttpServer() = default;
 int FeedHttpServer::Bind(const std::string& host, int port, std::string* why) {
     errno = 0;
     const int bound = port == 0 ? server_->bind_to_any_port(host) : (server_->bind_to_port(host, port) ? port : -1);
+    // cpp-httplib listens with a backlog of 5: a burst of new connections
+    // would wait a second for the client's SYN to be sent again. Listening
+    // again sets the system's usual backlog.
+    if (bound >= 0 && listener_ >= 0) listen(listener_, SOMAXCONN);
     if (bound < 0 && why) {
         // Name the usual causes in plain words.
         addrinfo hints{}, *found = nullptr;

@@ -36,4 +36,5 @@ private:
     std::function<void(const std::string&)> log_;
     HttpServerOptions options_;
     std::unique_ptr<Server> server_;
+    int listener_ = -1;
 };
