@@ -1,7 +1,7 @@
 #include "core/http_dates.h"
 
 #include <cstdio>
-#include <cstring>
+#include <cctype>
 
 #include "core/feed_dates.h"
 
@@ -9,16 +9,6 @@ namespace {
 
 const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr int kMaxRetryAfter = 86400;
-
-bool Number(const std::string& s, std::size_t at, std::size_t n, int& out) {
-    if (at + n > s.size()) return false;
-    out = 0;
-    for (std::size_t i = at; i < at + n; ++i) {
-        if (s[i] < '0' || s[i] > '9') return false;
-        out = out * 10 + (s[i] - '0');
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -34,21 +24,22 @@ std::string HttpDate(int64_t unixSeconds) {
 std::optional<int64_t> ReadHttpDate(const std::string& s) {
     // "Tue, 08 Dec 2026 09:50:01 GMT": 29 characters.
     if (s.size() != 29 || s.compare(3, 2, ", ") != 0 || s[7] != ' ' || s[11] != ' ' || s[16] != ' ' ||
-        s[19] != ':' || s[22] != ':' || s.compare(25, 4, " GMT") != 0)
+        s[22] != ':' || s.compare(25, 4, " GMT") != 0 || !isdigit(static_cast<unsigned char>(s[23])) ||
+        !isdigit(static_cast<unsigned char>(s[24])))
         return std::nullopt;
-    LocalDateTime t;
-    int second = 0;
-    if (!Number(s, 5, 2, t.day) || !Number(s, 12, 4, t.year) || !Number(s, 17, 2, t.hour) ||
-        !Number(s, 20, 2, t.minute) || !Number(s, 23, 2, second) || t.hour > 23 || t.minute > 59 || second > 60)
-        return std::nullopt;
-    t.month = 0;
+    int month = 0;
     for (int m = 0; m < 12; ++m) {
-        if (s.compare(8, 3, kMonths[m]) == 0) t.month = m + 1;
+        if (s.compare(8, 3, kMonths[m]) == 0) month = m + 1;
     }
-    char iso[16];
-    std::snprintf(iso, sizeof iso, "%04d-%02d-%02d", t.year, t.month, t.day);
-    if (t.month == 0 || !ReadIsoLocal(iso)) return std::nullopt;
-    return UnixFromLocal(t) + second;
+    if (month == 0) return std::nullopt;
+    // The date and the clock to the minute as ISO text, read by the feed's own reader.
+    char iso[24];
+    std::snprintf(iso, sizeof iso, "%s-%02d-%sT%s", s.substr(12, 4).c_str(), month, s.substr(5, 2).c_str(),
+                  s.substr(17, 5).c_str());
+    const auto t = ReadIsoLocal(iso);
+    const int second = (s[23] - '0') * 10 + (s[24] - '0');
+    if (!t || second > 60) return std::nullopt;
+    return UnixFromLocal(*t) + second;
 }
 
 int ReadRetryAfter(const std::string& value, int64_t nowUnix) {

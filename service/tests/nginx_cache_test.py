@@ -21,6 +21,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine"))
 from stub_upstream import StubUpstream  # noqa: E402
+from wine_env import card_request, status_of  # noqa: E402
+from wine_env import exchange as raw_exchange  # noqa: E402
 
 SKIP = 77
 NGINX_CONF = """
@@ -63,43 +65,20 @@ def free_port():
     return port
 
 
-def card_request(target):
-    """The card's request, byte for byte."""
-    return (b"GET " + target + b" HTTP/1.1\r\nAccept: */*\r\nAccept-Language: en-us\r\n"
-            b"Accept-Encoding: \r\nUser-Agent: \r\nHost: localhost\r\nConnection: Keep-Alive\r\n\r\n")
-
-
 def browser_request(target):
     return (b"GET " + target + b" HTTP/1.1\r\nAccept: text/html,*/*\r\nAccept-Encoding: gzip, deflate, br\r\n"
             b"User-Agent: Mozilla/5.0\r\nHost: localhost\r\nConnection: close\r\n\r\n")
 
 
 def exchange(port, request):
-    """One request on a new connection; the reply read to its Content-Length."""
-    s = socket.create_connection(("127.0.0.1", port), 10)
-    s.sendall(request)
-    data = b""
-    want = None
-    while want is None or len(data) < want:
-        chunk = s.recv(65536)
-        if not chunk:
-            break
-        data += chunk
-        if want is None and b"\r\n\r\n" in data:
-            head = data.split(b"\r\n\r\n", 1)[0].decode("latin-1")
-            for line in head.split("\r\n")[1:]:
-                name, _, value = line.partition(":")
-                if name.lower() == "content-length":
-                    want = len(head) + 4 + int(value)
-    s.close()
-    head, _, body = data.partition(b"\r\n\r\n")
+    """One request on a new connection: status, headers (lower-case names), body."""
+    head, _, body = raw_exchange(port, request, timeout=10).partition(b"\r\n\r\n")
     lines = head.decode("latin-1").split("\r\n")
     headers = {}
     for line in lines[1:]:
         name, _, value = line.partition(":")
         headers[name.strip().lower()] = value.strip()
-    status = int(lines[0].split()[1]) if lines and len(lines[0].split()) > 1 else 0
-    return status, headers, body
+    return status_of(head), headers, body
 
 
 def wait_for_port(port, proc, seconds=10):
