@@ -42,5 +42,8 @@ mkdir -p "$out/artifacts" "$out/corpus"
 
 flags=()
 if [ -n "$dict" ]; then flags=(-dict="$dict"); fi
+# A crash or a hang fails the test: libFuzzer's own exit code for them is 77,
+# which CTest would read as a skip.
 "$out/${target}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+  -error_exitcode=1 -timeout_exitcode=1 \
   -artifact_prefix="$out/artifacts/" "${flags[@]}" "$out/corpus" "$corpus"

@@ -8,6 +8,11 @@
 //   older than `stale`; after a failure the source is left alone for
 //   `holdOff`, so a rate-limited source is not hammered by every request.
 // - Only with nothing usable cached does the caller get a failure.
+// - A fetch that did not ask the source (this service's own limits said no)
+//   is no failure of the source: no hold-off follows it.
+// - Each entry may have a freshness of its own (a forecast is fresh until
+//   the source's next update), and remembers when it was stored on the
+//   service's clock, for the reply's Last-Modified and max-age.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -45,17 +50,26 @@ public:
         CacheSource source = CacheSource::Failed;
         std::shared_ptr<const T> value;  // null only when Failed
         std::string error;               // why the source failed, when it did
+        int64_t storedUnix = 0;          // when the value was stored, on the unix clock
+        int64_t freshUntilUnix = 0;      // when it stops being fresh
+        int retryAfter = 0;              // from the failure, when there was one
+        bool asked = true;               // false: the failure was a refusal to ask
+        int refusal = 503;
     };
+    using UnixClock = std::function<int64_t()>;
+    // How long a value stays fresh, from when it is stored; default: rules.fresh.
+    using Freshness = std::function<std::chrono::seconds(const T&, int64_t storedUnix)>;
 
-    Cache(CacheRules rules, CacheClock clock) : rules_(rules), clock_(std::move(clock)) {}
+    Cache(CacheRules rules, CacheClock clock, UnixClock unixClock = {}, Freshness freshness = {})
+        : rules_(rules), clock_(std::move(clock)), unixClock_(std::move(unixClock)), freshness_(std::move(freshness)) {}
 
     Answer Get(const std::string& key, const std::function<Fetched<T>()>& fetch) {
         std::unique_lock<std::mutex> lock(mutex_);
         Entry& e = entries_[key];
         const auto now = clock_();
-        if (e.value && now - e.storedAt < rules_.fresh) {
+        if (e.value && now - e.storedAt < e.freshFor) {
             ++counts_.fresh;
-            return {CacheSource::Fresh, e.value, {}};
+            return Stamped({CacheSource::Fresh, e.value, {}}, e);
         }
         if (e.flight.valid()) {
             ++counts_.coalesced;
@@ -65,7 +79,7 @@ public:
             lock.lock();
             return Resolve(key, o);
         }
-        if (e.failedAt && now - *e.failedAt < rules_.holdOff) return Resolve(key, Outcome{false, e.lastError});
+        if (e.failedAt && now - *e.failedAt < rules_.holdOff) return Resolve(key, Outcome{false, e.lastError, e.retryAfter});
 
         std::promise<Outcome> promise;
         e.flight = promise.get_future().share();
@@ -80,15 +94,13 @@ public:
         lock.lock();
         Entry& done = entries_[key];  // the map may have grown; look it up again
         done.flight = {};
-        Outcome o{got.ok, got.error};
+        Outcome o{got.ok, got.error, got.retryAfter, got.asked, got.refusal};
         if (got.ok) {
-            done.value = std::make_shared<const T>(std::move(got.value));
-            done.storedAt = clock_();
-            done.failedAt.reset();
-            done.lastError.clear();
-        } else {
+            Store(done, std::move(got.value));
+        } else if (got.asked) {
             done.failedAt = clock_();
             done.lastError = got.error;
+            done.retryAfter = got.retryAfter;
         }
         promise.set_value(o);
         Answer a = Resolve(key, o, true);
@@ -102,11 +114,16 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         Entry& e = entries_[key];
         const auto now = clock_();
-        if (e.flight.valid() || (e.value && now - e.storedAt < rules_.fresh)) return;
-        e.value = std::make_shared<const T>(std::move(value));
-        e.storedAt = now;
-        e.failedAt.reset();
+        if (e.flight.valid() || (e.value && now - e.storedAt < e.freshFor)) return;
+        Store(e, std::move(value));
         Trim();
+    }
+
+    // True when a value is held for `key`, fresh or not.
+    bool Holds(const std::string& key) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto it = entries_.find(key);
+        return it != entries_.end() && it->second.value != nullptr;
     }
 
     CacheCounts Counts() const {
@@ -120,28 +137,57 @@ private:
     struct Outcome {
         bool ok = false;
         std::string error;
+        int retryAfter = 0;
+        bool asked = true;
+        int refusal = 503;
     };
     struct Entry {
         std::shared_ptr<const T> value;
         std::chrono::steady_clock::time_point storedAt{};
+        std::chrono::seconds freshFor{0};
+        int64_t storedUnix = 0;
         std::optional<std::chrono::steady_clock::time_point> failedAt;
         std::string lastError;
+        int retryAfter = 0;
         std::shared_future<Outcome> flight;
     };
+
+    void Store(Entry& e, T value) {
+        e.storedUnix = unixClock_ ? unixClock_() : 0;
+        e.freshFor = freshness_ ? freshness_(value, e.storedUnix) : rules_.fresh;
+        e.value = std::make_shared<const T>(std::move(value));
+        e.storedAt = clock_();
+        e.failedAt.reset();
+        e.lastError.clear();
+        e.retryAfter = 0;
+    }
+
+    static Answer Stamped(Answer a, const Entry& e) {
+        a.storedUnix = e.storedUnix;
+        a.freshUntilUnix = e.storedUnix + e.freshFor.count();
+        return a;
+    }
 
     // Called with the lock held, after the source answered (or was skipped).
     Answer Resolve(const std::string& key, const Outcome& o, bool leader = false) {
         Entry& e = entries_[key];
         if (o.ok && e.value) {
             if (leader) ++counts_.fetched;  // waiters were counted as coalesced
-            return {CacheSource::Fetched, e.value, {}};
+            return Stamped({CacheSource::Fetched, e.value, {}}, e);
         }
+        Answer a;
+        a.error = o.error.empty() ? "source failed" : o.error;
+        a.retryAfter = o.retryAfter;
+        a.asked = o.asked;
+        a.refusal = o.refusal;
         if (e.value && clock_() - e.storedAt <= rules_.stale) {
             ++counts_.stale;
-            return {CacheSource::Stale, e.value, o.error};
+            a.source = CacheSource::Stale;
+            a.value = e.value;
+            return Stamped(a, e);
         }
         ++counts_.failed;
-        return {CacheSource::Failed, nullptr, o.error.empty() ? "source failed" : o.error};
+        return a;
     }
 
     // Keeps the map bounded: drops failed entries first, then the oldest.
@@ -160,6 +206,8 @@ private:
 
     const CacheRules rules_;
     const CacheClock clock_;
+    const UnixClock unixClock_;
+    const Freshness freshness_;
     mutable std::mutex mutex_;
     std::map<std::string, Entry> entries_;
     CacheCounts counts_;

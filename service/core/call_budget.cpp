@@ -1,21 +1,51 @@
 #include "core/call_budget.h"
 
-bool CallBudget::Fits(Window& w, int64_t index, int limit) {
-    if (w.index != index) {
-        w.index = index;
-        w.used = 0;
-    }
-    return w.used < limit;
+#include <algorithm>
+
+int CallWeight(int variables, int days) {
+    // In thousandths, integer throughout: v/10 -> v*100, days/14 * v/10 -> days*v*100/14.
+    const int64_t byVariables = int64_t{variables} * 100;
+    const int64_t byDays = (int64_t{days} * variables * 100 + 13) / 14;
+    return static_cast<int>(std::max<int64_t>({kOneCall, byVariables, byDays}));
 }
 
-bool CallBudget::TryTake() {
+void CallBudget::Roll(int64_t now) const {
+    const int64_t indexes[] = {now / 60, now / 3600, now / 86400};
+    Window* windows[] = {&minute_, &hour_, &day_};
+    for (int i = 0; i < 3; ++i) {
+        if (windows[i]->index != indexes[i]) *windows[i] = Window{indexes[i], 0};
+    }
+}
+
+bool CallBudget::TryTake(int weight, CallPurpose purpose) {
     std::lock_guard<std::mutex> lock(mutex_);
     const int64_t now = clock_();
-    const int64_t m = now / 60, h = now / 3600, d = now / 86400;
-    if (!Fits(minute_, m, limits_.perMinute) || !Fits(hour_, h, limits_.perHour) || !Fits(day_, d, limits_.perDay))
-        return false;
-    ++minute_.used;
-    ++hour_.used;
-    ++day_.used;
+    Roll(now);
+    const int share = purpose == CallPurpose::Refresh ? 100 : limits_.newShare;
+    const struct {
+        Window& w;
+        int limit;
+        int64_t length;
+    } windows[] = {{minute_, limits_.perMinute, 60}, {hour_, limits_.perHour, 3600}, {day_, limits_.perDay, 86400}};
+    for (const auto& x : windows) {
+        const int64_t cap = int64_t{x.limit} * kOneCall * share / 100;
+        if (x.w.used + weight > cap) {
+            blockedUntil_ = std::max(blockedUntil_, (now / x.length + 1) * x.length);
+            return false;
+        }
+    }
+    for (const auto& x : windows) x.w.used += weight;
     return true;
+}
+
+int CallBudget::SecondsUntilRoom() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const int64_t now = clock_();
+    return blockedUntil_ > now ? static_cast<int>(blockedUntil_ - now) : 1;
+}
+
+CallBudget::Used CallBudget::InUse() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Roll(clock_());
+    return {minute_.used, hour_.used, day_.used};
 }

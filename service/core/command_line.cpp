@@ -1,5 +1,6 @@
 #include "core/command_line.h"
 
+#include <cctype>
 #include <cstdlib>
 
 #include "core/feed_dates.h"
@@ -8,7 +9,8 @@ const char kUsage[] =
     "Usage: cloudwick-feed [options]\n"
     "Serves the Cloudwick card's weather feed and place search over HTTP.\n"
     "\n"
-    "  --listen ADDR:PORT        address to listen on (default 127.0.0.1:80)\n"
+    "  --listen ADDR:PORT        address to listen on (default 127.0.0.1:80); IPv6 in\n"
+    "                            brackets: [::1]:80, or [::]:80 for every address\n"
     "  --provider NAME           open-meteo (live data, default) or sample (built-in, no network)\n"
     "  --forecast-url URL        forecast API (default https://api.open-meteo.com/v1/forecast)\n"
     "  --geocoding-url URL       geocoding API base, without /search or /get\n"
@@ -19,6 +21,12 @@ const char kUsage[] =
     "  --contact ADDRESS         your e-mail address or web page, sent in the User-Agent as\n"
     "                            Nominatim's usage policy asks; give it on a public host\n"
     "  --threads N               request worker threads (default 32)\n"
+    "  --upstream-concurrency N  calls to the source at once (default 1, as the free tier allows)\n"
+    "  --call-limits M,H,D       calls to the source per minute, hour and day, weighted as the\n"
+    "                            source counts them (default 500,4500,9000; it allows 600,5000,10000)\n"
+    "  --client-calls-per-minute N\n"
+    "                            requests one client may make that need the source (default 10)\n"
+    "  --trust-proxy             behind a reverse proxy: the client is the last X-Forwarded-For address\n"
     "  --fixed-time YYYY-MM-DDTHH:MM\n"
     "                            date the sample documents with this UTC time instead of now\n"
     "  --parent-pid N            end shortly after process N ends (the card passes its own id)\n"
@@ -58,6 +66,95 @@ bool ReadPid(const std::string& s, long long& out) {
 
 bool IsHttpUrl(const std::string& s) { return s.rfind("http://", 0) == 0 || s.rfind("https://", 0) == 0; }
 
+bool IsIpv4(const std::string& s) {
+    int parts = 0, digits = 0, value = 0;
+    for (char c : s + ".") {
+        if (c == '.') {
+            if (digits == 0 || value > 255) return false;
+            ++parts;
+            digits = value = 0;
+        } else if (c >= '0' && c <= '9' && digits < 3) {
+            value = value * 10 + (c - '0');
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    return parts == 4;
+}
+
+bool IsIpv6(const std::string& s) {
+    if (s.size() < 2 || s.size() > 45 || s.find(':') == std::string::npos) return false;
+    for (char c : s) {
+        if (!isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.') return false;
+    }
+    return true;
+}
+
+bool IsHostName(const std::string& s) {
+    if (s.empty() || s.size() > 253) return false;
+    for (char c : s) {
+        if (!isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.') return false;
+    }
+    return !IsIpv4(s) && s.find_first_not_of("0123456789.") != std::string::npos;
+}
+
+// "ADDR:PORT" with ADDR an IPv4 address, a host name or [IPv6]; the
+// error says what is wrong in plain words.
+bool ReadListen(const std::string& v, std::string& host, int& port, std::string& error) {
+    const std::string example = " (for example 127.0.0.1:80, [::1]:80 or [::]:80)";
+    std::string h, p;
+    if (!v.empty() && v[0] == '[') {
+        const std::size_t close = v.find(']');
+        if (close == std::string::npos || close + 1 >= v.size() || v[close + 1] != ':') {
+            error = "--listen: an IPv6 address goes in brackets, then a colon and the port" + example;
+            return false;
+        }
+        h = v.substr(1, close - 1);
+        p = v.substr(close + 2);
+        if (!IsIpv6(h)) {
+            error = "--listen: \"" + h + "\" is not an IPv6 address" + example;
+            return false;
+        }
+    } else {
+        const std::size_t colon = v.rfind(':');
+        if (colon == std::string::npos || colon == 0) {
+            error = "--listen wants ADDR:PORT" + example;
+            return false;
+        }
+        h = v.substr(0, colon);
+        p = v.substr(colon + 1);
+        if (h.find(':') != std::string::npos) {
+            error = "--listen: put an IPv6 address in brackets, as [" + h + "]:" + p + example;
+            return false;
+        }
+        if (!IsIpv4(h) && !IsHostName(h)) {
+            error = "--listen: \"" + h + "\" is not an IPv4 address or a host name" + example;
+            return false;
+        }
+    }
+    if (!ReadInt(p, 0, 65535, port)) {
+        error = "--listen: the port must be a number from 0 to 65535" + example;
+        return false;
+    }
+    host = h;
+    return true;
+}
+
+bool ReadCallLimits(const std::string& v, CommandLine& o) {
+    int n[3];
+    std::size_t at = 0;
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t end = i < 2 ? v.find(',', at) : v.size();
+        if (end == std::string::npos || !ReadInt(v.substr(at, end - at), 1, 10000000, n[i])) return false;
+        at = end + 1;
+    }
+    o.callsPerMinute = n[0];
+    o.callsPerHour = n[1];
+    o.callsPerDay = n[2];
+    return true;
+}
+
 }  // namespace
 
 CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
@@ -69,18 +166,34 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
             o.help = true;
             continue;
         }
+        if (a == "--trust-proxy") {
+            // A flag; the options file writes it as trust-proxy=yes (or no).
+            o.trustProxy = true;
+            if (i + 1 < args.size() && (args[i + 1] == "yes" || args[i + 1] == "no")) o.trustProxy = args[++i] == "yes";
+            continue;
+        }
         if (i + 1 >= args.size()) {
             r.error = a.rfind("--", 0) == 0 ? a + " needs a value" : "unknown argument " + a;
             return r;
         }
         const std::string& v = args[++i];
         if (a == "--listen") {
-            const std::size_t colon = v.rfind(':');
-            if (colon == std::string::npos || colon == 0 || !ReadInt(v.substr(colon + 1), 0, 65535, o.port)) {
-                r.error = "--listen wants ADDR:PORT, for example 127.0.0.1:8080";
+            if (!ReadListen(v, o.host, o.port, r.error)) return r;
+        } else if (a == "--upstream-concurrency") {
+            if (!ReadInt(v, 1, 16, o.upstreamConcurrency)) {
+                r.error = "--upstream-concurrency wants a number from 1 to 16";
                 return r;
             }
-            o.host = v.substr(0, colon);
+        } else if (a == "--client-calls-per-minute") {
+            if (!ReadInt(v, 1, 100000, o.clientCallsPerMinute)) {
+                r.error = "--client-calls-per-minute wants a number from 1 to 100000";
+                return r;
+            }
+        } else if (a == "--call-limits") {
+            if (!ReadCallLimits(v, o)) {
+                r.error = "--call-limits wants three numbers: per minute, hour and day (500,4500,9000)";
+                return r;
+            }
         } else if (a == "--provider") {
             if (v != "open-meteo" && v != "sample") {
                 r.error = "--provider is open-meteo or sample";
@@ -142,9 +255,14 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
     return r;
 }
 
+std::string ListenAddress(const std::string& host, int port) {
+    return (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
 bool IsFileOption(const std::string& name) {
     for (const char* n : {"listen", "provider", "forecast-url", "geocoding-url", "upstream-timeout-ms", "threads",
-                          "fixed-time", "nominatim-url", "contact"}) {
+                          "fixed-time", "nominatim-url", "contact", "upstream-concurrency", "call-limits",
+                          "client-calls-per-minute", "trust-proxy"}) {
         if (name == n) return true;
     }
     return false;

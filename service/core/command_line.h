@@ -5,7 +5,7 @@
 #include <vector>
 
 struct CommandLine {
-    std::string host = "127.0.0.1";
+    std::string host = "127.0.0.1";  // an IPv6 address without its brackets: "::1"
     int port = 80;
     std::string provider = "open-meteo";  // or "sample"
     std::string forecastUrl = "https://api.open-meteo.com/v1/forecast";
@@ -17,6 +17,10 @@ struct CommandLine {
     int threads = 32;
     std::optional<long long> fixedTimeUnix;  // --fixed-time: the sample provider's clock
     long long parentPid = 0;  // --parent-pid: end shortly after this process ends (0: run on)
+    bool trustProxy = false;  // --trust-proxy: the client address comes from X-Forwarded-For
+    int upstreamConcurrency = 1;      // calls to the source at once
+    int clientCallsPerMinute = 10;    // per client: requests that need the source
+    int callsPerMinute = 500, callsPerHour = 4500, callsPerDay = 9000;  // --call-limits
     bool help = false;
 };
 
@@ -25,6 +29,9 @@ struct CommandLineResult {
     CommandLine options;
     std::string error;  // plain words, when !ok
 };
+
+// "127.0.0.1:80", "[::1]:80": the address as --listen takes it.
+std::string ListenAddress(const std::string& host, int port);
 
 // Reads the options in order; a later option overrides an earlier one.
 CommandLineResult ParseCommandLine(const std::vector<std::string>& args);

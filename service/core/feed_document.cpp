@@ -24,7 +24,9 @@ const char kTrailer[] = "</channel>\n</rss>\n<!-- cloudwick-feed -->\n";
 
 std::string Attr(const std::string& v) { return "\"" + v + "\""; }
 
-std::string Temperature(const std::optional<double>& v) { return v ? WholeNumber(*v) : "N/A"; }
+const char kNotAvailable[] = "N/A";
+
+std::string Temperature(const std::optional<double>& v) { return v ? WholeNumber(*v) : kNotAvailable; }
 
 std::string Speed(double v, Units u) { return u == Units::Metric ? Decimal(v, 2) : WholeNumber(v); }
 
@@ -121,12 +123,15 @@ std::string WeatherDocument(const Place& place, const Weather& w, Units units) {
            "/>\n";
     doc += metric ? "<yweather:units temperature=\"C\" distance=\"km\" pressure=\"mb\" speed=\"km/h\"/>\n"
                   : "<yweather:units temperature=\"F\" distance=\"mi\" pressure=\"in\" speed=\"mph\"/>\n";
-    doc += "<yweather:wind chill=" + Attr(WholeNumber(c.feelsLike.value_or(c.temperature))) +
-           "   direction=" + Attr(WholeNumber(c.windDirection.value_or(0))) +
-           "   speed=" + Attr(Speed(c.windSpeed.value_or(0), units)) + " />\n";
+    // A value the source left out (null) is never written as a real one:
+    // what the card shows reads "N/A", what it never reads stays empty.
+    doc += "<yweather:wind chill=" + Attr(Temperature(c.feelsLike)) +
+           "   direction=" + Attr(c.windDirection ? WholeNumber(*c.windDirection) : "") +
+           "   speed=" + Attr(c.windSpeed ? Speed(*c.windSpeed, units) : kNotAvailable) + " />\n";
+    // Whether the pressure is rising is not known: the attribute stays empty.
     doc += "<yweather:atmosphere humidity=" + Attr(c.humidity ? WholeNumber(*c.humidity) : "") +
            "  visibility=" + Attr(Visibility(c.visibilityMetres, units)) +
-           "  pressure=" + Attr(Pressure(c.pressureHpa, units)) + "  rising=\"0\" />\n";
+           "  pressure=" + Attr(Pressure(c.pressureHpa, units)) + "  rising=\"\" />\n";
     const DailyWeather today = w.days.empty() ? DailyWeather{} : w.days.front();
     doc += "<yweather:astronomy sunrise=" + Attr(ClockOf(today.sunrise)) + "   sunset=" + Attr(ClockOf(today.sunset)) +
            "/>\n\n";
@@ -150,10 +155,15 @@ std::string WeatherDocument(const Place& place, const Weather& w, Units units) {
     }
 
     const char* unit = metric ? " C" : " F";
-    const std::string wind = Speed(c.windSpeed.value_or(0), units) + (metric ? " km/h" : " mph");
-    doc += "<description><![CDATA[\n<b>Current Conditions:</b><br />\n" + cond.text + ", " + temp + unit +
-           "<BR />\nFeels like " + WholeNumber(c.feelsLike.value_or(c.temperature)) + unit + ", wind " + wind +
-           " from " + WholeNumber(c.windDirection.value_or(0)) + " degrees<BR />\n";
+    doc += "<description><![CDATA[\n<b>Current Conditions:</b><br />\n" + cond.text + ", " + temp + unit + "<BR />\n";
+    // Only what is known is said.
+    std::string line;
+    if (c.feelsLike) line = "Feels like " + WholeNumber(*c.feelsLike) + unit;
+    if (c.windSpeed) {
+        line += (line.empty() ? "Wind " : ", wind ") + Speed(*c.windSpeed, units) + (metric ? " km/h" : " mph");
+        if (c.windDirection) line += " from " + WholeNumber(*c.windDirection) + " degrees";
+    }
+    if (!line.empty()) doc += line + "<BR />\n";
     if (c.humidity) doc += "Humidity " + WholeNumber(*c.humidity) + " percent<BR />\n";
     if (!ClockOf(today.sunrise).empty())
         doc += "Sunrise " + ClockOf(today.sunrise) + ", sunset " + ClockOf(today.sunset) + "<BR />\n";

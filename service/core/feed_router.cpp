@@ -47,14 +47,20 @@ ServiceReply UnreadableRequestReply(int status) {
     return status == 414 ? Plain(414, "Query string too long.\n") : Plain(400, "Bad request.\n");
 }
 
-ServiceReply FeedRouter::Answer(const std::string& method, const std::string& target) {
+ServiceReply FeedRouter::Answer(const std::string& method, const std::string& target, const std::string& client) {
+    ServiceReply r = Route(method, target, client);
+    if (r.date == 0) r.date = service_.Now();
+    return r;
+}
+
+ServiceReply FeedRouter::Route(const std::string& method, const std::string& target, const std::string& client) {
     const std::string query = RawQuery(target);
     if (query.size() > kMaxQueryLength) return UnreadableRequestReply(414);
     if (method != "GET" && method != "HEAD") return Plain(404, "Not found.\n");
     const std::string path = DecodedPath(target);
     try {
-        if (path == "/forecastrss") return service_.Weather(query);
-        if (path == "/v1/public/yql") return service_.Places(query);
+        if (path == "/forecastrss") return service_.Weather(query, client);
+        if (path == "/v1/public/yql") return service_.Places(query, client);
         if (path == "/health") return service_.Health();
     } catch (const std::exception&) {
         return Plain(500, "Internal error.\n");

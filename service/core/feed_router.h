@@ -10,11 +10,12 @@ class FeedRouter {
 public:
     explicit FeedRouter(FeedService& service) : service_(service) {}
 
-    // The answer to `method` `target` ("/forecastrss?w=1"). A HEAD gets the
-    // GET answer; the server leaves out its body.
-    ServiceReply Answer(const std::string& method, const std::string& target);
+    // The answer to `method` `target` ("/forecastrss?w=1") from `client`
+    // (its address). A HEAD gets the GET answer; the server leaves out its body.
+    ServiceReply Answer(const std::string& method, const std::string& target, const std::string& client = "");
 
 private:
+    ServiceReply Route(const std::string& method, const std::string& target, const std::string& client);
     FeedService& service_;
 };
 

@@ -1,5 +1,6 @@
 #include "core/feed_service.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include <nlohmann/json.hpp>
@@ -8,6 +9,7 @@
 #include "core/place_document.h"
 #include "core/plain_text.h"
 #include "core/query.h"
+#include "core/weather_units.h"
 
 namespace {
 
@@ -25,14 +27,12 @@ ServiceReply Refused(QueryStatus s) {
     return s == QueryStatus::TooLong ? Text(414, "Query string too long.") : Text(400, "Malformed query string.");
 }
 
-ServiceReply Unavailable() {
-    return Text(503, "The weather source is not answering and nothing is cached yet. Try again in a few minutes.");
-}
-
-ServiceReply Xml(std::string body, CacheSource source) {
+// A document that never changes: cached by anyone for a day.
+ServiceReply Constant(std::string body) {
     ServiceReply r;
     r.body = std::move(body);
-    r.cache = CacheSourceName(source);
+    r.cache = CacheSourceName(CacheSource::Fresh);
+    r.maxAge = 86400;
     return r;
 }
 
@@ -58,12 +58,53 @@ FeedService::FeedService(Provider& provider, ServiceRules rules, CacheClock cloc
     : provider_(provider),
       clock_(clock),
       nowUnix_(std::move(nowUnix)),
-      places_(rules.places, clock),
-      searches_(rules.searches, clock),
-      forecasts_(rules.forecasts, clock) {}
+      places_(rules.places, clock, nowUnix_),
+      searches_(rules.searches, clock, nowUnix_),
+      forecasts_(rules.forecasts, clock, nowUnix_,
+                 [](const ForecastDocuments&, int64_t storedUnix) {
+                     return std::chrono::seconds((storedUnix / kForecastStepSeconds + 1) * kForecastStepSeconds -
+                                                 storedUnix);
+                 }),
+      clients_(rules.clients, clock) {}
+
+template <typename T, typename Call>
+Fetched<T> FeedService::Asking(const std::string& client, Call call) {
+    int wait = 0;
+    if (!client.empty() && !clients_.TryTake(client, wait))
+        return Fetched<T>::NotAsked("this client's allowance of requests that need the source is used up", wait, 429);
+    return Track(call());
+}
+
+template <typename T>
+ServiceReply FeedService::Stamped(std::string body, const typename Cache<T>::Answer& a) {
+    ServiceReply r;
+    r.body = std::move(body);
+    r.cache = CacheSourceName(a.source);
+    r.date = nowUnix_();
+    r.lastModified = a.storedUnix;
+    // Until the document runs out here; a stale one is not to be kept.
+    r.maxAge = a.source == CacheSource::Stale ? 0 : static_cast<int>(std::max<int64_t>(0, a.freshUntilUnix - r.date));
+    if (a.source == CacheSource::Stale) r.reason = a.error;
+    return r;
+}
+
+template <typename T>
+ServiceReply FeedService::Unavailable(const typename Cache<T>::Answer& a) {
+    ServiceReply r;
+    if (!a.asked && a.refusal == 429) {
+        r = Text(429, "Too many requests for new places from this address. Try again in a minute.");
+    } else {
+        r = Text(503, "The weather source is not answering and nothing is cached yet. Try again in a few minutes.");
+    }
+    r.date = nowUnix_();
+    r.retryAfter = a.retryAfter > 0 ? a.retryAfter : 30;
+    r.reason = a.error;
+    return r;
+}
 
 template <typename T>
 Fetched<T> FeedService::Track(Fetched<T> f) {
+    if (!f.asked) return f;  // a refusal of our own says nothing about the source
     std::lock_guard<std::mutex> lock(upstreamMutex_);
     if (f.ok) {
         lastSuccess_ = clock_();
@@ -74,39 +115,52 @@ Fetched<T> FeedService::Track(Fetched<T> f) {
     return f;
 }
 
-ServiceReply FeedService::Weather(const std::string& rawQuery) {
+ServiceReply FeedService::Weather(const std::string& rawQuery, const std::string& client) {
     const ForecastQuery q = ReadForecastQuery(rawQuery);
     if (q.status != QueryStatus::Ok) return Refused(q.status);
-    if (!q.validId) return Xml(NotFoundDocument(), CacheSource::Fresh);
+    if (!q.validId) return Constant(NotFoundDocument());
 
-    const auto place = places_.Get(std::to_string(q.id), [&] { return Track(provider_.LookupPlace(q.id)); });
-    if (place.source == CacheSource::Failed) return Unavailable();
-    if (!*place.value) return Xml(NotFoundDocument(), place.source);
-    const Place& p = **place.value;
-    const std::string key = std::to_string(q.id) + (q.units == Units::Metric ? ":c" : ":f");
-    const auto doc = forecasts_.Get(key, [&]() -> Fetched<std::string> {
-        Fetched<::Weather> w = Track(provider_.FetchWeather(p, q.units));
-        if (!w.ok) return Fetched<std::string>::Failed(w.error);
-        return Fetched<std::string>::Good(WeatherDocument(p, w.value, q.units));
+    const auto place = places_.Get(std::to_string(q.id), [&] {
+        return Asking<std::optional<Place>>(client, [&] { return provider_.LookupPlace(q.id); });
     });
-    if (doc.source == CacheSource::Failed) return Unavailable();
-    return Xml(*doc.value, doc.source);
+    if (place.source == CacheSource::Failed) return Unavailable<std::optional<Place>>(place);
+    if (!*place.value) return Stamped<std::optional<Place>>(NotFoundDocument(), place);
+    const Place& p = **place.value;
+    // One forecast serves both units. A place with a forecast cached (even
+    // a stale one) is in use: its refresh may use the budget kept for that.
+    const std::string key = std::to_string(q.id);
+    const CallPurpose purpose = forecasts_.Holds(key) ? CallPurpose::Refresh : CallPurpose::New;
+    const auto docs = forecasts_.Get(key, [&]() -> Fetched<ForecastDocuments> {
+        Fetched<::Weather> w = Asking<::Weather>(client, [&] { return provider_.FetchWeather(p, purpose); });
+        if (!w.ok) return Fetched<ForecastDocuments>::Like(w);
+        return Fetched<ForecastDocuments>::Good({WeatherDocument(p, InUnits(w.value, Units::Imperial), Units::Imperial),
+                                                 WeatherDocument(p, w.value, Units::Metric)});
+    });
+    if (docs.source == CacheSource::Failed) return Unavailable<ForecastDocuments>(docs);
+    return Stamped<ForecastDocuments>(q.units == Units::Metric ? docs.value->metric : docs.value->imperial, docs);
 }
 
-ServiceReply FeedService::Places(const std::string& rawQuery) {
+ServiceReply FeedService::Places(const std::string& rawQuery, const std::string& client) {
     const PlaceQuery q = ReadPlaceQuery(rawQuery);
     if (q.status != QueryStatus::Ok) return Refused(q.status);
     const std::string text = SearchText(q.text, kMaxSearchBytes);
     // The source matches nothing for fewer than two characters; don't ask.
-    if (CodePoints(text) < 2) return Xml(PlaceSearchDocument({}, nowUnix_()), CacheSource::Fresh);
+    if (CodePoints(text) < 2) return Constant(PlaceSearchDocument({}, nowUnix_()));
 
-    const auto found = searches_.Get(LowerAscii(text), [&] { return Track(provider_.SearchPlaces(text, kMaxPlaces)); });
-    if (found.source == CacheSource::Failed) return Unavailable();
+    const auto found = searches_.Get(LowerAscii(text), [&] {
+        return Asking<std::vector<Place>>(client, [&] { return provider_.SearchPlaces(text, kMaxPlaces); });
+    });
+    if (found.source == CacheSource::Failed) return Unavailable<std::vector<Place>>(found);
     // The card asks for the weather of a found place next: spare it a lookup.
     if (found.source == CacheSource::Fetched) {
         for (const Place& p : *found.value) places_.Put(std::to_string(p.id), p);
     }
-    return Xml(PlaceSearchDocument(*found.value, nowUnix_()), found.source);
+    ServiceReply r = Stamped<std::vector<Place>>(PlaceSearchDocument(*found.value, nowUnix_()), found);
+    // The document is dated afresh for every reply (yahoo:created), so it
+    // has no Last-Modified; and the card reads its first place from the
+    // first 1000 bytes, headers included, where the room is short.
+    r.lastModified = 0;
+    return r;
 }
 
 ServiceReply FeedService::Health() {
@@ -137,5 +191,6 @@ ServiceReply FeedService::Health() {
     ServiceReply r;
     r.contentType = "application/json";
     r.body = body.dump(2, ' ', true, nlohmann::json::error_handler_t::replace) + "\n";
+    r.date = nowUnix_();
     return r;
 }

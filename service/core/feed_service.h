@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/cache.h"
+#include "core/client_limits.h"
 #include "core/provider.h"
 
 struct ServiceReply {
@@ -16,32 +17,62 @@ struct ServiceReply {
     std::string contentType = "text/xml;charset=UTF-8";
     std::string body;
     std::string cache;  // "hit", "miss", "stale", "failed" or "" (nothing cached)
+    // For HTTP caches (http_reply.h writes them).
+    int64_t date = 0;          // Date, unix seconds; 0: the server's clock
+    int maxAge = -1;           // Cache-Control: public, max-age=N; -1: no-store
+    int64_t lastModified = 0;  // Last-Modified; 0: none
+    int retryAfter = 0;        // Retry-After in seconds, on 503 and 429; 0: none
+    std::string reason;        // why a 503 or 429, for the log line
 };
 
 struct ServiceRules {
-    CacheRules forecasts{std::chrono::seconds(600), std::chrono::seconds(6 * 3600), std::chrono::seconds(30), 10000};
+    // Forecasts are fresh until the source's next 15-minute step.
+    CacheRules forecasts{std::chrono::seconds(900), std::chrono::seconds(6 * 3600), std::chrono::seconds(30), 10000};
     CacheRules places{std::chrono::seconds(86400), std::chrono::seconds(7 * 86400), std::chrono::seconds(30), 20000};
     CacheRules searches{std::chrono::seconds(86400), std::chrono::seconds(7 * 86400), std::chrono::seconds(30), 20000};
+    ClientRules clients;
+};
+
+// The source's current values change every 15 minutes, on the quarter hour.
+constexpr int64_t kForecastStepSeconds = 900;
+
+// Both documents of a place, from one forecast.
+struct ForecastDocuments {
+    std::string imperial, metric;
 };
 
 class FeedService {
 public:
     FeedService(Provider& provider, ServiceRules rules, CacheClock clock, std::function<int64_t()> nowUnix);
 
-    ServiceReply Weather(const std::string& rawQuery);  // /forecastrss
-    ServiceReply Places(const std::string& rawQuery);   // /v1/public/yql
-    ServiceReply Health();                               // /health
+    // `client` is the asking address, for its allowance of requests that
+    // need the source; "" for none (the service's own callers).
+    ServiceReply Weather(const std::string& rawQuery, const std::string& client = "");  // /forecastrss
+    ServiceReply Places(const std::string& rawQuery, const std::string& client = "");   // /v1/public/yql
+    ServiceReply Health();                                                              // /health
+
+    // The service's clock (unix seconds), for the replies' Date.
+    int64_t Now() const { return nowUnix_(); }
 
 private:
     template <typename T>
     Fetched<T> Track(Fetched<T> f);
+    // Calls the source for `client` if its allowance has room.
+    template <typename T, typename Call>
+    Fetched<T> Asking(const std::string& client, Call call);
+    // A document from a cache answer, with its caching headers.
+    template <typename T>
+    ServiceReply Stamped(std::string body, const typename Cache<T>::Answer& a);
+    template <typename T>
+    ServiceReply Unavailable(const typename Cache<T>::Answer& a);
 
     Provider& provider_;
     CacheClock clock_;
     std::function<int64_t()> nowUnix_;
     Cache<std::optional<Place>> places_;
     Cache<std::vector<Place>> searches_;
-    Cache<std::string> forecasts_;
+    Cache<ForecastDocuments> forecasts_;
+    ClientLimits clients_;
 
     std::mutex upstreamMutex_;
     std::optional<std::chrono::steady_clock::time_point> lastSuccess_, lastFailure_;

@@ -3,6 +3,8 @@
 // keep. The Linux server (cpp-httplib) is set up with the same rules and
 // writes the same bytes for the same answer; a test holds it to that.
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/feed_service.h"
 
@@ -15,6 +17,12 @@ struct ConnectionRules {
 
 // "OK", "Not Found", ...
 const char* ReasonPhrase(int status);
+
+// The headers for HTTP caches, and the X-Cache note, in the order written:
+// Cache-Control (public, max-age=N; no-store for errors, health and
+// refusals), Date, Last-Modified, Retry-After. Replies are never
+// compressed, so no Vary is needed.
+std::vector<std::pair<std::string, std::string>> CachingHeaders(const ServiceReply& reply);
 
 // Status line, headers (in the order cpp-httplib writes them) and, unless
 // `head` (a HEAD request), the body. `close`: the connection ends after it.

@@ -1,5 +1,7 @@
 #include "core/open_meteo_json.h"
 
+#include "core/nominatim_json.h"
+
 #include <nlohmann/json.hpp>
 
 using nlohmann::json;
@@ -57,6 +59,8 @@ Fetched<Place> PlaceFrom(const json& r) {
     const auto lat = Number(r, "latitude");
     const auto lon = Number(r, "longitude");
     if (p.id <= 0 || p.name.empty() || !lat || !lon) return Fetched<Place>::Failed("place lacks id, name or position");
+    // GeoNames ids; from 1e13 on an id would stand for an OpenStreetMap place.
+    if (p.id >= kOsmIdBase) return Fetched<Place>::Failed("place id out of range");
     if (!(*lat >= -90 && *lat <= 90 && *lon >= -180 && *lon <= 180))
         return Fetched<Place>::Failed("place position out of range");
     p.latitude = *lat;

@@ -4,6 +4,7 @@
 
 #include "core/open_meteo_json.h"
 #include "core/query.h"
+#include "core/sun.h"
 
 namespace {
 
@@ -14,6 +15,25 @@ std::string Failure(const UpstreamReply& r) {
     if (!reason.empty()) why += ": " + reason.substr(0, 200);
     return why;
 }
+
+template <typename T>
+Fetched<T> CallFailed(const UpstreamReply& r) {
+    if (r.refused) return Fetched<T>::NotAsked(r.error, r.retryAfter);
+    return Fetched<T>::Failed(Failure(r), r.retryAfter);
+}
+
+constexpr char kCurrentVariables[] =
+    "temperature_2m,apparent_temperature,wind_speed_10m,wind_direction_10m,weather_code,relative_humidity_2m,"
+    "pressure_msl";
+constexpr char kDailyVariables[] = "weather_code,temperature_2m_max,temperature_2m_min";
+
+constexpr int Count(const char* list) {
+    int n = 1;
+    for (const char* c = list; *c; ++c) n += *c == ',';
+    return n;
+}
+static_assert(Count(kCurrentVariables) + Count(kDailyVariables) == kForecastVariables,
+              "the forecast asks for kForecastVariables variables");
 
 std::string Coordinate(double v) {
     char buf[32];
@@ -26,37 +46,37 @@ std::string Coordinate(double v) {
 OpenMeteoProvider::OpenMeteoProvider(OpenMeteoConfig config, UpstreamClient& client)
     : config_(std::move(config)),
       client_(client),
-      budget_(config_.limits, config_.clock ? config_.clock : [] {
+      gate_(config_.gate, config_.clock ? config_.clock : [] {
           return static_cast<int64_t>(
               std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
                   .count());
       }) {}
 
-UpstreamReply OpenMeteoProvider::Call(const std::string& url) {
-    if (!budget_.TryTake()) {
-        UpstreamReply r;
-        r.error = "this service's own limit of upstream calls is used up for now";
-        return r;
-    }
-    return client_.Get(url, config_.timeout);
+UpstreamReply OpenMeteoProvider::Call(const std::string& url, int weight, CallPurpose purpose) {
+    return gate_.Call(client_, url, config_.timeout, weight, purpose);
 }
 
-std::string ForecastRequestUrl(const std::string& base, const Place& place, Units units) {
-    const bool metric = units == Units::Metric;
-    return base + "?latitude=" + Coordinate(place.latitude) + "&longitude=" + Coordinate(place.longitude) +
-           "&current=temperature_2m,apparent_temperature,wind_speed_10m,wind_direction_10m,weather_code,is_day,"
-           "relative_humidity_2m,pressure_msl,visibility"
-           "&daily=weather_code,temperature_2m_max,temperature_2m_min,sunrise,sunset"
-           "&temperature_unit=" + (metric ? "celsius" : "fahrenheit") +
-           "&wind_speed_unit=" + (metric ? "kmh" : "mph") + "&timezone=auto&forecast_days=5";
+std::string UrlWith(const std::string& base, const std::string& path, const std::string& params) {
+    const std::size_t q = base.find('?');
+    if (q == std::string::npos) return base + path + "?" + params;
+    const std::string kept = base.substr(q + 1);
+    return base.substr(0, q) + path + "?" + params + (kept.empty() ? "" : "&" + kept);
+}
+
+std::string ForecastRequestUrl(const std::string& base, const Place& place) {
+    return UrlWith(base, "",
+                   "latitude=" + Coordinate(place.latitude) + "&longitude=" + Coordinate(place.longitude) +
+                       "&current=" + kCurrentVariables + "&daily=" + kDailyVariables +
+                       "&timezone=auto&forecast_days=" + std::to_string(kForecastDays));
 }
 
 std::string SearchRequestUrl(const std::string& base, const std::string& text, std::size_t count) {
-    return base + "/search?name=" + UrlEncode(text) + "&count=" + std::to_string(count) + "&language=en&format=json";
+    return UrlWith(base, "/search",
+                   "name=" + UrlEncode(text) + "&count=" + std::to_string(count) + "&language=en&format=json");
 }
 
 std::string LookupRequestUrl(const std::string& base, int64_t id) {
-    return base + "/get?id=" + std::to_string(id);
+    return UrlWith(base, "/get", "id=" + std::to_string(id));
 }
 
 Fetched<std::optional<Place>> OpenMeteoProvider::LookupPlace(int64_t id) {
@@ -67,7 +87,7 @@ Fetched<std::optional<Place>> OpenMeteoProvider::LookupPlace(int64_t id) {
         if (r.status == 404 || reason.find("not found") != std::string::npos)
             return Fetched<std::optional<Place>>::Good(std::nullopt);
     }
-    if (!r.transportOk || r.status != 200) return Fetched<std::optional<Place>>::Failed(Failure(r));
+    if (!r.transportOk || r.status != 200) return CallFailed<std::optional<Place>>(r);
     Fetched<Place> p = ReadPlaceJson(r.body);
     if (!p.ok) return Fetched<std::optional<Place>>::Failed(p.error);
     if (p.value.id != id) return Fetched<std::optional<Place>>::Failed("upstream answered for another id");
@@ -76,14 +96,17 @@ Fetched<std::optional<Place>> OpenMeteoProvider::LookupPlace(int64_t id) {
 
 Fetched<std::vector<Place>> OpenMeteoProvider::SearchPlaces(const std::string& text, std::size_t count) {
     const UpstreamReply r = Call(SearchRequestUrl(config_.geocodingUrl, text, count));
-    if (!r.transportOk || r.status != 200) return Fetched<std::vector<Place>>::Failed(Failure(r));
+    if (!r.transportOk || r.status != 200) return CallFailed<std::vector<Place>>(r);
     Fetched<std::vector<Place>> found = ReadSearchJson(r.body);
     if (found.ok && found.value.size() > count) found.value.resize(count);
     return found;
 }
 
-Fetched<Weather> OpenMeteoProvider::FetchWeather(const Place& place, Units units) {
-    const UpstreamReply r = Call(ForecastRequestUrl(config_.forecastUrl, place, units));
-    if (!r.transportOk || r.status != 200) return Fetched<Weather>::Failed(Failure(r));
-    return ReadForecastJson(r.body);
+Fetched<Weather> OpenMeteoProvider::FetchWeather(const Place& place, CallPurpose purpose) {
+    const UpstreamReply r =
+        Call(ForecastRequestUrl(config_.forecastUrl, place), CallWeight(kForecastVariables, kForecastDays), purpose);
+    if (!r.transportOk || r.status != 200) return CallFailed<Weather>(r);
+    Fetched<Weather> w = ReadForecastJson(r.body);
+    if (w.ok) AddSunTimes(w.value, place.latitude, place.longitude);
+    return w;
 }

@@ -3,16 +3,16 @@
 #include <chrono>
 #include <string>
 
-#include "core/call_budget.h"
 #include "core/provider.h"
 #include "core/upstream_client.h"
+#include "core/upstream_gate.h"
 
 struct OpenMeteoConfig {
     std::string forecastUrl = "https://api.open-meteo.com/v1/forecast";
     std::string geocodingUrl = "https://geocoding-api.open-meteo.com/v1";  // + "/search", "/get"
     std::chrono::milliseconds timeout{5000};
-    CallLimits limits;
-    CallBudget::Clock clock;  // seconds for the call budget; empty: the system clock
+    GateRules gate;           // concurrency, budget and pauses of calls to the source
+    CallBudget::Clock clock;  // seconds for the budget and pauses; empty: the system clock
 };
 
 class OpenMeteoProvider : public Provider {
@@ -22,18 +22,31 @@ public:
     const char* Name() const override { return "open-meteo"; }
     Fetched<std::optional<Place>> LookupPlace(int64_t id) override;
     Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count) override;
-    Fetched<Weather> FetchWeather(const Place& place, Units units) override;
+    Fetched<Weather> FetchWeather(const Place& place, CallPurpose purpose) override;
+
+    // Calls in flight, waiting, the pause and the budget used, for /health.
+    UpstreamGate::State GateState() const { return gate_.Now(); }
 
 private:
-    // One upstream GET, if the call budget allows it.
-    UpstreamReply Call(const std::string& url);
+    // One upstream GET, if the gate lets it through (upstream_gate.h).
+    UpstreamReply Call(const std::string& url, int weight = kOneCall, CallPurpose purpose = CallPurpose::New);
 
     OpenMeteoConfig config_;
     UpstreamClient& client_;
-    CallBudget budget_;
+    UpstreamGate gate_;
 };
 
+// The forecast's variables: what the documents show, ten at most so that a
+// call weighs one call. Sunrise, sunset and day or night are worked out
+// from the place's position instead (sun.h); visibility is left out.
+constexpr int kForecastVariables = 10;
+constexpr int kForecastDays = 5;
+
+// `base` with `path` added and `params` as its query; a query already in
+// `base` (an API key: "...?apikey=KEY") is kept after them.
+std::string UrlWith(const std::string& base, const std::string& path, const std::string& params);
+
 // The request URLs, exposed so tests can see exactly what goes upstream.
-std::string ForecastRequestUrl(const std::string& base, const Place& place, Units units);
+std::string ForecastRequestUrl(const std::string& base, const Place& place);
 std::string SearchRequestUrl(const std::string& base, const std::string& text, std::size_t count);
 std::string LookupRequestUrl(const std::string& base, int64_t id);

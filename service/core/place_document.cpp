@@ -17,10 +17,15 @@ constexpr std::size_t kMaxAdminLength = 24;
 
 std::string Id(int64_t id) { return std::to_string(id > 0 ? id : 0); }
 
+// An area's id as the card never reads it: a GeoNames id fits 32 bits, and
+// anything longer would only push the first place's locality out of the
+// card's window.
+std::string AreaId(int64_t id) { return Id(id <= 0xFFFFFFFFll ? id : 0); }
+
 std::string Area(const char* tag, const std::string& code, const char* type, int64_t id, const std::string& name) {
     const std::string text = CardText(name, kMaxAdminLength);
     if (text.empty()) return std::string("<") + tag + "/>";
-    return std::string("<") + tag + " code=\"" + code + "\" type=\"" + type + "\" woeid=\"" + Id(id) + "\">" + text +
+    return std::string("<") + tag + " code=\"" + code + "\" type=\"" + type + "\" woeid=\"" + AreaId(id) + "\">" + text +
            "</" + tag + ">";
 }
 

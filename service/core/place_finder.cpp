@@ -61,4 +61,6 @@ Fetched<std::vector<Place>> PlaceFinder::SearchPlaces(const std::string& text, s
     return Found::Good(std::move(places));
 }
 
-Fetched<Weather> PlaceFinder::FetchWeather(const Place& place, Units units) { return main_->FetchWeather(place, units); }
+Fetched<Weather> PlaceFinder::FetchWeather(const Place& place, CallPurpose purpose) {
+    return main_->FetchWeather(place, purpose);
+}

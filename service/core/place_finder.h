@@ -21,7 +21,7 @@ public:
     const char* Name() const override { return main_->Name(); }
     Fetched<std::optional<Place>> LookupPlace(int64_t id) override;
     Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count) override;
-    Fetched<Weather> FetchWeather(const Place& place, Units units) override;
+    Fetched<Weather> FetchWeather(const Place& place, CallPurpose purpose) override;
 
 private:
     std::unique_ptr<Provider> main_;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/call_budget.h"
 #include "core/weather_model.h"
 
 class Provider {
@@ -15,6 +16,8 @@ public:
     virtual Fetched<std::optional<Place>> LookupPlace(int64_t id) = 0;
     // Places matching a cleaned search text (valid UTF-8), best first.
     virtual Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count) = 0;
-    // Current conditions and five days of forecast, in `units`.
-    virtual Fetched<Weather> FetchWeather(const Place& place, Units units) = 0;
+    // Current conditions and five days of forecast, in metric units (one
+    // call serves both of the card's unit systems). `purpose` tells a
+    // refresh of a place in use from a new one.
+    virtual Fetched<Weather> FetchWeather(const Place& place, CallPurpose purpose) = 0;
 };

@@ -21,6 +21,10 @@ std::unique_ptr<Provider> MakeProvider(const CommandLine& options, std::function
     cfg.forecastUrl = options.forecastUrl;
     cfg.geocodingUrl = options.geocodingUrl;
     cfg.timeout = std::chrono::milliseconds(options.upstreamTimeoutMs);
+    cfg.gate.maxInFlight = options.upstreamConcurrency;
+    cfg.gate.calls.perMinute = options.callsPerMinute;
+    cfg.gate.calls.perHour = options.callsPerHour;
+    cfg.gate.calls.perDay = options.callsPerDay;
     auto openMeteo = std::make_unique<OpenMeteoProvider>(cfg, client);
     std::unique_ptr<NominatimClient> nominatim;
     if (!options.nominatimUrl.empty()) {
@@ -43,4 +47,11 @@ std::string FallbackNote(const CommandLine& options) {
     if (options.contact.empty() && options.nominatimUrl.find("nominatim.openstreetmap.org") != std::string::npos)
         note += "; on a public host give --contact, as Nominatim's usage policy asks";
     return note;
+}
+
+ServiceRules ServiceRulesFor(const CommandLine& options) {
+    ServiceRules rules;
+    rules.clients.perMinute = options.clientCallsPerMinute;
+    rules.clients.burst = 2 * options.clientCallsPerMinute;
+    return rules;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/command_line.h"
+#include "core/feed_service.h"
 #include "core/provider.h"
 #include "core/upstream_client.h"
 
@@ -22,3 +23,6 @@ std::string UserAgentFor(const CommandLine& options);
 
 // One line for the start-up log on where place searches go.
 std::string FallbackNote(const CommandLine& options);
+
+// The caches' and clients' rules the options ask for.
+ServiceRules ServiceRulesFor(const CommandLine& options);

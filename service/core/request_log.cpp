@@ -34,5 +34,6 @@ std::string RequestLogLine(int64_t unixSeconds, const std::string& remote, const
                            const std::string& target, const ServiceReply& reply) {
     return UtcStamp(unixSeconds) + " " + remote + " \"" + method + " " + LoggableTarget(target, 300) + "\" " +
            std::to_string(reply.status) + " " + std::to_string(reply.body.size()) +
-           (reply.cache.empty() ? "" : " cache=" + reply.cache) + "\n";
+           (reply.cache.empty() ? "" : " cache=" + reply.cache) +
+           (reply.reason.empty() ? "" : " reason=\"" + LoggableTarget(reply.reason, 200) + "\"") + "\n";
 }

@@ -1,6 +1,8 @@
 #pragma once
 // One line per request, the same on every platform:
 //   2026-12-08T09:50:01Z 127.0.0.1 "GET /forecastrss?w=4250542" 200 2421 cache=hit
+// Every 503 and 429, and every stale document, says why:
+//   ... 429 75 reason="this client's allowance of requests that need the source is used up"
 #include <cstdint>
 #include <string>
 

@@ -6,7 +6,7 @@
 
 namespace {
 
-// Weather of one sample place, in metric units; imperial is converted.
+// Weather of one sample place, in metric units (the service converts for imperial).
 struct SampleWeather {
     int utcOffsetSeconds;
     const char* zone;
@@ -85,8 +85,6 @@ std::string Lower(std::string s) {
     return s;
 }
 
-double ToF(double c) { return c * 9.0 / 5.0 + 32.0; }
-double ToMph(double kmh) { return kmh / 1.609344; }
 
 }  // namespace
 
@@ -119,12 +117,11 @@ Fetched<std::vector<Place>> SampleProvider::SearchPlaces(const std::string& text
     return Fetched<std::vector<Place>>::Good(found);
 }
 
-Fetched<Weather> SampleProvider::FetchWeather(const Place& place, Units units) {
+Fetched<Weather> SampleProvider::FetchWeather(const Place& place, CallPurpose) {
     const SampleEntry* e = Find(place.id);
     if (!e) return Fetched<Weather>::Failed("no sample weather for this place");
     const SampleWeather& s = e->weather;
-    const bool metric = units == Units::Metric;
-    const auto temp = [&](double c) { return metric ? c : ToF(c); };
+    const auto temp = [](double c) { return c; };
 
     Weather w;
     w.zoneAbbreviation = s.zone;
@@ -133,7 +130,7 @@ Fetched<Weather> SampleProvider::FetchWeather(const Place& place, Units units) {
     w.current.localTime = IsoLocal(now);
     w.current.temperature = temp(s.temperature);
     w.current.feelsLike = temp(s.feelsLike);
-    w.current.windSpeed = metric ? s.windKmh : ToMph(s.windKmh);
+    w.current.windSpeed = s.windKmh;
     w.current.windDirection = s.windDirection;
     w.current.humidity = s.humidity;
     w.current.pressureHpa = s.pressureHpa;

@@ -12,7 +12,7 @@ public:
     const char* Name() const override { return "sample"; }
     Fetched<std::optional<Place>> LookupPlace(int64_t id) override;
     Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count) override;
-    Fetched<Weather> FetchWeather(const Place& place, Units units) override;
+    Fetched<Weather> FetchWeather(const Place& place, CallPurpose purpose) override;
 
 private:
     std::function<int64_t()> nowUnix_;

@@ -9,6 +9,8 @@ struct UpstreamReply {
     long status = 0;
     std::string body;
     std::string error;         // why, when transportOk is false
+    int retryAfter = 0;        // the reply's Retry-After in seconds (0: none or unreadable)
+    bool refused = false;      // not sent: this service's own limits said no (error says which)
 };
 
 // Upstream bodies larger than this are refused.

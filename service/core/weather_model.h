@@ -24,7 +24,8 @@ struct Place {
     int64_t population = 0;
 };
 
-// Current conditions, in the units that were asked for.
+// Current conditions. Providers deliver metric values (°C, km/h);
+// InUnits (weather_units.h) makes the imperial ones.
 struct CurrentWeather {
     std::string localTime;     // "YYYY-MM-DDTHH:MM", local to the place
     double temperature = 0;
@@ -56,13 +57,36 @@ struct Weather {
 };
 
 // Outcome of one call to a data source: `ok` false means the source failed
-// (unreachable, rate-limited, overloaded, unreadable answer), not "no match".
+// (unreachable, rate-limited, overloaded, unreadable answer), not "no match",
+// or that this service did not ask it (`asked` false: its own limits said
+// no, and the source is not to blame).
 template <typename T>
 struct Fetched {
     bool ok = false;
     T value{};
     std::string error;
+    bool asked = true;
+    int retryAfter = 0;  // seconds to wait before asking again, when known
+    int refusal = 503;   // the reply's status when the service refused to ask (503, or 429 for a client over its limit)
 
     static Fetched Good(T v) { return Fetched{true, std::move(v), {}}; }
-    static Fetched Failed(std::string why) { return Fetched{false, T{}, std::move(why)}; }
+    static Fetched Failed(std::string why, int retryAfter = 0) {
+        Fetched f{false, T{}, std::move(why)};
+        f.retryAfter = retryAfter;
+        return f;
+    }
+    static Fetched NotAsked(std::string why, int retryAfter, int status = 503) {
+        Fetched f = Failed(std::move(why), retryAfter);
+        f.asked = false;
+        f.refusal = status;
+        return f;
+    }
+    // The same failure, for another kind of value.
+    template <typename U>
+    static Fetched Like(const Fetched<U>& other) {
+        Fetched f = Failed(other.error, other.retryAfter);
+        f.asked = other.asked;
+        f.refusal = other.refusal;
+        return f;
+    }
 };

@@ -1,6 +1,11 @@
 #include "linux/curl_client.h"
 
 #include <curl/curl.h>
+#include <strings.h>
+
+#include <ctime>
+
+#include "core/http_dates.h"
 
 namespace {
 
@@ -9,6 +14,18 @@ size_t Collect(char* data, size_t size, size_t count, void* user) {
     const size_t n = size * count;
     if (body->size() + n > kMaxUpstreamBody) return 0;  // makes curl fail the transfer
     body->append(data, n);
+    return n;
+}
+
+// Keeps the Retry-After of the reply (a 429 or 503 may carry one).
+size_t Header(char* data, size_t size, size_t count, void* user) {
+    const size_t n = size * count;
+    static const char kName[] = "retry-after:";
+    if (n > sizeof kName - 1 && strncasecmp(data, kName, sizeof kName - 1) == 0) {
+        std::string value(data + sizeof kName - 1, n - (sizeof kName - 1));
+        while (!value.empty() && (value.back() == '\r' || value.back() == '\n')) value.pop_back();
+        *static_cast<int*>(user) = ReadRetryAfter(value, static_cast<int64_t>(std::time(nullptr)));
+    }
     return n;
 }
 
@@ -36,6 +53,8 @@ UpstreamReply CurlClient::Get(const std::string& url, std::chrono::milliseconds 
     curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");  // gzip welcome
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &r.body);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, Header);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &r.retryAfter);
     const CURLcode rc = curl_easy_perform(curl);
     if (rc == CURLE_OK) {
         r.transportOk = true;

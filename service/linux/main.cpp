@@ -53,22 +53,25 @@ int main(int argc, char** argv) {
     CurlClient client;
     client.SetUserAgent(UserAgentFor(o));
     const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client);
-    FeedService service(*provider, ServiceRules{}, [] { return std::chrono::steady_clock::now(); }, nowUnix);
+    FeedService service(*provider, ServiceRulesFor(o), [] { return std::chrono::steady_clock::now(); }, nowUnix);
     FeedRouter router(service);
     std::mutex logMutex;
     const auto log = [&logMutex](const std::string& line) {
         std::lock_guard<std::mutex> lock(logMutex);
         std::cerr << line << std::flush;
     };
-    FeedHttpServer server(router, log, o.threads);
-    const int port = server.Bind(o.host, o.port);
+    HttpServerOptions serverOptions;
+    serverOptions.threads = o.threads;
+    serverOptions.trustProxy = o.trustProxy;
+    FeedHttpServer server(router, log, serverOptions);
+    std::string why;
+    const int port = server.Bind(o.host, o.port, &why);
     if (port < 0) {
-        log("cloudwick-feed: cannot listen on " + o.host + ":" + std::to_string(o.port) +
-            " (in use, or a port below 1024 without root?)\n");
+        log("cloudwick-feed: cannot listen on " + ListenAddress(o.host, o.port) + ": " + why + "\n");
         return 1;
     }
-    log("cloudwick-feed: listening on " + o.host + ":" + std::to_string(port) + " with provider " + provider->Name() +
-        "\n");
+    log("cloudwick-feed: listening on " + ListenAddress(o.host, port) + " with provider " + provider->Name() +
+        (o.trustProxy ? "; clients from X-Forwarded-For" : "") + "\n");
     if (o.provider != "sample") log("cloudwick-feed: " + FallbackNote(o) + "\n");
 
     // SIGINT and SIGTERM are taken by a waiting thread, which stops the

@@ -112,7 +112,7 @@ TEST_F(CardReadsService, PlaceSearchIsFoundFromTheFirst1001Bytes) {
 }
 
 TEST(CardReadsDocument, LongestPlaceIsFoundFromTheFirst1001Bytes) {
-    const std::string raw = LongestHeaders() + PlaceSearchDocument({LongestPlace()}, kFixedTime);
+    const std::string raw = LongestPlaceHeaders() + PlaceSearchDocument({LongestPlace()}, kFixedTime);
     const PlaceReply r = ParsePlaceReply(raw.substr(0, 1001));
     EXPECT_EQ(r.outcome, PlaceReply::Found);
     EXPECT_EQ(r.woeid, "9999999999");

@@ -55,7 +55,7 @@ TEST(WeatherDocument, ImperialElementsHaveTheOldSpacing) {
     At(doc, "<yweather:location city=\"Springfield\" region=\"IL\"   country=\"United States\"/>\n");
     At(doc, "<yweather:units temperature=\"F\" distance=\"mi\" pressure=\"in\" speed=\"mph\"/>\n");
     At(doc, "<yweather:wind chill=\"28\"   direction=\"50\"   speed=\"10\" />\n");
-    At(doc, "<yweather:atmosphere humidity=\"81\"  visibility=\"10\"  pressure=\"30.11\"  rising=\"0\" />\n");
+    At(doc, "<yweather:atmosphere humidity=\"81\"  visibility=\"10\"  pressure=\"30.11\"  rising=\"\" />\n");
     At(doc, "<yweather:astronomy sunrise=\"7:08 am\"   sunset=\"4:39 pm\"/>\n");
     At(doc, "<title>Conditions for Springfield, IL at 9:50 am CST</title>\n");
     At(doc, "<yweather:condition  text=\"Mostly Sunny\"  code=\"34\"  temp=\"31\"  "
@@ -87,11 +87,20 @@ TEST(WeatherDocument, NightCodesAndMissingValues) {
     w.current.humidity.reset();
     w.days[1].high.reset();
     w.days[1].wmoCode.reset();
-    const std::string doc = WeatherDocument(SpringfieldIl(), w, Units::Imperial);
+    std::string doc = WeatherDocument(SpringfieldIl(), w, Units::Imperial);
     At(doc, "text=\"Clear\"  code=\"31\"  temp=\"31\"");
-    At(doc, "<yweather:wind chill=\"31\"   direction=\"50\"   speed=\"0\" />");  // feels-like falls back
+    // No wind speed is not "0", and no feels-like is not the temperature:
+    // what the card shows says N/A, what it never reads stays empty.
+    At(doc, "<yweather:wind chill=\"N/A\"   direction=\"50\"   speed=\"N/A\" />");
     At(doc, "humidity=\"\"");
     At(doc, "high=\"N/A\" text=\"Not Available\" code=\"3200\"");
+    EXPECT_EQ(doc.find("Feels like"), std::string::npos);
+    EXPECT_EQ(doc.find(" mph"), std::string::npos);
+    w.current.windSpeed = 10.4;
+    w.current.windDirection.reset();
+    doc = WeatherDocument(SpringfieldIl(), w, Units::Metric);
+    At(doc, "direction=\"\"   speed=\"10.4\" />");
+    At(doc, "Wind 10.4 km/h<BR />");
 }
 
 TEST(WeatherDocument, CarriesTheSourceAttributionAndIsAsciiAndLongEnough) {

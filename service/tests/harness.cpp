@@ -21,10 +21,16 @@ std::string CardRequest(const std::string& target, const std::string& host) {
            "\r\n";
 }
 
-RawReply SendRaw(int port, const std::string& request) {
+RawReply SendRaw(int port, const std::string& request, const std::string& from) {
     RawReply r;
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) return r;
+    if (!from.empty()) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        inet_pton(AF_INET, from.c_str(), &local.sin_addr);
+        bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    }
     timeval tv{10, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     sockaddr_in addr{};
@@ -70,7 +76,7 @@ RawReply SendRaw(int port, const std::string& request) {
     return r;
 }
 
-RunningServer::RunningServer(FeedService& service, int threads)
+RunningServer::RunningServer(FeedService& service, int threads, bool trustProxy)
     : router_(service),
       server_(std::make_unique<FeedHttpServer>(
           router_,
@@ -78,7 +84,7 @@ RunningServer::RunningServer(FeedService& service, int threads)
               std::lock_guard<std::mutex> lock(logMutex_);
               log_ += line;
           },
-          threads)) {
+          HttpServerOptions{threads, trustProxy})) {
     port_ = server_->Bind("127.0.0.1", 0);
     if (port_ <= 0) throw std::runtime_error("cannot bind a loopback port");
     thread_ = std::thread([this] { server_->Run(); });

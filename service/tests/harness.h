@@ -27,14 +27,15 @@ std::string CardRequest(const std::string& target, const std::string& host = "lo
 
 // Sends `request` to 127.0.0.1:`port` and reads one reply (by its
 // Content-Length, or to the close); status 0 when nothing came back.
-RawReply SendRaw(int port, const std::string& request);
+// `from`: the loopback address to send from ("127.0.0.2": another client).
+RawReply SendRaw(int port, const std::string& request, const std::string& from = "");
 inline RawReply CardGet(int port, const std::string& target) { return SendRaw(port, CardRequest(target)); }
 
 // The Linux server with `service` behind the core's router, on an
 // ephemeral loopback port, on its own thread.
 class RunningServer {
 public:
-    explicit RunningServer(FeedService& service, int threads = 16);
+    explicit RunningServer(FeedService& service, int threads = 16, bool trustProxy = false);
     ~RunningServer();
     int port() const { return port_; }
     std::string Log() const {

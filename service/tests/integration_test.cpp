@@ -2,7 +2,9 @@
 // over real sockets with the card's own request bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -21,24 +23,25 @@ using Mode = StubUpstream::Mode;
 
 const std::string kSearch = "/v1/public/yql?q=select%20*%20from%20geo.places%20where%20text%20%3D%20";
 
-OpenMeteoConfig StubConfig(const StubUpstream& stub, CallLimits limits = {}) {
-    OpenMeteoConfig c;
-    c.forecastUrl = stub.ForecastUrl();
-    c.geocodingUrl = stub.GeocodingUrl();
-    c.timeout = 400ms;
-    c.limits = limits;
-    return c;
-}
-
 struct ManualClock {
     std::atomic<int64_t> seconds{1000000};
     void Advance(std::chrono::seconds s) { seconds += s.count(); }
 };
 
+OpenMeteoConfig StubConfig(const StubUpstream& stub, CallLimits limits = {}, ManualClock* clock = nullptr) {
+    OpenMeteoConfig c;
+    c.forecastUrl = stub.ForecastUrl();
+    c.geocodingUrl = stub.GeocodingUrl();
+    c.timeout = 400ms;
+    c.gate.calls = limits;
+    if (clock) c.clock = [clock] { return clock->seconds.load(); };
+    return c;
+}
+
 class ServiceAgainstStub : public ::testing::Test {
 protected:
     ServiceAgainstStub()
-        : provider_(StubConfig(stub_), client_),
+        : provider_(StubConfig(stub_, {}, &clock_), client_),
           service_(provider_, ServiceRules{},
                    [this] { return std::chrono::steady_clock::time_point(std::chrono::seconds(clock_.seconds.load())); },
                    [] { return int64_t{1796723400}; }),
@@ -63,43 +66,44 @@ TEST_F(ServiceAgainstStub, WeatherReplyIsOnePieceWithContentLength) {
     EXPECT_EQ(r.headers.count("transfer-encoding"), 0u);
     EXPECT_NE(r.body.find("<title>Cloudwick Feed - Springfield, IL</title>"), std::string::npos);
     EXPECT_NE(r.body.find("<yweather:wind chill=\"23\"   direction=\"250\"   speed=\"10\" />"), std::string::npos);
-    EXPECT_NE(r.body.find("code=\"29\"  temp=\"29\""), std::string::npos);  // partly cloudy at night
+    // 9:45 am in Springfield: day, whatever the source's is_day said.
+    EXPECT_NE(r.body.find("code=\"30\"  temp=\"29\""), std::string::npos);
     EXPECT_GT(r.raw.size(), 2000u);
     EXPECT_EQ(r.header("x-cache"), "miss");
     EXPECT_EQ(stub_.lookupCalls(), 1);
     EXPECT_EQ(stub_.forecastCalls(), 1);
 }
 
-TEST_F(ServiceAgainstStub, UnitsReachTheUpstreamAndTheDocument) {
+TEST_F(ServiceAgainstStub, OneCallPerPlaceServesBothUnitsWithTenVariablesAtMost) {
     const RawReply c = Get("/forecastrss?w=4250542&u=c");
     ASSERT_EQ(c.status, 200);
     EXPECT_NE(c.body.find("<yweather:units temperature=\"C\" distance=\"km\" pressure=\"mb\" speed=\"km/h\"/>"),
               std::string::npos);
     EXPECT_NE(c.body.find("speed=\"16.42\" />"), std::string::npos);
     EXPECT_NE(c.body.find("temp=\"-2\""), std::string::npos);
+    const RawReply f = Get("/forecastrss?w=4250542");  // the other units: from the same forecast
+    ASSERT_EQ(f.status, 200);
+    EXPECT_EQ(f.header("x-cache"), "hit");
+    EXPECT_NE(f.body.find("chill=\"23\"   direction=\"250\"   speed=\"10\" />"), std::string::npos);  // -4.9 C, 16.42 km/h
+    EXPECT_NE(f.body.find("temp=\"29\""), std::string::npos);                                            // -1.5 C
+    EXPECT_EQ(stub_.forecastCalls(), 1);
+    EXPECT_EQ(stub_.lookupCalls(), 1);
+
     const auto queries = stub_.ForecastQueries();
     ASSERT_EQ(queries.size(), 1u);
     EXPECT_NE(queries[0].find("latitude=39.8017&longitude=-89.6437"), std::string::npos);
-    EXPECT_NE(queries[0].find("temperature_unit=celsius"), std::string::npos);
-    EXPECT_NE(queries[0].find("wind_speed_unit=kmh"), std::string::npos);
     EXPECT_NE(queries[0].find("timezone=auto"), std::string::npos);
-
-    Get("/forecastrss?w=4250542");  // another key: a second forecast call, no second lookup
-    EXPECT_EQ(stub_.forecastCalls(), 2);
-    EXPECT_EQ(stub_.lookupCalls(), 1);
-    EXPECT_NE(stub_.ForecastQueries()[1].find("temperature_unit=fahrenheit&wind_speed_unit=mph"), std::string::npos);
-}
-
-TEST_F(ServiceAgainstStub, CachedForTenMinutes) {
-    const RawReply first = Get("/forecastrss?w=4250542");
-    clock_.Advance(9min);
-    const RawReply second = Get("/forecastrss?w=4250542");
-    EXPECT_EQ(second.header("x-cache"), "hit");
-    EXPECT_EQ(second.body, first.body);
-    EXPECT_EQ(stub_.forecastCalls(), 1);
-    clock_.Advance(1min);
-    EXPECT_EQ(Get("/forecastrss?w=4250542").header("x-cache"), "miss");
-    EXPECT_EQ(stub_.forecastCalls(), 2);
+    EXPECT_EQ(queries[0].find("temperature_unit"), std::string::npos);  // the source's default: °C, km/h
+    int variables = 0;
+    for (const char* list : {"current=", "daily=", "hourly=", "minutely_15="}) {
+        const std::size_t at = queries[0].find(list);
+        if (at == std::string::npos) continue;
+        const std::string v = queries[0].substr(at, queries[0].find('&', at) - at);
+        variables += 1 + static_cast<int>(std::count(v.begin(), v.end(), ','));
+    }
+    std::printf("upstream calls for both units: %d; variables per call: %d\n", stub_.forecastCalls(), variables);
+    EXPECT_LE(variables, 10);
+    for (const char* computed : {"sunrise", "sunset", "is_day"}) EXPECT_EQ(queries[0].find(computed), std::string::npos);
 }
 
 TEST_F(ServiceAgainstStub, ConcurrentRequestsForOnePlaceMakeOneUpstreamCall) {
@@ -161,8 +165,11 @@ TEST_F(ServiceAgainstStub, NothingCachedAndRateLimitedIsA503WithoutRetryStorm) {
     EXPECT_EQ(Get("/forecastrss?w=4250542").status, 503);
     EXPECT_EQ(Get("/forecastrss?w=4250542").status, 503);
     EXPECT_EQ(stub_.lookupCalls(), 1);  // the second request was held off
+    const RawReply held = Get("/forecastrss?w=4250542");
+    EXPECT_EQ(held.header("retry-after").empty(), false);
+    EXPECT_EQ(held.header("cache-control"), "no-store");
     stub_.SetGeocodingMode(Mode::Normal);
-    clock_.Advance(31s);
+    clock_.Advance(61s);  // the pause after a 429 without Retry-After
     EXPECT_EQ(Get("/forecastrss?w=4250542").status, 200);
 }
 
@@ -286,7 +293,7 @@ TEST_F(ServiceAgainstStub, EveryRequestIsLoggedOnOneLine) {
 TEST(UpstreamBudget, AFloodOfNewSearchesCannotUseUpTheSourcesAllowance) {
     StubUpstream stub;
     CurlClient client;
-    OpenMeteoConfig config = StubConfig(stub, CallLimits{3, 100, 100});
+    OpenMeteoConfig config = StubConfig(stub, CallLimits{3, 100, 100, 100});
     config.clock = [] { return int64_t{0}; };  // one minute throughout
     OpenMeteoProvider provider(config, client);
     FeedService service(provider, ServiceRules{}, [] { return std::chrono::steady_clock::now(); },
@@ -295,12 +302,18 @@ TEST(UpstreamBudget, AFloodOfNewSearchesCannotUseUpTheSourcesAllowance) {
     int unavailable = 0;
     for (int i = 0; i < 10; ++i) {
         const RawReply r = CardGet(server.port(), kSearch + "'Place" + std::to_string(i) + "'");
-        unavailable += r.status == 503;
+        unavailable += r.status == 503 && r.header("retry-after") == "60";
     }
     EXPECT_EQ(stub.searchCalls(), 3);
     EXPECT_EQ(unavailable, 7);
-    const RawReply health = CardGet(server.port(), "/health");
-    EXPECT_NE(health.body.find("own limit of upstream calls"), std::string::npos) << health.body;
+    std::string log;
+    for (int i = 0; i < 200 && std::count(log.begin(), log.end(), '\n') < 10; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        log = server.Log();
+    }
+    EXPECT_NE(log.find("503 ") , std::string::npos);
+    EXPECT_NE(log.find("reason=\"this service's share of calls for new places is used up for now\""), std::string::npos)
+        << log;
 }
 
 }  // namespace

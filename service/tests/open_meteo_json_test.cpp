@@ -83,10 +83,12 @@ TEST(OpenMeteoForecast, ImpossibleValuesAreDroppedNotWritten) {
 TEST(OpenMeteoGeocoding, SearchResultsBecomePlaces) {
     const std::string json = "{\"results\":[" + SpringfieldJson(4250542, "Illinois", 39.80172, -89.64371) + "," +
                              SpringfieldJson(4409896, "Missouri", 37.21533, -93.29824) +
-                             ",{\"id\":5,\"name\":\"No position\"}],\"generationtime_ms\":1.2}";
+                             ",{\"id\":5,\"name\":\"No position\"}," +
+                             // From 1e13 on, ids stand for OpenStreetMap places: never a GeoNames one.
+                             SpringfieldJson(10000000000000, "Ohio", 39.9, -83.8) + "],\"generationtime_ms\":1.2}";
     const Fetched<std::vector<Place>> r = ReadSearchJson(json);
     ASSERT_TRUE(r.ok);
-    ASSERT_EQ(r.value.size(), 2u);  // the entry without a position is skipped
+    ASSERT_EQ(r.value.size(), 2u);  // the entries without a position or with an id out of range are skipped
     const Place& p = r.value[0];
     EXPECT_EQ(p.id, 4250542);
     EXPECT_EQ(p.name, "Springfield");

@@ -53,7 +53,7 @@ TEST(PlaceDocument, PlacesFromOpenStreetMapCarryItsCredit) {
 }
 
 TEST(PlaceDocument, TheFirstPlaceFitsTheCardsWindowAtTheLongest) {
-    const std::string reply = LongestHeaders() + PlaceSearchDocument({LongestPlace(), LongestPlace()}, kCreated);
+    const std::string reply = LongestPlaceHeaders() + PlaceSearchDocument({LongestPlace(), LongestPlace()}, kCreated);
     const std::size_t end = reply.find("</locality1>");
     ASSERT_NE(end, std::string::npos);
     EXPECT_LE(end + 12, 1000u) << "first locality ends at byte " << end + 12;

@@ -160,6 +160,43 @@ TEST(Program, ClientsThatHangUpEarlyDoNotHurtTheService) {
     EXPECT_EQ(p.Wait(std::chrono::milliseconds(100)), -1);  // still running
 }
 
+// IPv6 loopback and the any-address, in brackets as --listen takes them.
+TEST(Program, ListensOnIpv6AddressesAndSaysWhenAnAddressIsWrong) {
+    const int port = FreePort();
+    Program any({"--provider", "sample", "--listen", "[::]:" + std::to_string(port)});
+    ASSERT_TRUE(any.WaitForPort(port)) << any.Output();  // IPv4 clients too
+    EXPECT_NE(any.Output().find("listening on [::]:" + std::to_string(port)), std::string::npos) << any.Output();
+    any.Signal(SIGTERM);
+    EXPECT_EQ(any.Wait(), 0);
+
+    const int fd = socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 a{};
+    a.sin6_family = AF_INET6;
+    a.sin6_addr = in6addr_loopback;
+    const bool haveIpv6 = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    if (fd >= 0) close(fd);
+    if (haveIpv6) {
+        Program loopback({"--provider", "sample", "--listen", "[::1]:" + std::to_string(port)});
+        std::string out;
+        for (int i = 0; i < 300 && out.find("listening") == std::string::npos; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            out = loopback.Output();
+        }
+        EXPECT_NE(out.find("listening on [::1]:" + std::to_string(port)), std::string::npos) << out;
+    }
+
+    Program unbracketed({"--listen", "::1:80"});
+    EXPECT_EQ(unbracketed.Wait(), 2);
+    EXPECT_NE(unbracketed.Output().find("put an IPv6 address in brackets, as [::1]:80"), std::string::npos);
+    // A well-formed address this machine does not have: exit 1 and why.
+    Program absent({"--provider", "sample", "--listen", "192.0.2.1:" + std::to_string(port)});
+    EXPECT_EQ(absent.Wait(), 1);
+    EXPECT_NE(absent.Output().find("cannot listen on 192.0.2.1:" + std::to_string(port) +
+                                   ": this machine has no such address"),
+              std::string::npos)
+        << absent.Output();
+}
+
 TEST(Program, APortInUseIsReported) {
     const int port = FreePort();
     Program first({"--provider", "sample", "--listen", "127.0.0.1:" + std::to_string(port)});
@@ -167,6 +204,7 @@ TEST(Program, APortInUseIsReported) {
     Program second({"--provider", "sample", "--listen", "127.0.0.1:" + std::to_string(port)});
     EXPECT_EQ(second.Wait(), 1);
     EXPECT_NE(second.Output().find("cannot listen"), std::string::npos);
+    EXPECT_NE(second.Output().find("in use"), std::string::npos) << second.Output();
 }
 
 // Started by a program with --parent-pid, the service ends with it; a

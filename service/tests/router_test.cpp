@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/client_address.h"
+#include "core/http_dates.h"
 #include "core/http_reply.h"
 #include "core/log_tail.h"
 #include "core/request_log.h"
@@ -61,16 +63,47 @@ TEST(ReplyBytes, HeadersInTheServersOrderWithKeepAliveOrClose) {
     ServiceReply r;
     r.body = "<rss/>";
     r.cache = "hit";
+    r.date = kNow + 61;
+    r.lastModified = kNow;
+    r.maxAge = 539;
     EXPECT_EQ(ReplyBytes(r, false, false),
-              "HTTP/1.1 200 OK\r\nContent-Length: 6\r\nContent-Type: text/xml;charset=UTF-8\r\n"
-              "Keep-Alive: timeout=2, max=100\r\nX-Cache: hit\r\n\r\n<rss/>");
+              "HTTP/1.1 200 OK\r\nCache-Control: public, max-age=539\r\nContent-Length: 6\r\n"
+              "Content-Type: text/xml;charset=UTF-8\r\nDate: Tue, 08 Dec 2026 09:51:01 GMT\r\n"
+              "Keep-Alive: timeout=2, max=100\r\nLast-Modified: Tue, 08 Dec 2026 09:50:00 GMT\r\nX-Cache: hit\r\n\r\n"
+              "<rss/>");
     EXPECT_EQ(ReplyBytes(r, true, true),
-              "HTTP/1.1 200 OK\r\nAccept-Ranges: bytes\r\nConnection: close\r\nContent-Length: 6\r\n"
-              "Content-Type: text/xml;charset=UTF-8\r\nX-Cache: hit\r\n\r\n");
-    const ServiceReply busy = {503, "text/plain; charset=us-ascii", "Later.\n", ""};
+              "HTTP/1.1 200 OK\r\nAccept-Ranges: bytes\r\nCache-Control: public, max-age=539\r\nConnection: close\r\n"
+              "Content-Length: 6\r\nContent-Type: text/xml;charset=UTF-8\r\nDate: Tue, 08 Dec 2026 09:51:01 GMT\r\n"
+              "Last-Modified: Tue, 08 Dec 2026 09:50:00 GMT\r\nX-Cache: hit\r\n\r\n");
+    ServiceReply busy = {503, "text/plain; charset=us-ascii", "Later.\n", ""};
+    busy.retryAfter = 30;
     EXPECT_EQ(ReplyBytes(busy, false, false),
-              "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 7\r\nContent-Type: text/plain; charset=us-ascii\r\n"
-              "Keep-Alive: timeout=2, max=100\r\n\r\nLater.\n");
+              "HTTP/1.1 503 Service Unavailable\r\nCache-Control: no-store\r\nContent-Length: 7\r\n"
+              "Content-Type: text/plain; charset=us-ascii\r\nKeep-Alive: timeout=2, max=100\r\nRetry-After: 30\r\n\r\n"
+              "Later.\n");
+}
+
+TEST(HttpDates, WrittenAndReadBack) {
+    EXPECT_EQ(HttpDate(kNow), "Tue, 08 Dec 2026 09:50:00 GMT");
+    EXPECT_EQ(ReadHttpDate("Tue, 08 Dec 2026 09:50:00 GMT"), kNow);
+    EXPECT_FALSE(ReadHttpDate("Tuesday, 08-Dec-26 09:50:00 GMT"));
+    EXPECT_FALSE(ReadHttpDate("Tue, 31 Feb 2026 09:50:00 GMT"));
+    EXPECT_EQ(ReadRetryAfter(" 120 ", kNow), 120);
+    EXPECT_EQ(ReadRetryAfter("Tue, 08 Dec 2026 09:51:30 GMT", kNow), 90);
+    EXPECT_EQ(ReadRetryAfter("Tue, 08 Dec 2026 09:49:00 GMT", kNow), 0);  // past
+    EXPECT_EQ(ReadRetryAfter("99999999999", kNow), 86400);
+    EXPECT_EQ(ReadRetryAfter("soon", kNow), 0);
+}
+
+TEST(ClientAddress, TheProxysAddressOnlyWhenTrusted) {
+    EXPECT_EQ(ClientAddress("127.0.0.1", "203.0.113.9", false), "127.0.0.1");
+    EXPECT_EQ(ClientAddress("127.0.0.1", "203.0.113.9", true), "203.0.113.9");
+    // The last entry is the one the proxy added; earlier ones are the client's word.
+    EXPECT_EQ(ClientAddress("127.0.0.1", "10.0.0.1, 198.51.100.7", true), "198.51.100.7");
+    EXPECT_EQ(ClientAddress("127.0.0.1", "2001:db8::1", true), "2001:db8::1");
+    EXPECT_EQ(ClientAddress("127.0.0.1", "not an address", true), "127.0.0.1");
+    EXPECT_EQ(ClientAddress("127.0.0.1", "", true), "127.0.0.1");
+    EXPECT_EQ(ClientAddress("::ffff:192.0.2.4", "", false), "192.0.2.4");
 }
 
 TEST(RequestLog, OneEscapedLinePerRequest) {
@@ -83,6 +116,11 @@ TEST(RequestLog, OneEscapedLinePerRequest) {
     r.status = 404;
     EXPECT_EQ(RequestLogLine(0, "::1", "GET", std::string(400, 'a'), r),
               "1970-01-01T00:00:00Z ::1 \"GET " + std::string(300, 'a') + "...\" 404 2421\n");
+    r.status = 429;
+    r.body = "x";
+    r.reason = "this client's allowance is used up";
+    EXPECT_EQ(RequestLogLine(0, "::1", "GET", "/forecastrss?w=1", r),
+              "1970-01-01T00:00:00Z ::1 \"GET /forecastrss?w=1\" 429 1 reason=\"this client's allowance is used up\"\n");
 }
 
 TEST(LogTail, KeepsWholeLinesOnly) {

@@ -93,12 +93,21 @@ inline Weather LongestWeather() {
     return w;
 }
 
-// Reply headers as the service sends them, with the longest values.
+// Reply headers as the service sends them, with the longest values: a
+// weather document's, and a place search's (no Last-Modified).
 inline std::string LongestHeaders() {
     return "HTTP/1.1 200 OK\r\n"
+           "Cache-Control: public, max-age=86400\r\n"
            "Content-Length: 99999\r\n"
            "Content-Type: text/xml;charset=UTF-8\r\n"
+           "Date: Wed, 08 Dec 2026 09:50:01 GMT\r\n"
            "Keep-Alive: timeout=5, max=100\r\n"
-           "Connection: Keep-Alive\r\n"
+           "Last-Modified: Wed, 08 Dec 2026 09:50:01 GMT\r\n"
            "X-Cache: failed\r\n\r\n";
+}
+
+inline std::string LongestPlaceHeaders() {
+    std::string h = LongestHeaders();
+    h.erase(h.find("Last-Modified"), 46);
+    return h;
 }

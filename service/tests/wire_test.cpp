@@ -4,7 +4,10 @@
 // order, so its cache states (X-Cache) match too.
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include "core/feed_router.h"
+#include "core/http_dates.h"
 #include "core/http_reply.h"
 #include "core/sample_provider.h"
 #include "harness.h"
@@ -54,9 +57,18 @@ TEST(Wire, LinuxRepliesAreTheCoresBytes) {
 TEST(Wire, AnUnreadableRequestGetsTheCoresRefusal) {
     Twin served;
     RunningServer server(served.service);
-    EXPECT_EQ(SendRaw(server.port(), "HELLO\r\n\r\n").raw, ReplyBytes(UnreadableRequestReply(), false, false));
+    // Dated by the server's own clock, as the Windows server dates them.
+    const auto expected = [](const RawReply& got, int status) {
+        ServiceReply r = UnreadableRequestReply(status);
+        r.date = ReadHttpDate(got.header("date")).value_or(0);
+        EXPECT_NEAR(static_cast<double>(r.date), static_cast<double>(std::time(nullptr)), 5);
+        return ReplyBytes(r, false, false);
+    };
+    const RawReply hello = SendRaw(server.port(), "HELLO\r\n\r\n");
+    EXPECT_EQ(hello.raw, expected(hello, 400));
     const std::string longLine = "GET /" + std::string(9000, 'a') + " HTTP/1.1\r\n\r\n";
-    EXPECT_EQ(SendRaw(server.port(), longLine).raw, ReplyBytes(UnreadableRequestReply(414), false, false));
+    const RawReply tooLong = SendRaw(server.port(), longLine);
+    EXPECT_EQ(tooLong.raw, expected(tooLong, 414));
 }
 
 }  // namespace

@@ -107,18 +107,20 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     WinHttpClient client;
     client.SetUserAgent(UserAgentFor(o));
     const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client);
-    FeedService service(*provider, ServiceRules{}, [] { return std::chrono::steady_clock::now(); }, nowUnix);
+    FeedService service(*provider, ServiceRulesFor(o), [] { return std::chrono::steady_clock::now(); }, nowUnix);
     FeedRouter router(service);
     SocketServerOptions serverOptions;
     serverOptions.workers = o.threads;
+    serverOptions.trustProxy = o.trustProxy;
     SocketServer server(router, log, serverOptions);
     std::string why;
     const int port = server.Listen(o.host, o.port, why);
     if (port < 0) {
-        note("cannot listen on " + o.host + ":" + std::to_string(o.port) + ": " + why);
+        note("cannot listen on " + ListenAddress(o.host, o.port) + ": " + why);
         return 1;
     }
-    std::string config = "listening on " + o.host + ":" + std::to_string(port) + " with provider " + provider->Name();
+    std::string config = "listening on " + ListenAddress(o.host, port) + " with provider " + provider->Name();
+    if (o.trustProxy) config += "; clients from X-Forwarded-For";
     if (o.provider != "sample") config += " (" + o.forecastUrl + ", " + o.geocodingUrl + ")";
     config += haveConf ? "; options file " + confPath : "; no options file";
     config += o.parentPid > 0 ? "; ends with process " + std::to_string(o.parentPid) : "; started by hand";

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/client_address.h"
 #include "core/http_request.h"
 #include "core/request_log.h"
 
@@ -37,7 +38,7 @@ struct Connection {
 
 struct Job {
     uint64_t id;
-    std::string remote, method, target;
+    std::string client, method, target;
     bool head, close;
 };
 
@@ -100,8 +101,8 @@ struct SocketServer::Impl {
                 job = std::move(jobs.front());
                 jobs.pop_front();
             }
-            const ServiceReply reply = router.Answer(job.method, job.target);
-            log(RequestLogLine(static_cast<int64_t>(std::time(nullptr)), job.remote, job.method, job.target, reply));
+            const ServiceReply reply = router.Answer(job.method, job.target, job.client);
+            log(RequestLogLine(static_cast<int64_t>(std::time(nullptr)), job.client, job.method, job.target, reply));
             Done d{job.id, ReplyBytes(reply, job.head, job.close, options.rules), job.close};
             {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -131,7 +132,8 @@ struct SocketServer::Impl {
         bool another = false;
         {
             std::lock_guard<std::mutex> lock(mutex);
-            jobs.push_back(Job{id, c.remote, r.method, r.target, r.method == "HEAD", close});
+            jobs.push_back(Job{id, ClientAddress(c.remote, r.Header("X-Forwarded-For"), options.trustProxy), r.method,
+                               r.target, r.method == "HEAD", close});
             another = jobs.size() > idleWorkers && workers.size() < static_cast<std::size_t>(options.workers);
         }
         // A card asking in turn needs one worker; more start only when
@@ -141,7 +143,8 @@ struct SocketServer::Impl {
     }
 
     void Refuse(Connection& c, ULONGLONG now) {
-        const ServiceReply reply = UnreadableRequestReply(c.reader.badStatus());
+        ServiceReply reply = UnreadableRequestReply(c.reader.badStatus());
+        reply.date = static_cast<int64_t>(std::time(nullptr));
         log(RequestLogLine(static_cast<int64_t>(std::time(nullptr)), c.remote, "", "", reply));
         StartWriting(c, ReplyBytes(reply, false, true, options.rules), true, now);
     }
@@ -221,6 +224,20 @@ struct SocketServer::Impl {
         if (victim != connections.end()) Close(victim->first);
     }
 
+    // One address may have only so many connections waiting for a request
+    // (a half-open flood from one place cannot crowd out the others): the
+    // one of them that has waited longest without progress goes.
+    void LimitPerAddress(const std::string& remote) {
+        std::size_t waiting = 0;
+        auto victim = connections.end();
+        for (auto it = connections.begin(); it != connections.end(); ++it) {
+            if (it->second.remote != remote || it->second.state != Connection::State::Reading) continue;
+            ++waiting;
+            if (victim == connections.end() || it->second.progress < victim->second.progress) victim = it;
+        }
+        if (waiting >= options.perAddress && victim != connections.end()) Close(victim->first);
+    }
+
     void Accept(ULONGLONG now) {
         for (int i = 0; i < 64; ++i) {
             sockaddr_storage a{};
@@ -232,10 +249,12 @@ struct SocketServer::Impl {
             ioctlsocket(s, FIONBIO, &nonBlocking);
             BOOL yes = TRUE;
             setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&yes), sizeof yes);
+            const std::string remote = ClientAddress(RemoteAddress(a, len), "", false);
+            LimitPerAddress(remote);
             const uint64_t id = nextId++;
             Connection& c = connections[id];
             c.socket = s;
-            c.remote = RemoteAddress(a, len);
+            c.remote = remote;
             c.deadline = now + options.rules.keepAliveSeconds * 1000ULL;
             c.progress = now;
             bySocket[s] = id;
@@ -334,6 +353,10 @@ int SocketServer::Listen(const std::string& host, int port, std::string& why) {
     // SO_REUSEADDR and take some of the connections.
     BOOL yes = TRUE;
     setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes), sizeof yes);
+    // [::] takes IPv4 clients too, as on Linux.
+    DWORD v6only = 0;
+    if (found->ai_family == AF_INET6)
+        setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&v6only), sizeof v6only);
     const bool bound = s != INVALID_SOCKET && bind(s, found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0 &&
                        listen(s, SOMAXCONN) == 0;
     freeaddrinfo(found);

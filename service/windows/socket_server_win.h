@@ -17,6 +17,10 @@
 struct SocketServerOptions {
     int workers = 32;  // at most
     std::size_t maxConnections = 500;
+    // Connections from one address waiting for a request: a new one makes
+    // the longest-waiting of them go.
+    std::size_t perAddress = 8;
+    bool trustProxy = false;  // the client address from X-Forwarded-For
     ConnectionRules rules;
 };
 

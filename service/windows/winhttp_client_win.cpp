@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <ctime>
 #include <vector>
+
+#include "core/http_dates.h"
 
 namespace {
 
@@ -126,6 +129,15 @@ UpstreamReply WinHttpClient::Get(const std::string& url, std::chrono::millisecon
                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
         r.error = Why(GetLastError());
         return r;
+    }
+    // A 429 or 503 may say when to ask again.
+    wchar_t retry[64];
+    DWORD retrySize = sizeof retry;
+    if (WinHttpQueryHeaders(h.request, WINHTTP_QUERY_RETRY_AFTER, WINHTTP_HEADER_NAME_BY_INDEX, retry, &retrySize,
+                            WINHTTP_NO_HEADER_INDEX)) {
+        std::string value;
+        for (DWORD i = 0; i < retrySize / sizeof(wchar_t); ++i) value += static_cast<char>(retry[i] < 128 ? retry[i] : '?');
+        r.retryAfter = ReadRetryAfter(value, static_cast<int64_t>(std::time(nullptr)));
     }
     std::vector<char> buf(16384);
     for (;;) {

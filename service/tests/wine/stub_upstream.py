@@ -88,6 +88,7 @@ class StubUpstream:
         stub = self
         self.delay = 0.0
         self.calls = 0
+        self.fail_with = 0  # an HTTP status every answer gets instead, when set
 
         class Handler(BaseHTTPRequestHandler):
             def log_message(self, *args):
@@ -100,10 +101,12 @@ class StubUpstream:
                 url = urllib.parse.urlsplit(self.path)
                 q = dict(urllib.parse.parse_qsl(url.query))
                 status, body = 404, {"error": True, "reason": "no such path"}
-                if url.path == "/v1/forecast":
+                if stub.fail_with:
+                    status, body = stub.fail_with, {"error": True, "reason": "failing on purpose"}
+                elif url.path == "/v1/forecast":
                     status = 200
                     lat = float(q.get("latitude", "0"))
-                    body = forecast_json(q.get("temperature_unit") == "celsius", lat)
+                    body = forecast_json(q.get("temperature_unit", "celsius") == "celsius", lat)
                     body.update(zone_of(lat))
                 elif url.path == "/v1/search":
                     name = q.get("name", "").lower()

@@ -1,0 +1,181 @@
+// The service's own limits on calls to the source: the gate (one call at a
+// time, a short queue, the pause after a 429 or 5xx) and the allowance of
+// each client.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/client_limits.h"
+#include "core/upstream_gate.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// An upstream that answers with `status` and `retryAfter`, or holds every
+// call until released.
+class ScriptedClient : public UpstreamClient {
+public:
+    long status = 200;
+    int retryAfter = 0;
+    bool transportOk = true;
+    std::atomic<int> calls{0}, inside{0};
+
+    void Hold() {
+        std::lock_guard<std::mutex> lock(m_);
+        held_ = true;
+    }
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            held_ = false;
+        }
+        cv_.notify_all();
+    }
+    void WaitInside(int n) {
+        while (inside < n) std::this_thread::sleep_for(1ms);
+    }
+
+    UpstreamReply Get(const std::string&, std::chrono::milliseconds) override {
+        ++calls;
+        ++inside;
+        std::unique_lock<std::mutex> lock(m_);
+        cv_.wait(lock, [this] { return !held_; });
+        --inside;
+        UpstreamReply r;
+        r.transportOk = transportOk;
+        r.status = status;
+        r.retryAfter = retryAfter;
+        return r;
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool held_ = false;
+};
+
+struct Gate {
+    explicit Gate(GateRules rules = {}) : gate(rules, [this] { return now.load(); }) {}
+    UpstreamReply Call(CallPurpose p = CallPurpose::New) { return gate.Call(client, "http://x/", 1000ms, kOneCall, p); }
+    std::atomic<int64_t> now{1000000};
+    ScriptedClient client;
+    UpstreamGate gate;
+};
+
+TEST(UpstreamGate, OneCallAtATimeAShortQueueThenAQuickRefusal) {
+    GateRules rules;
+    rules.maxWaiting = 2;
+    rules.maxWait = 5000ms;
+    Gate g(rules);
+    g.client.Hold();
+    auto first = std::async(std::launch::async, [&] { return g.Call(); });
+    g.client.WaitInside(1);
+    auto second = std::async(std::launch::async, [&] { return g.Call(); });
+    auto third = std::async(std::launch::async, [&] { return g.Call(); });
+    while (g.gate.Now().waiting < 2) std::this_thread::sleep_for(1ms);
+    const auto started = std::chrono::steady_clock::now();
+    const UpstreamReply fourth = g.Call();  // the queue is full: no wait at all
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    EXPECT_TRUE(fourth.refused);
+    EXPECT_EQ(fourth.retryAfter, 1);
+    EXPECT_EQ(g.client.inside.load(), 1);  // never two at once
+    g.client.Release();
+    EXPECT_FALSE(first.get().refused);
+    EXPECT_FALSE(second.get().refused);
+    EXPECT_FALSE(third.get().refused);
+    EXPECT_EQ(g.client.calls.load(), 3);
+}
+
+TEST(UpstreamGate, AWaiterGivesUpAfterItsTime) {
+    GateRules rules;
+    rules.maxWait = 50ms;
+    Gate g(rules);
+    g.client.Hold();
+    auto first = std::async(std::launch::async, [&] { return g.Call(); });
+    g.client.WaitInside(1);
+    const UpstreamReply late = g.Call();
+    EXPECT_TRUE(late.refused);
+    EXPECT_NE(late.error.find("busy"), std::string::npos);
+    g.client.Release();
+    first.get();
+}
+
+TEST(UpstreamGate, AfterA429Or5xxEveryCallWaits) {
+    struct Case {
+        long status;
+        bool transportOk;
+        int retryAfter, pause;
+    } cases[] = {
+        {429, true, 0, 60},   // the default pause
+        {429, true, 120, 120},  // the source's Retry-After
+        {503, true, 0, 30},
+        {500, true, 7, 7},
+        {0, false, 0, 10},  // no answer at all
+    };
+    for (const Case& c : cases) {
+        Gate g;
+        g.client.status = c.status;
+        g.client.transportOk = c.transportOk;
+        g.client.retryAfter = c.retryAfter;
+        EXPECT_FALSE(g.Call().refused);
+        g.client.status = 200;
+        g.client.transportOk = true;
+        const UpstreamReply held = g.Call(CallPurpose::Refresh);  // any key, any purpose
+        EXPECT_TRUE(held.refused) << c.status;
+        EXPECT_EQ(held.retryAfter, c.pause) << c.status;
+        g.now += c.pause - 1;
+        EXPECT_TRUE(g.Call().refused) << c.status;
+        g.now += 1;
+        EXPECT_FALSE(g.Call().refused) << c.status;
+        EXPECT_EQ(g.client.calls.load(), 2) << c.status;
+    }
+}
+
+TEST(UpstreamGate, TheBudgetRefusesWithTheTimeToWait) {
+    GateRules rules;
+    rules.calls = {2, 100, 100, 50};
+    Gate g(rules);
+    g.now = 600;  // the start of a minute
+    EXPECT_FALSE(g.Call(CallPurpose::New).refused);
+    const UpstreamReply r = g.Call(CallPurpose::New);  // new places have half: 1 call
+    EXPECT_TRUE(r.refused);
+    EXPECT_EQ(r.retryAfter, 60);
+    EXPECT_FALSE(g.Call(CallPurpose::Refresh).refused);
+    EXPECT_EQ(g.client.calls.load(), 2);
+}
+
+TEST(ClientLimits, EachClientHasItsOwnAllowanceThatRefills) {
+    std::chrono::steady_clock::time_point now{};
+    ClientLimits limits({6, 3, 100}, [&] { return now; });
+    int wait = 0;
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(limits.TryTake("192.0.2.1", wait));
+    EXPECT_FALSE(limits.TryTake("192.0.2.1", wait));
+    EXPECT_EQ(wait, 10);  // 6 a minute: one every 10 s
+    EXPECT_TRUE(limits.TryTake("192.0.2.2", wait));  // another client is not touched
+    now += 9s;
+    EXPECT_FALSE(limits.TryTake("192.0.2.1", wait));
+    EXPECT_EQ(wait, 1);
+    now += 1s;
+    EXPECT_TRUE(limits.TryTake("192.0.2.1", wait));
+    now += 1h;  // refills only up to the burst
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(limits.TryTake("192.0.2.1", wait));
+    EXPECT_FALSE(limits.TryTake("192.0.2.1", wait));
+}
+
+TEST(ClientLimits, TheTableOfClientsIsBounded) {
+    std::chrono::steady_clock::time_point now{};
+    ClientLimits limits({1, 1, 3}, [&] { return now; });
+    int wait = 0;
+    for (int i = 0; i < 100; ++i) EXPECT_TRUE(limits.TryTake("198.51.100." + std::to_string(i), wait));
+    // The newest clients are remembered; the table did not grow past its bound
+    // (the last one's allowance is still used up).
+    EXPECT_FALSE(limits.TryTake("198.51.100.99", wait));
+}
+
+}  // namespace
