@@ -1,6 +1,8 @@
 """Windows bitmap and icon containers, written from RGBA pixels (top row first)."""
 import struct
 
+import png_io
+
 
 def _info_header(width, height, bits, image_bytes):
     # BITMAPINFOHEADER, bottom-up rows, BI_RGB.
@@ -44,11 +46,24 @@ def icon_image(width, height, rgba):
     return info + colour + bytes(mask)
 
 
+def icon_png(width, height, rgba):
+    """One RT_ICON image as a PNG (Vista and later): the pixels icon_image
+    draws, opaque where its mask is clear and transparent where it is set."""
+    out = bytearray(rgba)
+    for i in range(0, len(out), 4):
+        out[i:i + 4] = out[i:i + 3] + b"\xff" if out[i + 3] >= 128 else b"\0\0\0\0"
+    return png_io.png_bytes(width, height, bytes(out))
+
+
+def _bits(data):
+    return 32 if data[:4] == b"\x89PNG" else 24
+
+
 def icon_group(entries):
     """RT_GROUP_ICON data; entries are (size, image bytes, resource id) in group order."""
     out = struct.pack("<HHH", 0, 1, len(entries))
     for size, data, res_id in entries:
-        out += struct.pack("<BBBBHHIH", size % 256, size % 256, 0, 0, 1, 24, len(data), res_id)
+        out += struct.pack("<BBBBHHIH", size % 256, size % 256, 0, 0, 1, _bits(data), len(data), res_id)
     return out
 
 
@@ -57,6 +72,6 @@ def ico_file(entries):
     out = struct.pack("<HHH", 0, 1, len(entries))
     offset = 6 + 16 * len(entries)
     for size, data, _ in entries:
-        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 24, len(data), offset)
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, _bits(data), len(data), offset)
         offset += len(data)
     return out + b"".join(data for _, data, _ in entries)
