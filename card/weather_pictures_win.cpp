@@ -1,6 +1,6 @@
 #include "card/weather_pictures_win.h"
 
-#include "app/png_resource_win.h"
+#include "app/picture_resource_win.h"
 #include "resources/resource_ids.h"
 
 bool WeatherPictures::Load(HINSTANCE instance) {
@@ -26,7 +26,7 @@ void WeatherPictures::Draw(HDC dc, int x, int y, int n) {
     const int stored = shows_[n - 1];
     HBITMAP& picture = decoded_[stored - 1];
     if (!picture) {
-        picture = LoadPngResource(instance_, IDB_WEATHER_BASE + stored);
+        picture = LoadPngPicture(instance_, IDB_WEATHER_BASE + stored);
         BITMAP b = {};
         if (picture && (!GetObject(picture, sizeof b, &b) || b.bmWidth != kSize || b.bmHeight != kSize)) {
             DeleteObject(picture);
@@ -47,4 +47,5 @@ HICON LoadAppIcon(HINSTANCE instance, int size) {
         LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
-HBITMAP LoadOptionsPicture(HINSTANCE instance) { return LoadPngResource(instance, IDB_OPTIONS_PICTURE); }
+// The card's first paint shows it: GDI decodes it, without loading COM and a codec.
+HBITMAP LoadOptionsPicture(HINSTANCE instance) { return LoadRlePicture(instance, IDB_OPTIONS_PICTURE); }

@@ -13,7 +13,7 @@ function(cloudwick_generate_resources out_dir outputs_var)
     ${out_dir}/app_icon_group.bin ${out_dir}/app_icon.ico ${out_dir}/app_icon.png
     ${out_dir}/app_icon_108.png ${out_dir}/app_icon_48.png ${out_dir}/app_icon_16.dib ${out_dir}/app_icon_32.dib
     ${out_dir}/app_icon_108.dib ${out_dir}/app_icon_48.dib
-    ${out_dir}/options_picture.bmp ${out_dir}/options_picture.png
+    ${out_dir}/options_picture.bmp ${out_dir}/options_picture.png ${out_dir}/options_picture_rle8.bmp
     ${out_dir}/options_background.bmp ${out_dir}/options_background.png)
   # weather_NN.bmp for every picture; weather_NN.png for the first picture of each drawing.
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${src}/weather_set.txt)

@@ -14,6 +14,7 @@
 #define IDB_WEATHER_BASE 100
 #define IDR_WEATHER_INDEX 300
 
-// The card's options button picture (77 x 28) and the options dialog background (571 x 342), PNG.
+// The card's options button picture (77 x 28, an RLE8 bitmap) and the options
+// dialog background (571 x 342, PNG).
 #define IDB_OPTIONS_PICTURE 200
 #define IDB_OPTIONS_BACKGROUND 201

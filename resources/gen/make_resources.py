@@ -8,7 +8,7 @@ picture number showing it), composed on the white of the card's picture box;
 weather_index.bin (byte n - 1: the NN picture n shows); weather_pictures.rc
 (their resource lines); icon group 1 (app_icon_group.bin, app_icon_16.dib and
 app_icon_32.dib plain, app_icon_48.png and app_icon_108.png compressed);
-options_picture.png and options_background.png.
+options_picture_rle8.bmp (palettised, RLE8) and options_background.png.
 
 The pixels the tests compare them with: weather_01.bmp .. weather_49.bmp
 (52 x 52, 32 bits, straight alpha), app_icon_*.dib for every icon size,
@@ -202,6 +202,13 @@ def main():
         opaque = on_white(rgba)
         write(os.path.join(out, name + ".bmp"), bmp_io.bmp_file(w, h, opaque, 24))
         write(os.path.join(out, name + ".png"), png_io.png_bytes(w, h, opaque, alpha=False))
+        if name == "options_picture":
+            # The card's first paint shows it: stored so that GDI decodes it
+            # alone, palettised (it has fewer than 256 colours) and RLE8.
+            rle = bmp_io.rle8_bmp_file(w, h, opaque)
+            if rle is None or bmp_io.read_rle8_bmp(rle) != (w, h, opaque):
+                raise SystemExit("the options picture must keep to 256 colours to be stored as RLE8")
+            write(os.path.join(out, "options_picture_rle8.bmp"), rle)
 
 
 if __name__ == "__main__":

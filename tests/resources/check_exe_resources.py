@@ -20,6 +20,7 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "resources", "gen"))
+import bmp_io  # noqa: E402
 import png_io  # noqa: E402
 from check_drawn_pictures import on_white, read_bmp  # noqa: E402
 
@@ -84,7 +85,7 @@ def composed_on_white(path):
 
 
 def check_pictures(exe, gen, found):
-    check(not [n for t, n in found if t == 2], "no uncompressed bitmaps (RT_BITMAP) left")
+    check({n for t, n in found if t == 2} == {200}, "one bitmap (RT_BITMAP): the options picture")
     with open(os.path.join(gen, "weather_index.bin"), "rb") as f:
         index = f.read()
     check((10, 300) in found and raw(exe, 10, 300) == index, "RCDATA 300 is the generated picture table")
@@ -92,8 +93,8 @@ def check_pictures(exe, gen, found):
           "each of the 49 pictures shows a stored picture of its own number or an earlier one")
     stored = sorted(set(index))
     pngs = {n for t, n in found if t == "PNG"}
-    check(pngs == {100 + m for m in stored} | {200, 201},
-          "PNG resources: the %d stored pictures and the two dialog pictures, got %s" % (len(stored), sorted(pngs)))
+    check(pngs == {100 + m for m in stored} | {201},
+          "PNG resources: the %d stored pictures and the dialog's map, got %s" % (len(stored), sorted(pngs)))
     decoded = {}
     for m in stored:
         with open(os.path.join(gen, "weather_%02d.png" % m), "rb") as f:
@@ -104,12 +105,16 @@ def check_pictures(exe, gen, found):
         want = composed_on_white(os.path.join(gen, "weather_%02d.bmp" % n))
         check(decoded[m] == (52, 52, want), "picture %d (stored as %d) is its drawing on white" % (n, m))
     check(len({decoded[m][2] for m in stored}) == len(stored), "no drawing is stored twice")
-    for res_id, name in ((200, "options_picture"), (201, "options_background")):
-        data = raw(exe, "PNG", res_id)
-        with open(os.path.join(gen, name + ".png"), "rb") as f:
-            check(data == f.read(), "PNG %d is %s.png" % (res_id, name))
-        w, h, rgba = read_bmp(os.path.join(gen, name + ".bmp"))
-        check(png_pixels(data) == (w, h, rgba), "PNG %d holds the pixels of %s.bmp" % (res_id, name))
+    data = raw(exe, "PNG", 201)
+    with open(os.path.join(gen, "options_background.png"), "rb") as f:
+        check(data == f.read(), "PNG 201 is options_background.png")
+    check(png_pixels(data) == read_bmp(os.path.join(gen, "options_background.bmp")),
+          "PNG 201 holds the pixels of options_background.bmp")
+    data = raw(exe, 2, 200)
+    with open(os.path.join(gen, "options_picture_rle8.bmp"), "rb") as f:
+        check(data == f.read()[14:], "bitmap 200 is options_picture_rle8.bmp")
+    check(bmp_io.read_rle8_bmp(data) == read_bmp(os.path.join(gen, "options_picture.bmp")),
+          "bitmap 200 is RLE8 and holds the pixels of options_picture.bmp")
 
 
 def version_nodes(data, at=0, end=None):
