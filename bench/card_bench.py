@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The card's start-up time, memory and GDI/USER objects under Wine.
 
-    bench/card_bench.py [--build DIR] [--runs N] [--refreshes N]
+    bench/card_bench.py [--build DIR] [--card EXE] [--runs N] [--refreshes N]
 
 Runs in a network namespace of its own (it starts itself again under
 `unshare --net`, so it needs root), with the feed service on its sample data
@@ -18,7 +18,10 @@ beside the card in that prefix, reads the figures from outside:
             it shows its first forecast, and again after 100 refreshes
             through its "Refresh Now" command; the bare program's for scale
 
-Not a test: the figures depend on the machine. Exit 77 when an exe is missing.
+--card measures another Cloudwick.exe (an older build, say) with the same
+helpers. Not a test: the figures depend on the machine, and on a shared one
+they drift, which the alternating runs are there to cancel. Exit 77 when an
+exe is missing.
 """
 import argparse
 import os
@@ -97,8 +100,8 @@ class Bench:
             self.app = os.path.join(harness.work_dir(), "app")
             shutil.rmtree(self.app, ignore_errors=True)
             os.makedirs(self.app)
-            for exe in ("Cloudwick.exe", "bare_window.exe"):
-                shutil.copy(os.path.join(self.win, exe), self.app)
+            shutil.copy(self.args.card, os.path.join(self.app, "Cloudwick.exe"))
+            shutil.copy(os.path.join(self.win, "bare_window.exe"), self.app)
             with open(os.path.join(self.app, "cloudwick.conf"), "wb") as f:
                 f.write(harness.conf_text(woeid=SAMPLE_PLACE[0], name=SAMPLE_PLACE[1]))
             self.report(procs)
@@ -152,12 +155,14 @@ class Bench:
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default=os.path.join(REPO, "build"))
+    ap.add_argument("--card", help="the Cloudwick.exe to measure (default: the build's)")
     ap.add_argument("--runs", type=int, default=20)
     ap.add_argument("--refreshes", type=int, default=100)
     ap.add_argument("--inside", action="store_true", help=argparse.SUPPRESS)
     args = ap.parse_args()
     args.build = os.path.abspath(args.build)
-    needed = [os.path.join(args.build, "win", n) for n in ("Cloudwick.exe", "card_watch.exe", "bare_window.exe")]
+    args.card = os.path.abspath(args.card or os.path.join(args.build, "win", "Cloudwick.exe"))
+    needed = [args.card] + [os.path.join(args.build, "win", n) for n in ("card_watch.exe", "bare_window.exe")]
     needed.append(os.path.join(args.build, "native", "service", "cloudwick-feed"))
     missing = [p for p in needed if not os.path.isfile(p)]
     if missing:
