@@ -77,6 +77,45 @@ HBITMAP Decode(IWICImagingFactory* factory, const BYTE* data, DWORD size) {
     return bitmap;
 }
 
+// The three COM calls a decode needs, from ole32.dll loaded for the decode:
+// the exe does not import it, so nothing of COM loads with the card.
+class ComLibrary {
+public:
+    ComLibrary() : ole32_(LoadLibraryA("ole32.dll")) {
+        if (!ole32_) return;
+        initialize_ = reinterpret_cast<decltype(initialize_)>(
+            reinterpret_cast<void*>(GetProcAddress(ole32_, "CoInitializeEx")));
+        create_ = reinterpret_cast<decltype(create_)>(reinterpret_cast<void*>(GetProcAddress(ole32_, "CoCreateInstance")));
+        uninitialize_ = reinterpret_cast<decltype(uninitialize_)>(
+            reinterpret_cast<void*>(GetProcAddress(ole32_, "CoUninitialize")));
+    }
+    ComLibrary(const ComLibrary&) = delete;
+    ComLibrary& operator=(const ComLibrary&) = delete;
+    ~ComLibrary() {
+        if (ole32_) FreeLibrary(ole32_);
+    }
+
+    // A new imaging factory on a COM apartment opened for this object's life.
+    bool CreateFactory(ComRef<IWICImagingFactory>& factory) {
+        if (!initialize_ || !create_ || !uninitialize_) return false;
+        initialized_ = SUCCEEDED(initialize_(nullptr, COINIT_APARTMENTTHREADED));
+        return SUCCEEDED(create_(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                 reinterpret_cast<void**>(factory.Out())));
+    }
+    // Closes the apartment; every COM object must be released first.
+    void Close() {
+        if (initialized_) uninitialize_();
+        initialized_ = false;
+    }
+
+private:
+    HMODULE ole32_;
+    HRESULT(WINAPI* initialize_)(LPVOID, DWORD) = nullptr;
+    HRESULT(WINAPI* create_)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*) = nullptr;
+    void(WINAPI* uninitialize_)() = nullptr;
+    bool initialized_ = false;
+};
+
 }  // namespace
 
 HBITMAP LoadPngPicture(HINSTANCE instance, int id) {
@@ -85,15 +124,13 @@ HBITMAP LoadPngPicture(HINSTANCE instance, int id) {
     if (!data) return nullptr;
     // COM for this call only, so the card holds no COM state (nor its hidden
     // window) between the few times it decodes a picture.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ComLibrary com;
     HBITMAP bitmap = nullptr;
     {
         ComRef<IWICImagingFactory> factory;
-        if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                       reinterpret_cast<void**>(factory.Out()))))
-            bitmap = Decode(factory.Get(), data, size);
+        if (com.CreateFactory(factory)) bitmap = Decode(factory.Get(), data, size);
     }
-    if (SUCCEEDED(com)) CoUninitialize();
+    com.Close();
     return bitmap;
 }
 
