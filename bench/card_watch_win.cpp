@@ -47,22 +47,28 @@ bool WaitFor(Done done, double ms) {
     return true;
 }
 
-struct ControlSearch {
-    int id;
-    HWND found;
-};
+template <class Visit>
+BOOL CALLBACK VisitWindow(HWND hwnd, LPARAM lp) {
+    return (*reinterpret_cast<Visit*>(lp))(hwnd) ? TRUE : FALSE;
+}
 
-BOOL CALLBACK MatchControl(HWND hwnd, LPARAM lp) {
-    auto* s = reinterpret_cast<ControlSearch*>(lp);
-    if (GetDlgCtrlID(hwnd) != s->id) return TRUE;
-    s->found = hwnd;
-    return FALSE;
+// visit(hwnd) for every descendant of `parent`, or every top-level window
+// when it is null, until visit returns false.
+template <class Visit>
+void EachWindow(HWND parent, Visit visit) {
+    if (parent)
+        EnumChildWindows(parent, VisitWindow<Visit>, reinterpret_cast<LPARAM>(&visit));
+    else
+        EnumWindows(VisitWindow<Visit>, reinterpret_cast<LPARAM>(&visit));
 }
 
 HWND FindControl(HWND window, int id) {
-    ControlSearch s = {id, nullptr};
-    EnumChildWindows(window, MatchControl, reinterpret_cast<LPARAM>(&s));
-    return s.found;
+    HWND found = nullptr;
+    EachWindow(window, [&](HWND hwnd) {
+        if (GetDlgCtrlID(hwnd) == id) found = hwnd;
+        return !found;
+    });
+    return found;
 }
 
 std::string Text(HWND hwnd) {
@@ -141,34 +147,26 @@ int WineGdiObjects(HANDLE process, std::string& kinds) {
     return count;
 }
 
-struct WindowCount {
-    DWORD pid;
-    int count;
-};
-
-BOOL CALLBACK CountChild(HWND hwnd, LPARAM lp) {
-    auto* c = reinterpret_cast<WindowCount*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == c->pid) ++c->count;
-    return TRUE;
-}
-
-BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM lp) {
-    CountChild(hwnd, lp);
-    EnumChildWindows(hwnd, CountChild, lp);
-    return TRUE;
-}
-
 // Without GetGuiResources the USER objects that can be seen from outside are
 // the process's windows: top-level, message-only and every child.
 int WindowsOf(DWORD pid) {
-    WindowCount c = {pid, 0};
-    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&c));
+    int count = 0;
+    auto tally = [&](HWND hwnd) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        count += owner == pid;
+        return true;
+    };
+    auto withChildren = [&](HWND hwnd) {
+        tally(hwnd);
+        EachWindow(hwnd, tally);
+        return true;
+    };
+    EachWindow(nullptr, withChildren);
     for (HWND w = FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); w;
          w = FindWindowExA(HWND_MESSAGE, w, nullptr, nullptr))
-        CountTopLevel(w, reinterpret_cast<LPARAM>(&c));
-    return c.count;
+        withChildren(w);
+    return count;
 }
 
 int Counts(const char* cls) {
