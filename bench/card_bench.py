@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The card's start-up time, memory and GDI/USER objects under Wine.
 
-    bench/card_bench.py [--build DIR] [--card EXE] [--runs N] [--refreshes N]
+    bench/card_bench.py [--build DIR] [--card EXE] [--compare EXE] [--runs N] [--refreshes N]
 
 Runs in a network namespace of its own (it starts itself again under
 `unshare --net`, so it needs root), with the feed service on its sample data
@@ -18,8 +18,8 @@ beside the card in that prefix, reads the figures from outside:
             it shows its first forecast, and again after 100 refreshes
             through its "Refresh Now" command; the bare program's for scale
 
---card measures another Cloudwick.exe (an older build, say) with the same
-helpers. Not a test: the figures depend on the machine, and on a shared one
+--card measures another Cloudwick.exe with the same helpers; --compare adds
+a second card (an older build, say) to the same alternating start-up runs. Not a test: the figures depend on the machine, and on a shared one
 they drift, which the alternating runs are there to cancel. Exit 77 when an
 exe is missing.
 """
@@ -119,12 +119,19 @@ class Bench:
         bare = os.path.join(self.app, "bare_window.exe")
         print("Cloudwick.exe %d bytes, bare_window.exe %d bytes" % (os.path.getsize(card), os.path.getsize(bare)))
 
+        cards = [card]
+        if self.args.compare:
+            cards.append(os.path.join(self.app, "compare", "Cloudwick.exe"))
+            os.makedirs(os.path.dirname(cards[1]))
+            shutil.copy(self.args.compare, cards[1])
+            shutil.copy(os.path.join(self.app, "cloudwick.conf"), os.path.dirname(cards[1]))
         print("\nstart-up, CreateProcess to an idle, visible window (%d runs each, alternating):" % self.args.runs)
-        lines = self.watch("startup", self.args.runs, windows_path(card), windows_path(bare))
+        lines = self.watch("startup", self.args.runs, windows_path(bare), *[windows_path(c) for c in cards])
         summary = fields(lines[-1])
-        print("  bare window  median %7s ms" % summary["median_bare_ms"])
-        print("  card         median %7s ms" % summary["median_card_ms"])
-        print("  ratio card / bare   %7s" % summary["ratio"])
+        print("  bare window             median %7s ms" % summary["median_bare_ms"])
+        for n, name in enumerate(["card"] + ["--compare card"] * (len(cards) - 1), 1):
+            print("  %-22s  median %7s ms   ratio to the bare window %s" % (
+                name, summary["median_card%d_ms" % n], summary["ratio%d" % n]))
 
         bare_proc = subprocess.Popen(["wine", bare], env=self.env, cwd=self.app,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -156,6 +163,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default=os.path.join(REPO, "build"))
     ap.add_argument("--card", help="the Cloudwick.exe to measure (default: the build's)")
+    ap.add_argument("--compare", help="another Cloudwick.exe to start in the same runs")
     ap.add_argument("--runs", type=int, default=20)
     ap.add_argument("--refreshes", type=int, default=100)
     ap.add_argument("--inside", action="store_true", help=argparse.SUPPRESS)
@@ -163,6 +171,9 @@ def main():
     args.build = os.path.abspath(args.build)
     args.card = os.path.abspath(args.card or os.path.join(args.build, "win", "Cloudwick.exe"))
     needed = [args.card] + [os.path.join(args.build, "win", n) for n in ("card_watch.exe", "bare_window.exe")]
+    if args.compare:
+        args.compare = os.path.abspath(args.compare)
+        needed.append(args.compare)
     needed.append(os.path.join(args.build, "native", "service", "cloudwick-feed"))
     missing = [p for p in needed if not os.path.isfile(p)]
     if missing:

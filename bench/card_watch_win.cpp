@@ -8,7 +8,8 @@
 //   card_watch.exe refresh N MS           N times "Refresh Now", each waited for until the
 //                                         forecast is back (at most MS ms)
 //   card_watch.exe close [CLASS]          the card's Exit (another window: WM_CLOSE), waited for
-//   card_watch.exe startup RUNS CARD BARE starts the card and the bare program in turn, RUNS
+//   card_watch.exe startup RUNS BARE CARD [CARD2...]
+//                                         starts the bare program and each card in turn, RUNS
 //                                         times each, timing each to an idle, visible window
 // Prints "key=value" lines; exit code 0 when the command did what it says.
 #include <windows.h>
@@ -269,21 +270,28 @@ double Median(std::vector<double> v) {
     return v.empty() ? 0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
-// Alternates the two programs; the first pair warms the prefix's caches and is not counted.
-int Startup(int runs, const std::string& card, const std::string& bare) {
-    std::vector<double> cardMs, bareMs;
+// Starts the bare program and each card in turn, `runs` times; the first
+// round warms the prefix's caches and is not counted.
+int Startup(int runs, const std::string& bare, const std::vector<std::string>& cards) {
+    std::vector<std::vector<double>> times(cards.size() + 1);
     for (int i = 0; i <= runs; ++i) {
-        const double b = StartOnce(bare, kBareClass);
-        const double c = StartOnce(card, kCardClass);
-        std::printf("run=%d bare_ms=%.1f card_ms=%.1f%s\n", i, b, c, i == 0 ? " warm_up=1" : "");
+        std::printf("run=%d", i);
+        for (size_t p = 0; p < times.size(); ++p) {
+            const double ms = p == 0 ? StartOnce(bare, kBareClass) : StartOnce(cards[p - 1], kCardClass);
+            std::printf(" %s%zu_ms=%.1f", p == 0 ? "bare" : "card", p, ms);
+            if (ms < 0) return 1;
+            if (i > 0) times[p].push_back(ms);
+        }
+        std::printf("%s\n", i == 0 ? " warm_up=1" : "");
         std::fflush(stdout);
-        if (b < 0 || c < 0) return 1;
-        if (i == 0) continue;
-        bareMs.push_back(b);
-        cardMs.push_back(c);
     }
-    const double mb = Median(bareMs), mc = Median(cardMs);
-    std::printf("median_bare_ms=%.1f median_card_ms=%.1f ratio=%.2f runs=%d\n", mb, mc, mb > 0 ? mc / mb : 0, runs);
+    const double bareMs = Median(times[0]);
+    std::printf("median_bare_ms=%.1f", bareMs);
+    for (size_t p = 1; p < times.size(); ++p) {
+        const double cardMs = Median(times[p]);
+        std::printf(" median_card%zu_ms=%.1f ratio%zu=%.2f", p, cardMs, p, bareMs > 0 ? cardMs / bareMs : 0);
+    }
+    std::printf(" runs=%d\n", runs);
     return 0;
 }
 
@@ -300,11 +308,11 @@ int main(int argc, char** argv) {
         rc = Refresh(std::atoi(argv[2]), std::atof(argv[3]));
     else if (command == "close")
         rc = CloseCommand(argc > 2 ? argv[2] : kCardClass);
-    else if (command == "startup" && argc == 5)
-        rc = Startup(std::atoi(argv[2]), argv[3], argv[4]);
+    else if (command == "startup" && argc >= 5)
+        rc = Startup(std::atoi(argv[2]), argv[3], std::vector<std::string>(argv + 4, argv + argc));
     else
         std::printf("usage: card_watch.exe wait MS | counts [CLASS] | refresh N MS | close [CLASS] | "
-                    "startup RUNS CARD.exe BARE.exe\n");
+                    "startup RUNS BARE.exe CARD.exe [CARD2.exe...]\n");
     std::fflush(stdout);
     return rc;
 }
