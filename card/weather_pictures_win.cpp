@@ -21,6 +21,12 @@ WeatherPictures::~WeatherPictures() {
         if (b) DeleteObject(b);
 }
 
+int WeatherPictures::DecodedCount() const {
+    int count = 0;
+    for (HBITMAP b : decoded_) count += b != nullptr;
+    return count;
+}
+
 void WeatherPictures::Draw(HDC dc, int x, int y, int n) {
     if (!shows_ || n < 1 || n > kCount) return;
     const int stored = shows_[n - 1];

@@ -6,8 +6,9 @@ pixel for pixel.
   check_drawn_pictures.py --exe Cloudwick.exe --generated DIR --artifacts DIR
 
 Catches a decoder or a picture table that flips rows, swaps channels, draws
-the wrong picture for a number or draws for numbers outside 1..49, and a
-generator whose stored pictures are not the drawings composed on white.
+the wrong picture for a number or draws for numbers outside 1..49, a
+generator whose stored pictures are not the drawings composed on white, and
+pictures decoded at load or more than once.
 Exit 77 (skipped) without an exe.
 """
 import argparse
@@ -85,7 +86,9 @@ def main():
     print(output.strip())
     failures = []
     facts = {line.split()[0]: line.split()[1:] for line in output.splitlines() if line.strip()}
-    expect = {"loaded": ["1"], "sheet": ["1", str(COLS * SIZE), str(ROWS * SIZE)],
+    # Loading decodes nothing; drawing all 49 twice decodes each of the 36 distinct drawings once.
+    expect = {"loaded": ["1"], "decoded_before_drawing": ["0"], "decoded": ["36"],
+              "sheet": ["1", str(COLS * SIZE), str(ROWS * SIZE)],
               "icon": None, "options_picture": ["77", "28", "24"], "options_background": ["571", "342", "24"]}
     for key, want in expect.items():
         if want is not None and facts.get(key) != want:
