@@ -1,24 +1,29 @@
 #pragma once
 #include <windows.h>
 
-// The 49 condition pictures, loaded once with the card.
+// The 49 condition pictures. The exe stores each distinct drawing once, as a
+// PNG composed on the white of the card's picture box; a picture is decoded
+// the first time the card shows it and kept while the card lives.
 class WeatherPictures {
 public:
     WeatherPictures() = default;
     WeatherPictures(const WeatherPictures&) = delete;
     WeatherPictures& operator=(const WeatherPictures&) = delete;
 
-    bool Load(HINSTANCE instance);          // false if resources are missing
+    // Reads which stored drawing each picture shows; decodes nothing.
+    // False if that table is missing from the resources.
+    bool Load(HINSTANCE instance);
     ~WeatherPictures();
-    // Draws picture n (1..49) with its top-left corner at (x, y), letting the
-    // destination (white) show through the transparent parts. n outside 1..49 draws nothing.
-    void Draw(HDC dc, int x, int y, int n) const;
+    // Draws picture n (1..49) with its top-left corner at (x, y), as it shows
+    // on the picture box's white. n outside 1..49 draws nothing.
+    void Draw(HDC dc, int x, int y, int n);
+    int DecodedCount() const;  // distinct pictures decoded so far
     static const int kCount = 49, kSize = 52;
 
 private:
-    // All pictures in one top-down 32-bit strip, picture n at row (n - 1) * kSize,
-    // colours premultiplied by alpha as AlphaBlend wants them.
-    HBITMAP strip_ = nullptr;
+    HINSTANCE instance_ = nullptr;
+    const BYTE* shows_ = nullptr;     // shows_[n - 1]: number of the stored picture n shows
+    HBITMAP decoded_[kCount] = {};   // by stored picture number - 1; null until first drawn
 };
 
 HICON LoadAppIcon(HINSTANCE instance, int size);  // from icon group 1, the size asked (LoadImageA)

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
 
-// The dialog's map, 571 x 342 at 24 bits: drawn from the top-left corner.
+// The dialog's map, 571 x 342 at 24 bits, decoded from its PNG resource:
+// drawn from the top-left corner.
 HBITMAP LoadOptionsBackground(HINSTANCE instance);

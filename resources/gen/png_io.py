@@ -62,14 +62,23 @@ def read_png(path):
     return width, height, bytes(out)
 
 
-def write_png(path, width, height, rgba):
+def png_bytes(width, height, rgba, alpha=True):
+    """A PNG of RGBA pixels (top row first): 8-bit RGBA, or RGB when alpha is
+    False (the alpha bytes are dropped). Rows unfiltered: on these drawings'
+    flat colours that compresses best, measured against every PNG filter."""
     def chunk(kind, body):
         return (struct.pack(">I", len(body)) + kind + body
                 + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
-    stride = width * 4
+    if not alpha:
+        rgba = b"".join(rgba[i:i + 3] for i in range(0, len(rgba), 4))
+    stride = width * (4 if alpha else 3)
     raw = b"".join(b"\x00" + rgba[y * stride:(y + 1) * stride] for y in range(height))
+    return (b"\x89PNG\r\n\x1a\n"
+            + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6 if alpha else 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(raw, 9))
+            + chunk(b"IEND", b""))
+
+
+def write_png(path, width, height, rgba, alpha=True):
     with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n")
-        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)))
-        f.write(chunk(b"IDAT", zlib.compress(raw, 9)))
-        f.write(chunk(b"IEND", b""))
+        f.write(png_bytes(width, height, rgba, alpha))

@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Runs picture_check.exe (built beside Cloudwick.exe) under Wine in a fresh
-prefix and compares what Windows drew with the generated pictures on white.
+prefix and compares what Windows drew with the generated pictures on white,
+pixel for pixel.
 
   check_drawn_pictures.py --exe Cloudwick.exe --generated DIR --artifacts DIR
 
-Catches a loader that skips premultiplying, flips rows, swaps channels,
-draws the wrong picture for a number or draws for numbers outside 1..49.
+Catches a decoder or a picture table that flips rows, swaps channels, draws
+the wrong picture for a number or draws for numbers outside 1..49, a
+generator whose stored pictures are not the drawings composed on white, and
+pictures decoded at load or more than once.
 Exit 77 (skipped) without an exe.
 """
 import argparse
@@ -44,17 +47,18 @@ def read_bmp(path, opaque=False):
 
 
 def on_white(r, a):
-    # What AlphaBlend gives over white for premultiplied colour r * a / 255.
+    # Straight colour r at alpha a over white, as AlphaBlend draws the
+    # premultiplied colour (r * a + 127) // 255 there.
     return (r * a + 127) // 255 + 255 - a
 
 
-def run_under_wine(check_exe, sheet):
+def run_under_wine(check_exe, *outputs):
     prefix = tempfile.mkdtemp(prefix="resources-wine-")
     env = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree=;mshtml=")
     env.pop("DISPLAY", None)  # GDI only: no window, no display needed
     try:
-        result = subprocess.run(["wine", check_exe, "Z:" + sheet.replace("/", "\\")], env=env,
+        result = subprocess.run(["wine", check_exe] + ["Z:" + p.replace("/", "\\") for p in outputs], env=env,
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=240)
         return result.returncode, result.stdout.decode("latin-1")
     finally:
@@ -77,11 +81,14 @@ def main():
         return 1
     work = tempfile.mkdtemp(prefix="resources-drawn-")
     sheet = os.path.join(work, "drawn.bmp")
-    rc, output = run_under_wine(check_exe, sheet)
+    dialog = {name: os.path.join(work, name + ".bmp") for name in ("options_picture", "options_background")}
+    rc, output = run_under_wine(check_exe, sheet, dialog["options_picture"], dialog["options_background"])
     print(output.strip())
     failures = []
     facts = {line.split()[0]: line.split()[1:] for line in output.splitlines() if line.strip()}
-    expect = {"loaded": ["1"], "sheet": ["1", str(COLS * SIZE), str(ROWS * SIZE)],
+    # Loading decodes nothing; drawing all 49 twice decodes each of the 36 distinct drawings once.
+    expect = {"loaded": ["1"], "decoded_before_drawing": ["0"], "decoded": ["36"],
+              "sheet": ["1", str(COLS * SIZE), str(ROWS * SIZE)],
               "icon": None, "options_picture": ["77", "28", "24"], "options_background": ["571", "342", "24"]}
     for key, want in expect.items():
         if want is not None and facts.get(key) != want:
@@ -106,17 +113,21 @@ def main():
                     a = want[i + 3]
                     for c in range(3):
                         worst = max(worst, abs(drawn[j + c] - on_white(want[i + c], a)))
-            if worst > 3:
+            if worst > 0:
                 failures.append("picture %d drawn off by up to %d" % (n, worst))
         last = drawn[7 * SIZE * w * 4:]
         if any(v != 255 for v in last):
             failures.append("pictures 0 and 50 must draw nothing")
+        for name, path in dialog.items():
+            _, _, want = read_bmp(os.path.join(args.generated, name + ".bmp"))
+            if read_bmp(path, opaque=True)[2] != want:
+                failures.append("%s not drawn exactly as generated" % name)
     shutil.rmtree(work, ignore_errors=True)
     for f in failures:
         print("FAIL:", f)
     if failures:
         return 1
-    print("all 49 pictures drawn as generated; icon sizes and dialog pictures load")
+    print("all 49 pictures and both dialog pictures drawn exactly as generated; icon sizes load")
     return 0
 
 

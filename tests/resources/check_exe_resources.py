@@ -3,9 +3,12 @@
 
   check_exe_resources.py --exe Cloudwick.exe --generated DIR
 
-The icon group, its images, the 49 condition pictures and the two dialog
-pictures must be the generated files, and the version block must say exactly
-what the card's about text and Explorer show. Exit 77 (skipped) without an exe.
+The icon group, its images, the condition pictures with the table of which
+one each of the 49 shows, and the two dialog pictures must be the generated
+files; every PNG must hold exactly the pixels the tests know (the condition
+pictures composed on white); no picture is stored twice or uncompressed; the
+version block must say exactly what the card's about text and Explorer
+show. Exit 77 (skipped) without an exe.
 """
 import argparse
 import os
@@ -13,6 +16,13 @@ import re
 import struct
 import subprocess
 import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "resources", "gen"))
+import bmp_io  # noqa: E402
+import png_io  # noqa: E402
+from check_drawn_pictures import on_white, read_bmp  # noqa: E402
 
 failures = []
 
@@ -39,7 +49,72 @@ def listing(exe):
 
 
 def raw(exe, rtype, name):
-    return wrestool(exe, "-x", "--raw", "--type=%d" % rtype, "--name=%d" % name)
+    return wrestool(exe, "-x", "--raw", "--type=%s" % rtype, "--name=%d" % name)
+
+
+def png_pixels(data):
+    """(width, height, rgba) of PNG bytes."""
+    with tempfile.NamedTemporaryFile(suffix=".png") as f:
+        f.write(data)
+        f.flush()
+        return png_io.read_png(f.name)
+
+
+def icon_dib_pixels(path):
+    """(width, rgba) of a plain icon image: colour rows, alpha 0 where the mask is set."""
+    with open(path, "rb") as f:
+        data = f.read()
+    _, w, h2, _, bits = struct.unpack_from("<IiiHH", data)
+    h, stride, mask_stride = h2 // 2, (w * 3 + 3) // 4 * 4, (w + 31) // 32 * 4
+    mask_at = 40 + stride * h
+    out = bytearray()
+    for y in range(h - 1, -1, -1):
+        for x in range(w):
+            b, g, r = data[40 + y * stride + x * 3:40 + y * stride + x * 3 + 3]
+            masked = data[mask_at + y * mask_stride + x // 8] & (0x80 >> (x % 8))
+            out += bytes((0, 0, 0, 0)) if masked else bytes((r, g, b, 255))
+    return w, bytes(out)
+
+
+def composed_on_white(path):
+    _, _, rgba = read_bmp(path)
+    out = bytearray()
+    for i in range(0, len(rgba), 4):
+        out += bytes(on_white(rgba[i + c], rgba[i + 3]) for c in range(3)) + b"\xff"
+    return bytes(out)
+
+
+def check_pictures(exe, gen, found):
+    check({n for t, n in found if t == 2} == {200}, "one bitmap (RT_BITMAP): the options picture")
+    with open(os.path.join(gen, "weather_index.bin"), "rb") as f:
+        index = f.read()
+    check((10, 300) in found and raw(exe, 10, 300) == index, "RCDATA 300 is the generated picture table")
+    check(len(index) == 49 and all(1 <= m <= n for n, m in enumerate(index, 1)),
+          "each of the 49 pictures shows a stored picture of its own number or an earlier one")
+    stored = sorted(set(index))
+    pngs = {n for t, n in found if t == "PNG"}
+    check(pngs == {100 + m for m in stored} | {201},
+          "PNG resources: the %d stored pictures and the dialog's map, got %s" % (len(stored), sorted(pngs)))
+    decoded = {}
+    for m in stored:
+        with open(os.path.join(gen, "weather_%02d.png" % m), "rb") as f:
+            data = raw(exe, "PNG", 100 + m)
+            check(data == f.read(), "PNG %d is the generated weather_%02d.png" % (100 + m, m))
+        decoded[m] = png_pixels(data)
+    for n, m in enumerate(index, 1):
+        want = composed_on_white(os.path.join(gen, "weather_%02d.bmp" % n))
+        check(decoded[m] == (52, 52, want), "picture %d (stored as %d) is its drawing on white" % (n, m))
+    check(len({decoded[m][2] for m in stored}) == len(stored), "no drawing is stored twice")
+    data = raw(exe, "PNG", 201)
+    with open(os.path.join(gen, "options_background.png"), "rb") as f:
+        check(data == f.read(), "PNG 201 is options_background.png")
+    check(png_pixels(data) == read_bmp(os.path.join(gen, "options_background.bmp")),
+          "PNG 201 holds the pixels of options_background.bmp")
+    data = raw(exe, 2, 200)
+    with open(os.path.join(gen, "options_picture_rle8.bmp"), "rb") as f:
+        check(data == f.read()[14:], "bitmap 200 is options_picture_rle8.bmp")
+    check(bmp_io.read_rle8_bmp(data) == read_bmp(os.path.join(gen, "options_picture.bmp")),
+          "bitmap 200 is RLE8 and holds the pixels of options_picture.bmp")
 
 
 def version_nodes(data, at=0, end=None):
@@ -107,24 +182,26 @@ def main():
         check(group == f.read(), "icon group is the generated one")
     count = struct.unpack_from("<H", group, 4)[0]
     entries = [struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i) for i in range(count)]
-    check(entries and entries[0][7] == 30001 and entries[0][:2] == (108, 108) and entries[0][5] == 24,
-          "first image of the group is 30001, 108 x 108, 24 bits")
+    check(entries and entries[0][7] == 30001 and entries[0][:2] == (108, 108),
+          "first image of the group is 30001, 108 x 108")
     check([e[0] for e in entries] == [108, 16, 32, 48], "sizes 108, 16, 32, 48 in that order")
     icons = {n for t, n in found if t == 3}
     check(icons == {30001, 30002, 30003, 30004}, "icon images 30001-30004, got %s" % sorted(icons))
-    for size, res_id in ((108, 30001), (16, 30002), (32, 30003), (48, 30004)):
-        with open(os.path.join(gen, "app_icon_%d.dib" % size), "rb") as f:
-            check(raw(args.exe, 3, res_id) == f.read(), "icon image %d is the generated %d px one" % (res_id, size))
-    head = raw(args.exe, 3, 30001)[:40]
-    _, w, h, _, bits = struct.unpack_from("<IiiHH", head)
-    check((w, h, bits) == (108, 216, 24), "image 30001: 108 x 108 colour + mask rows, 24 bits")
+    for size, res_id, kind in ((108, 30001, "png"), (16, 30002, "dib"), (32, 30003, "dib"), (48, 30004, "png")):
+        data = raw(args.exe, 3, res_id)
+        with open(os.path.join(gen, "app_icon_%d.%s" % (size, kind)), "rb") as f:
+            check(data == f.read(), "icon image %d is the generated %d px one" % (res_id, size))
+        bits = [e[5] for e in entries if e[7] == res_id]
+        w, rgba = icon_dib_pixels(os.path.join(gen, "app_icon_%d.dib" % size))
+        if kind == "png":
+            check(bits == [32] and png_pixels(data) == (w, w, rgba),
+                  "icon image %d: a %d px PNG of the plain image's pixels" % (res_id, size))
+        else:
+            _, w, h, _, b = struct.unpack_from("<IiiHH", data)
+            check(bits == [24] and (w, h, b) == (size, 2 * size, 24),
+                  "icon image %d: plain, %d px colour + mask rows at 24 bits" % (res_id, size))
 
-    for n in range(1, 50):
-        with open(os.path.join(gen, "weather_%02d.bmp" % n), "rb") as f:
-            check(raw(args.exe, 2, 100 + n) == f.read()[14:], "bitmap %d is condition picture %d" % (100 + n, n))
-    for res_id, name in ((200, "options_picture.bmp"), (201, "options_background.bmp")):
-        with open(os.path.join(gen, name), "rb") as f:
-            check(raw(args.exe, 2, res_id) == f.read()[14:], "bitmap %d is %s" % (res_id, name))
+    check_pictures(args.exe, gen, found)
     check((24, 1) in found, "manifest")
     # Without an execution level Windows virtualises the card's registry and file writes.
     check((24, 1) in found and b'<requestedExecutionLevel level="asInvoker"' in raw(args.exe, 24, 1),
@@ -133,7 +210,7 @@ def main():
     if failures:
         print("%d check(s) failed" % len(failures))
         return 1
-    print("exe resources: icon group, %d pictures, version block all as built" % 51)
+    print("exe resources: icon group, pictures and their table, version block all as built")
     return 0
 
 

@@ -1,11 +1,11 @@
 // Loads the pictures from its own resources the way the card does and draws
-// all 49 onto white, so a test can compare what Windows shows with the
-// generated pixels. Usage: picture_check.exe sheet.bmp
+// all 49 onto white, and the options picture and the dialog's map as they are
+// blitted, so a test can compare what Windows shows with the generated pixels.
+// Usage: picture_check.exe sheet.bmp options.bmp map.bmp
 // Prints one "name value..." line per fact; exit code 0 when everything loaded.
-#include <windows.h>
+#include "app/drawing_win.h"  // first: it includes winsock2.h before windows.h
 
 #include <cstdio>
-#include <vector>
 
 #include "card/weather_pictures_win.h"
 #include "options/options_background_win.h"
@@ -44,49 +44,78 @@ void ReportIcon(HINSTANCE instance, int size) {
     if (icon) DestroyIcon(icon);
 }
 
-void ReportBitmap(const char* name, HBITMAP bitmap) {
+// A white 32-bit sheet to draw on, written to a .bmp file.
+class Sheet {
+public:
+    Sheet(int width, int height) : width_(width), height_(height) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        dc_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+        old_ = SelectObject(dc_, bitmap_);
+        RECT all = {0, 0, width, height};
+        FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    }
+    ~Sheet() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    HDC Dc() const { return dc_; }
+    bool Write(const char* path) {
+        GdiFlush();
+        return bits_ && WriteBmp(path, bits_, width_, height_);
+    }
+
+private:
+    int width_, height_;
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ old_;
+    void* bits_ = nullptr;
+};
+
+// Reports a dialog picture's size and depth and writes it as the card and the
+// dialog draw it (DrawBitmap: a plain blit from the top-left corner).
+bool ReportBitmap(const char* name, HBITMAP bitmap, const char* path) {
     BITMAP b = {};
     if (bitmap) GetObject(bitmap, sizeof b, &b);
     std::printf("%s %d %d %d\n", name, int(b.bmWidth), int(b.bmHeight), int(b.bmBitsPixel));
-    if (bitmap) DeleteObject(bitmap);
+    if (!bitmap) return false;
+    Sheet sheet(b.bmWidth, b.bmHeight);
+    DrawBitmap(sheet.Dc(), bitmap);
+    DeleteObject(bitmap);
+    return sheet.Write(path);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return 2;
+    if (argc < 4) return 2;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WeatherPictures pictures;
     const bool loaded = pictures.Load(instance);
     std::printf("loaded %d\n", loaded ? 1 : 0);
 
     const int size = WeatherPictures::kSize, width = kCols * size, height = kRows * size;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP sheet = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, sheet);
-    RECT all = {0, 0, width, height};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    for (int n = 1; n <= WeatherPictures::kCount; ++n)
-        pictures.Draw(dc, (n - 1) % kCols * size, (n - 1) / kCols * size, n);
-    pictures.Draw(dc, 0, 7 * size, 0);
-    pictures.Draw(dc, size, 7 * size, 50);
-    GdiFlush();
-    const bool written = WriteBmp(argv[1], bits, width, height);
+    std::printf("decoded_before_drawing %d\n", pictures.DecodedCount());
+    Sheet sheet(width, height);
+    for (int round = 0; round < 2; ++round)  // the second round draws from what the first decoded
+        for (int n = 1; n <= WeatherPictures::kCount; ++n)
+            pictures.Draw(sheet.Dc(), (n - 1) % kCols * size, (n - 1) / kCols * size, n);
+    pictures.Draw(sheet.Dc(), 0, 7 * size, 0);
+    pictures.Draw(sheet.Dc(), size, 7 * size, 50);
+    std::printf("decoded %d\n", pictures.DecodedCount());
+    const bool written = sheet.Write(argv[1]);
     std::printf("sheet %d %d %d\n", written ? 1 : 0, width, height);
-    SelectObject(dc, old);
-    DeleteObject(sheet);
-    DeleteDC(dc);
 
     for (int s : {108, 48, 32, 16}) ReportIcon(instance, s);
-    ReportBitmap("options_picture", LoadOptionsPicture(instance));
-    ReportBitmap("options_background", LoadOptionsBackground(instance));
+    const bool dialog = ReportBitmap("options_picture", LoadOptionsPicture(instance), argv[2]) &&
+                        ReportBitmap("options_background", LoadOptionsBackground(instance), argv[3]);
     std::fflush(stdout);
-    return loaded && written ? 0 : 1;
+    return loaded && written && dialog ? 0 : 1;
 }

@@ -98,6 +98,20 @@ TEST(ConditionPictures, SharingFollowsTheConditionTable) {
                 << "pictures " << kSharing[i][0] << " and " << kSharing[j][0] << " must differ";
 }
 
+TEST(ConditionPictures, EachDrawingStoredOnceUnderItsFirstNumber) {
+    // The exe stores weather_NN.png for the first picture of each drawing and
+    // a table saying which stored picture each of the 49 shows.
+    const std::string index = ReadFile(kDir + "/weather_index.bin");
+    ASSERT_EQ(index.size(), 49u);
+    for (const auto& group : kSharing)
+        for (int n : group) {
+            EXPECT_EQ(uint8_t(index[n - 1]), group[0]) << "picture " << n;
+            char name[32];
+            std::snprintf(name, sizeof name, "/weather_%02d.png", n);
+            EXPECT_EQ(std::filesystem::exists(kDir + name), n == group[0]) << name;
+        }
+}
+
 TEST(ConditionPictures, EachDrawingIsVisiblyItsOwn) {
     // Codes 11 and 12 are two rain pictures, codes 31 and 33 two full moons:
     // they must look different, not differ by a stray pixel. So must every pair.
@@ -147,12 +161,13 @@ TEST(ConditionPictures, FeedCodesReachTheirPictures) {
 TEST(AppIcon, GroupOneStartsWithThe108PixelImage) {
     std::vector<IconEntry> group = ReadIconGroup(kDir + "/app_icon_group.bin");
     ASSERT_EQ(group.size(), 4u);
-    const int sizes[] = {108, 16, 32, 48}, ids[] = {30001, 30002, 30003, 30004};
+    // The 16 and 32 px images are plain for older shells; 48 and 108 are PNG.
+    const int sizes[] = {108, 16, 32, 48}, ids[] = {30001, 30002, 30003, 30004}, bits[] = {32, 24, 24, 32};
     for (size_t i = 0; i < group.size(); ++i) {
         SCOPED_TRACE(sizes[i]);
         EXPECT_EQ(group[i].width, sizes[i]);
         EXPECT_EQ(group[i].height, sizes[i]);
-        EXPECT_EQ(group[i].bits, 24);
+        EXPECT_EQ(group[i].bits, bits[i]);
         EXPECT_EQ(group[i].id, ids[i]);
         const std::string path = kDir + "/app_icon_" + std::to_string(sizes[i]) + ".dib";
         Dib image = ReadDib(path, false);
@@ -163,7 +178,8 @@ TEST(AppIcon, GroupOneStartsWithThe108PixelImage) {
         const size_t colour = size_t(sizes[i] * 3 + 3) / 4 * 4 * sizes[i];
         const size_t mask = size_t(sizes[i] + 31) / 32 * 4 * sizes[i];
         EXPECT_EQ(image.file.size(), 40 + colour + mask);
-        EXPECT_EQ(group[i].bytes, image.file.size());
+        const std::string png = kDir + "/app_icon_" + std::to_string(sizes[i]) + ".png";
+        EXPECT_EQ(group[i].bytes, bits[i] == 24 ? image.file.size() : ReadFile(png).size());
     }
 }
 
