@@ -30,6 +30,7 @@ void FeedCycle::StoreFeedFields(AppSettings& s) const {
 }
 
 void FeedCycle::RefreshOptions() {
+    ++fetchCount_;
     hoursElapsed_ = 0;
     minutesElapsed_ = 0;
     replyParsed_ = 0;
@@ -85,7 +86,12 @@ void FeedCycle::OnDataTick() {
         socket_.Close();
         replyParsed_ = -1;
         ForecastResult result = ParseForecast(feedReply_, settings_.UseCelsius);
+        const unsigned fetch = fetchCount_;
         view_.ShowForecast(result);
+        // Showing can let the window system deliver a sent message, such as
+        // "Refresh Now" from another program: a fetch started meanwhile is
+        // not this one's to stop.
+        if (fetch != fetchCount_) return;
         if (result.ok) {
             dataTimer_.SetEnabled(false);
         } else {

@@ -74,4 +74,5 @@ private:
     int hoursElapsed_ = 0;
     int minutesElapsed_ = 0;
     std::string barText_;
+    unsigned fetchCount_ = 0;  // fetches started so far
 };

@@ -231,6 +231,19 @@ TEST_F(FeedCycleTest, ReportedCountDecidesCompletion) {
     EXPECT_FALSE(view.forecasts[0].ok);  // a reply without the tags is the parser's failure
 }
 
+TEST_F(FeedCycleTest, RefreshStartedWhileTheCardIsFilledRunsOn) {
+    // "Refresh Now" sent by another program can arrive while the card shows
+    // a forecast; the new fetch must keep its timer.
+    FeedSample sample;
+    view.onForecast = [&] { cycle.RefreshOptions(); };
+    FetchAndAnswer(sample.Reply());
+    TickData(1);
+    ASSERT_EQ(view.forecasts.size(), 1u);
+    EXPECT_EQ(socket.connects.size(), 2u);
+    EXPECT_TRUE(dataTimer.Enabled());
+    EXPECT_EQ(cycle.replyParsed(), 0);
+}
+
 TEST_F(FeedCycleTest, UnusableReplyIsRetriedLikeOneThatNeverCame) {
     // An error page from a proxy: over 2000 bytes, none of the tags.
     const std::string page = "HTTP/1.1 502 Bad Gateway\r\n\r\n<html>" + std::string(2500, 'x') + "</html>";
