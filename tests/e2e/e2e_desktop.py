@@ -26,15 +26,6 @@ def card_pos(card):
     return tuple(int(v) for v in card.window()["rect"].split(",")[:2])
 
 
-def wait_for(cond, timeout, step=0.1):
-    end = time.time() + timeout
-    while time.time() < end:
-        if cond():
-            return True
-        time.sleep(step)
-    return cond()
-
-
 def feed_and_places(path):
     if path.startswith("/v1/public/yql"):
         return servers.whole(FOUND)
@@ -62,7 +53,7 @@ def case_end_of_session_saves_moved_card_and_chosen_place(name):
         before = card.read_conf()
         subprocess.run(["wineboot", "--end-session"], env=card.env, cwd=card.base, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60, check=False)
-        c.true(wait_for(lambda: card.read_conf() != before, 10), "the end of the session writes the file")
+        c.true(harness.wait_for(lambda: card.read_conf() != before, 10), "the end of the session writes the file")
         c.eq(card.read_conf(), harness.conf_text(left=moved[0] * 15, top=moved[1] * 15, woeid="554890",
                                                  name="Lakeview"),
              "the moved position and the chosen place")
@@ -213,7 +204,7 @@ def case_unanswered_name_lookups_do_not_pile_up(name):
     try:
         with harness.Card(name, SPRINGFIELD_CONF) as card:
             c = harness.Checks()
-            wait_for(lambda: dns.queries, 10)
+            harness.wait_for(lambda: dns.queries, 10)
             before = int(harness.parse_fields(card.must("threads")[0])["count"])
             for _ in range(30):
                 card.menu_command("refresh")

@@ -2,6 +2,7 @@
 cloudwick-feed.exe beside it, which the card starts itself when nothing
 answers on port 80. A stub Open-Meteo on a loopback port stands in for the
 source (named in cloudwick-feed.conf); the service goes when the card goes."""
+import contextlib
 import os
 import sys
 import time
@@ -13,6 +14,7 @@ from servers import FakeService, http_reply
 
 sys.path.insert(0, os.path.join(harness.REPO, "service", "tests", "wine"))
 import stub_upstream  # noqa: E402  (the service's own stand-in for Open-Meteo)
+import wine_env  # noqa: E402
 
 SPRINGFIELD_IL = 4250542
 ZURICH = 2657896
@@ -33,39 +35,24 @@ def card_with_service(name, stub, conf, **kw):
 
 
 def service_pids(card):
-    """Linux pids of cloudwick-feed.exe processes of this card's prefix."""
-    pids = []
-    for d in os.listdir("/proc"):
-        if not d.isdigit():
-            continue
-        try:
-            with open("/proc/%s/cmdline" % d, "rb") as f:
-                if b"cloudwick-feed.exe" not in f.read():
-                    continue
-            with open("/proc/%s/environ" % d, "rb") as f:
-                if ("WINEPREFIX=%s" % card.prefix).encode() not in f.read().split(b"\0"):
-                    continue
-        except OSError:
-            continue
-        pids.append(int(d))
-    return pids
+    return wine_env.feed_pids(card.prefix)
 
 
 def service_log(card):
+    return wine_env.service_log(card.app)
+
+
+@contextlib.contextmanager
+def showing_weather(name, c, conf=harness.conf_text(woeid=str(SPRINGFIELD_IL), name="Springfield, IL")):
+    """A card alone with its service beside it, once it shows the source's weather."""
+    stub = stub_upstream.StubUpstream()
     try:
-        with open(os.path.join(card.app, "cloudwick-feed.log"), "rb") as f:
-            return f.read().decode("latin-1")
-    except FileNotFoundError:
-        return ""
-
-
-def wait_for(cond, timeout, step=0.1):
-    end = time.time() + timeout
-    while time.time() < end:
-        if cond():
-            return True
-        time.sleep(step)
-    return cond()
+        with card_with_service(name, stub, conf) as card:
+            c.true(card.wait_text("txtTemp", "ne", b"", 10000)[0], "weather shown")
+            c.eq(len(service_pids(card)), 1, "the card started its service")
+            yield card
+    finally:
+        stub.close()
 
 
 def case_card_alone_shows_live_weather_and_finds_places(name):
@@ -99,7 +86,7 @@ def case_card_alone_shows_live_weather_and_finds_places(name):
 
             card.menu_command("exit")
             c.true(card.exited(10), "Exit ends the card")
-            c.true(wait_for(lambda: not service_pids(card), 5), "the service is gone within 5 s of Exit")
+            c.true(harness.wait_for(lambda: not service_pids(card), 5), "the service is gone within 5 s of Exit")
             c.true(b"\r\n%d\r\n" % SPRINGFIELD_IL in card.read_conf(), "the found place is stored")
             c.done()
     finally:
@@ -107,47 +94,31 @@ def case_card_alone_shows_live_weather_and_finds_places(name):
 
 
 def case_service_ends_when_the_card_is_killed(name):
-    stub = stub_upstream.StubUpstream()
-    try:
-        conf = harness.conf_text(woeid=str(SPRINGFIELD_IL), name="Springfield, IL")
-        with card_with_service(name, stub, conf) as card:
-            c = harness.Checks()
-            c.true(card.wait_text("txtTemp", "ne", b"", 10000)[0], "weather shown")
-            c.eq(len(service_pids(card)), 1, "the card started its service")
-            card.card.kill()
-            card.card.wait()
-            c.true(wait_for(lambda: not service_pids(card), 5), "the service is gone within 5 s of a killed card")
-            c.done()
-    finally:
-        stub.close()
+    c = harness.Checks()
+    with showing_weather(name, c) as card:
+        card.card.kill()
+        card.card.wait()
+        c.true(harness.wait_for(lambda: not service_pids(card), 5), "the service is gone within 5 s of a killed card")
+    c.done()
 
 
 def case_second_card_starts_no_second_service(name):
-    stub = stub_upstream.StubUpstream()
-    try:
-        conf = harness.conf_text(woeid=str(SPRINGFIELD_IL), name="Springfield, IL")
-        with card_with_service(name, stub, conf) as card:
-            c = harness.Checks()
-            c.true(card.wait_text("txtTemp", "ne", b"", 10000)[0], "weather shown")
-            first = card.card
-            card.launch(wait=False)  # the same folder, a second time
+    c = harness.Checks()
+    with showing_weather(name, c) as card:
+        first = card.card
+        card.launch(wait=False)  # the same folder, a second time
 
-            def cards_shown():
-                tops = [harness.parse_fields(l) for l in card.must("toplevels") if l.startswith("top ")]
-                return sum(1 for t in tops if t.get("class") == CARD and t.get("visible") == "1") == 2
+        def cards_shown():
+            tops = [harness.parse_fields(l) for l in card.must("toplevels") if l.startswith("top ")]
+            return sum(1 for t in tops if t.get("class") == CARD and t.get("visible") == "1") == 2
 
-            # The second card looks for a service before it creates its window.
-            c.true(wait_for(cards_shown, 30), "two cards shown")
-            c.eq(len(service_pids(card)), 1, "still one service (first card running: %s): %r"
-                 % (first.poll() is None, service_log(card)[-400:]))
-            c.eq(service_log(card).count("listening on"), 1, "started once: %r" % service_log(card)[-400:])
-            c.true("already running" not in service_log(card), "the second card did not even try")
-            card.procs.remove(first)
-            first.kill()
-            first.wait()
-            c.done()
-    finally:
-        stub.close()
+        # The second card looks for a service before it creates its window.
+        c.true(harness.wait_for(cards_shown, 30), "two cards shown")
+        c.eq(len(service_pids(card)), 1, "still one service (first card running: %s): %r"
+             % (first.poll() is None, service_log(card)[-400:]))
+        c.eq(service_log(card).count("listening on"), 1, "started once: %r" % service_log(card)[-400:])
+        c.true("already running" not in service_log(card), "the second card did not even try")
+    c.done()
 
 
 def case_whatever_answers_on_port_80_is_used(name):

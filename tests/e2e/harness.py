@@ -37,6 +37,16 @@ def px(twips):
     return n if twips >= 0 else -n
 
 
+def wait_for(condition, timeout, step=0.05):
+    """True once condition() holds, polling until `timeout` seconds have passed."""
+    end = time.time() + timeout
+    while time.time() < end:
+        if condition():
+            return True
+        time.sleep(step)
+    return condition()
+
+
 class Skip(Exception):
     pass
 

@@ -110,29 +110,10 @@ class Machine:
             f.write(text)
 
     def log(self):
-        try:
-            with open(os.path.join(self.app, "cloudwick-feed.log"), "rb") as f:
-                return f.read().decode("latin-1")
-        except FileNotFoundError:
-            return ""
+        return service_log(self.app)
 
     def feed_pids(self):
-        """Linux pids of cloudwick-feed.exe processes running in this prefix."""
-        pids = []
-        for d in os.listdir("/proc"):
-            if not d.isdigit():
-                continue
-            try:
-                with open("/proc/%s/cmdline" % d, "rb") as f:
-                    if b"cloudwick-feed.exe" not in f.read():
-                        continue
-                with open("/proc/%s/environ" % d, "rb") as f:
-                    if ("WINEPREFIX=%s" % self.prefix).encode() not in f.read().split(b"\0"):
-                        continue
-            except OSError:
-                continue
-            pids.append(int(d))
-        return pids
+        return feed_pids(self.prefix)
 
     def close(self):
         for p in self.procs:
@@ -145,13 +126,35 @@ class Machine:
 
 # ---- waiting and talking ----
 
-def wait_for(condition, timeout, step=0.05):
-    end = time.time() + timeout
-    while time.time() < end:
-        if condition():
-            return True
-        time.sleep(step)
-    return condition()
+wait_for = harness.wait_for
+
+
+def feed_pids(prefix):
+    """Linux pids of cloudwick-feed.exe processes running in this Wine prefix."""
+    pids = []
+    for d in os.listdir("/proc"):
+        if not d.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % d, "rb") as f:
+                if b"cloudwick-feed.exe" not in f.read():
+                    continue
+            with open("/proc/%s/environ" % d, "rb") as f:
+                if ("WINEPREFIX=%s" % prefix).encode() not in f.read().split(b"\0"):
+                    continue
+        except OSError:
+            continue
+        pids.append(int(d))
+    return pids
+
+
+def service_log(folder):
+    """cloudwick-feed.log beside the exe in `folder`, or "" before it exists."""
+    try:
+        with open(os.path.join(folder, "cloudwick-feed.log"), "rb") as f:
+            return f.read().decode("latin-1")
+    except FileNotFoundError:
+        return ""
 
 
 def accepts(port):
