@@ -11,7 +11,7 @@ PACKAGES=(
   librsvg2-bin fonts-dejavu-core fonts-dejavu-extra fonts-wine
   libcpp-httplib-dev libcurl4-openssl-dev nlohmann-json3-dev libssl-dev libicu-dev icu-devtools tzdata
   wrk nginx-light curl ca-certificates
-  python3 procps psmisc
+  python3 procps psmisc systemd
 )
 
 SUDO=""
