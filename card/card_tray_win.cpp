@@ -41,6 +41,10 @@ void CardWindow::minimize_to_tray() {
 void CardWindow::Restore() {
     SetWindowPos(hwnd_, nullptr, settings_.WindowLeft / TwipsPerPixelX(), settings_.WindowTop / TwipsPerPixelY(),
                  0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowShown();
+}
+
+void CardWindow::ShowShown() {
     ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
     settings_.MainVisible = -1;
     SetOpenEnabled(false);
@@ -86,9 +90,7 @@ void CardWindow::OpenOptions() {
 
 void CardWindow::OptionsClosed() {
     if (settings_.VisibleBeforeOptions == -1) {
-        settings_.MainVisible = -1;
-        SetOpenEnabled(false);
-        ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+        ShowShown();
     } else {
         SetOpenEnabled(true);
     }

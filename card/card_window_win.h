@@ -52,6 +52,7 @@ private:
     void minimize_to_tray();
     void SetOpenEnabled(bool enabled);
     void Restore();
+    void ShowShown();  // shown, flagged so, "Open" greyed
     void ShowMenu();
     void Label3_Click();
     void OnTaskbarCreated();

@@ -84,6 +84,9 @@ def case_hide_button_then_tray_click_brings_it_back(name):
         tips_before = card.tray_tips()
         x, y = card.centre("Label3")
         card.must("mclick %d %d" % (x, y))
+        if not card.wait_window("hidden", 5000):
+            # On a fresh display Wine can lose the very first input event.
+            card.must("mclick %d %d" % (x, y))
         c.true(card.wait_window("hidden", 15000), "the hide button hides the card")
         c.true(card.tray_icon_present(), "the icon stays")
         c.eq(card.tray_tips(), tips_before, "hiding leaves the tip as it was")
