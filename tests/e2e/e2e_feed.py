@@ -105,8 +105,7 @@ def case_request_bytes_and_filled_card(name):
              "txtDay2 at the reset top %d twips" % lines["day2ResetTop"])
         tips = card.tray_tips()
         c.true(SPRINGFIELD_TIP in tips, "tray tip %r among %r" % (SPRINGFIELD_TIP, tips))
-        time.sleep(0.5)
-        shot = card.screenshot()
+        shot = card.screenshot_when(lambda shot: picture_ink(card, shot)[0] > 200)
         ink, margin, size = picture_ink(card, shot)
         c.eq(size, (57, 55), "icon box size (px)")
         c.true(ink > 200, "a condition picture is drawn in the icon box (%d non-white px)" % ink)
@@ -347,16 +346,20 @@ def case_filled_values_fit_their_boxes(name):
     with FakeService(lambda path: servers.whole(springfield_reply())), harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
         card.wait_text("txtDay2", "ne", b"", 30000)
-        time.sleep(0.5)
         ctls = card.controls()
-        shot = card.screenshot()
-        for cid in ("txtTitle", "txtDateTime", "txtTemp", "txtWTemp", "txtWSpeed", "txtCond",
-                    "txtDay1", "txtDay2"):
-            f = ctls[cid]
-            r = harness.rect(f, "screen")
+        ids = ("txtTitle", "txtDateTime", "txtTemp", "txtWTemp", "txtWSpeed", "txtCond", "txtDay1", "txtDay2")
+        boxes = {}
+        for cid in ids:
+            r = harness.rect(ctls[cid], "screen")
             if cid == "txtWSpeed":  # the icon box covers its right end
                 r = (r[0], r[1], 141 - 79, r[3])
-            groups = harness.row_groups(harness.ink_rows(shot, r, harness.cyanish))
+            boxes[cid] = r
+        drawn = lambda shot, cid: harness.row_groups(harness.ink_rows(shot, boxes[cid], harness.cyanish))
+        shot = card.screenshot_when(lambda shot: all(drawn(shot, cid) for cid in ids))
+        for cid in ids:
+            f, r = ctls[cid], boxes[cid]
+            groups = drawn(shot, cid)
+            c.true(groups, "%s %r is drawn" % (cid, f["text"]))
             room = 2 if cid == "txtDay2" else 1
             c.true(len(groups) <= room, "%s %r drawn in %d line(s), its box holds %d" % (cid, f["text"], len(groups), room))
             if groups:

@@ -87,16 +87,15 @@ def case_captions_fit_on_one_line(name):
     with harness.Card(name, harness.conf_text()) as card:
         c = harness.Checks()
         card.wait_window("visible", 30000)
-        card.cmd("sleep 500")
         ctls = card.controls()
-        shot = card.screenshot()
-        for r in design.controls("card"):
-            if not start_text(r) or r.parent:
-                continue
+        rows = [r for r in design.controls("card") if start_text(r) and not r.parent]
+        drawn = lambda shot, f: harness.row_groups(harness.ink_rows(shot, harness.rect(f, "screen"), harness.cyanish))
+        shot = card.screenshot_when(lambda shot: all(drawn(shot, ctls[r.name]) for r in rows if r.name in ctls))
+        for r in rows:
             f = ctls.get(r.name)
             if not c.true(f, r.name + " exists"):
                 continue
-            lines = harness.row_groups(harness.ink_rows(shot, harness.rect(f, "screen"), harness.cyanish))
+            lines = drawn(shot, f)
             c.eq(len(lines), 1, "%s %r: lines of text drawn in its box" % (r.name, f["text"]))
         c.done()
 

@@ -326,13 +326,14 @@ def case_dialog_texts_fit_and_the_map_shows_behind_the_about_text(name):
         c = harness.Checks()
         card.wait_window("visible", 30000)
         open_options(card)
-        card.cmd("sleep 500")
         ctls = card.controls(OPTIONS)
-        shot = card.screenshot()
         whiteish = lambda p: p[0] > 200 and p[1] > 200 and p[2] > 200
-        for cid in ("Label1", "Label3", "Label5", "chkOnStart", "chkOnTray", "optC", "optF"):
+        ids = ("Label1", "Label3", "Label5", "chkOnStart", "chkOnTray", "optC", "optF")
+        drawn = lambda shot, cid: harness.row_groups(harness.ink_rows(shot, harness.rect(ctls[cid], "screen"), whiteish))
+        shot = card.screenshot_when(lambda shot: all(drawn(shot, cid) for cid in ids))
+        for cid in ids:
             f = ctls[cid]
-            groups = harness.row_groups(harness.ink_rows(shot, harness.rect(f, "screen"), whiteish))
+            groups = drawn(shot, cid)
             c.eq(len(groups), 1, "%r drawn in one line" % f["text"])
         x, y, w, h = harness.rect(ctls["lblAbout"], "screen")
         raw = harness.crop_rgb(shot, x, y, w, h)

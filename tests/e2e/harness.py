@@ -514,6 +514,19 @@ class Card:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30, check=False)
         return path
 
+    def screenshot_when(self, drawn, timeout=15, label=None):
+        """A screenshot taken once drawn(path) holds, or the last one tried
+        when it never does: on a loaded machine Wine may paint a changed
+        control well after its text and size have changed."""
+        shot = [None]
+
+        def take():
+            shot[0] = self.screenshot(label)
+            return drawn(shot[0])
+
+        wait_for(take, timeout, step=0.3)
+        return shot[0]
+
 
 class Checks:
     """Soft assertions: a case reports every mismatch it finds, not just the first."""
