@@ -51,7 +51,19 @@ void CardWindow::ShowShown() {
 }
 
 void CardWindow::SetOpenEnabled(bool enabled) {
-    EnableMenuItem(menu_, IDM_OPEN, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    openEnabled_ = enabled;
+    if (menu_) EnableMenuItem(menu_, IDM_OPEN, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void CardWindow::BuildMenu() {
+    // Made on the first right-click: the first paint does not need it.
+    menu_ = CreatePopupMenu();
+    AppendMenuA(menu_, MF_STRING, IDM_OPEN, "Open");
+    AppendMenuA(menu_, MF_STRING, IDM_REFRESH, "Refresh Now");
+    AppendMenuA(menu_, MF_STRING, IDM_OPTIONS, "Options");
+    AppendMenuA(menu_, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu_, MF_STRING, IDM_EXIT, "Exit");
+    SetOpenEnabled(openEnabled_);
 }
 
 void CardWindow::Form_MouseMove(int code) {
@@ -64,6 +76,7 @@ void CardWindow::Form_MouseMove(int code) {
 void CardWindow::ShowMenu() {
     POINT at;
     GetCursorPos(&at);
+    if (!menu_) BuildMenu();
     // Without the foreground the menu would not close on a click elsewhere.
     SetForegroundWindow(hwnd_);
     TrackPopupMenu(menu_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);

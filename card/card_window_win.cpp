@@ -155,13 +155,6 @@ void CardWindow::OnCreate() {
     pictures_.Load(instance_);
     optionsPicture_ = LoadOptionsPicture(instance_);
 
-    menu_ = CreatePopupMenu();
-    AppendMenuA(menu_, MF_STRING, IDM_OPEN, "Open");
-    AppendMenuA(menu_, MF_STRING, IDM_REFRESH, "Refresh Now");
-    AppendMenuA(menu_, MF_STRING, IDM_OPTIONS, "Options");
-    AppendMenuA(menu_, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(menu_, MF_STRING, IDM_EXIT, "Exit");
-
     tmrInterval_.reset(new WindowTimer(hwnd_, kIntervalTimerId, kIntervalMs));
     tmrData_.reset(new WindowTimer(hwnd_, kDataTimerId, kDataMs));
     sckData_.reset(new AsyncSocket());

@@ -54,6 +54,7 @@ private:
     void Restore();
     void ShowShown();  // shown, flagged so, "Open" greyed
     void ShowMenu();
+    void BuildMenu();
     void Label3_Click();
     void OnTaskbarCreated();
 
@@ -77,7 +78,8 @@ private:
     void SetPicture(int number);
 
     AppSettings& settings_;
-    HMENU menu_ = nullptr;
+    HMENU menu_ = nullptr;  // the tray menu, made when first shown
+    bool openEnabled_ = true;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
     HBITMAP optionsPicture_ = nullptr;
