@@ -52,6 +52,20 @@ nlohmann::json CountsJson(const CacheCounts& c) {
             {"failed", c.failed},   {"coalesced", c.coalesced}, {"source_calls", c.sourceCalls}};
 }
 
+// The gate in front of the source: calls in flight and waiting, the pause
+// after a refusal, and the budget's use against its limits, in calls.
+nlohmann::json GateJson(const std::optional<UpstreamGate::State>& g) {
+    if (!g) return nullptr;
+    const auto calls = [](int64_t thousandths) { return static_cast<double>(thousandths) / kOneCall; };
+    return {{"in_flight", g->inFlight},
+            {"waiting", g->waiting},
+            {"paused_for_seconds", g->pausedFor},
+            {"calls_used", {{"minute", calls(g->used.minute)}, {"hour", calls(g->used.hour)}, {"day", calls(g->used.day)}}},
+            {"calls_allowed",
+             {{"minute", g->limits.perMinute}, {"hour", g->limits.perHour}, {"day", g->limits.perDay}}},
+            {"new_places_share_percent", g->limits.newShare}};
+}
+
 }  // namespace
 
 FeedService::FeedService(Provider& provider, ServiceRules rules, CacheClock clock, std::function<int64_t()> nowUnix)
@@ -183,6 +197,7 @@ ServiceReply FeedService::Health() {
     const nlohmann::json body = {
         {"provider", provider_.Name()},
         {"upstream", upstream},
+        {"gate", GateJson(provider_.GateState())},
         {"cache",
          {{"forecasts", CountsJson(forecasts_.Counts())},
           {"places", CountsJson(places_.Counts())},

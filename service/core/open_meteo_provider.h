@@ -25,7 +25,7 @@ public:
     Fetched<Weather> FetchWeather(const Place& place, CallPurpose purpose) override;
 
     // Calls in flight, waiting, the pause and the budget used, for /health.
-    UpstreamGate::State GateState() const { return gate_.Now(); }
+    std::optional<UpstreamGate::State> GateState() const override { return gate_.Now(); }
 
 private:
     // One upstream GET, if the gate lets it through (upstream_gate.h).

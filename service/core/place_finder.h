@@ -22,6 +22,7 @@ public:
     Fetched<std::optional<Place>> LookupPlace(int64_t id) override;
     Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count) override;
     Fetched<Weather> FetchWeather(const Place& place, CallPurpose purpose) override;
+    std::optional<UpstreamGate::State> GateState() const override { return main_->GateState(); }
 
 private:
     std::unique_ptr<Provider> main_;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/call_budget.h"
+#include "core/upstream_gate.h"
 #include "core/weather_model.h"
 
 class Provider {
@@ -20,4 +20,7 @@ public:
     // call serves both of the card's unit systems). `purpose` tells a
     // refresh of a place in use from a new one.
     virtual Fetched<Weather> FetchWeather(const Place& place, CallPurpose purpose) = 0;
+    // The gate in front of the source, for the health report; none for a
+    // source that makes no calls.
+    virtual std::optional<UpstreamGate::State> GateState() const { return std::nullopt; }
 };

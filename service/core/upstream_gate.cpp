@@ -61,5 +61,6 @@ UpstreamGate::State UpstreamGate::Now() const {
     s.waiting = waiting_;
     s.pausedFor = PausedFor(clock_());
     s.used = budget_.InUse();
+    s.limits = rules_.calls;
     return s;
 }

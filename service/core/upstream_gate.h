@@ -44,6 +44,7 @@ public:
         int inFlight = 0, waiting = 0;
         int pausedFor = 0;  // seconds
         CallBudget::Used used;
+        CallLimits limits;
     };
     State Now() const;
 

@@ -178,6 +178,9 @@ TEST_F(ServiceAgainstStub, HealthReportsTheUpstreamState) {
     RawReply h = Get("/health");
     ASSERT_EQ(h.status, 200);
     EXPECT_NE(h.body.find("\"state\": \"ok\""), std::string::npos) << h.body;
+    // A lookup and a forecast so far, against the default day's 9,000.
+    EXPECT_NE(h.body.find("\"day\": 2.0"), std::string::npos) << h.body;
+    EXPECT_NE(h.body.find("\"day\": 9000"), std::string::npos) << h.body;
     clock_.Advance(11min);
     stub_.SetForecastMode(Mode::TooManyRequests);
     Get("/forecastrss?w=4250542");
@@ -185,6 +188,7 @@ TEST_F(ServiceAgainstStub, HealthReportsTheUpstreamState) {
     EXPECT_NE(h.body.find("\"state\": \"failing\""), std::string::npos) << h.body;
     EXPECT_NE(h.body.find("upstream HTTP 429: Minutely API request limit exceeded."), std::string::npos);
     EXPECT_NE(h.body.find("\"stale_served\": 1"), std::string::npos);
+    EXPECT_NE(h.body.find("\"paused_for_seconds\": 60"), std::string::npos) << h.body;
 }
 
 TEST_F(ServiceAgainstStub, UnknownAndInvalidIdsGetTheErrorDocument) {
