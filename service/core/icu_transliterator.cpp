@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/utf8.h"
+
 namespace {
 
 const char16_t kId[] = u"Any-Latin; Latin-ASCII";
@@ -12,13 +14,14 @@ bool Failed(int status) { return status > 0; }  // U_FAILURE
 
 std::u16string ToUtf16(const std::string& s) {
     std::u16string out;
+    uint32_t cp;
     for (std::size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        if (i + len > s.size()) break;
-        uint32_t cp = len == 1 ? c : len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
-        for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        i += len;
+        const std::size_t n = DecodeUtf8(s, i, cp);
+        if (n == 0) {  // not expected: the text is valid
+            ++i;
+            continue;
+        }
+        i += n;
         if (cp >= 0x10000) {
             out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
             out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "core/utf8.h"
+
 namespace {
 
 struct ScriptBlock {
@@ -13,16 +15,6 @@ struct ScriptBlock {
 
 constexpr uint32_t kHangulFirst = 0xAC00, kHangulCount = 11172;
 constexpr uint32_t kIdeographFirst = 0x4E00, kIdeographLast = 0x9FFF;
-
-// Decodes the UTF-8 sequence at s[i] (the text is valid); returns its length.
-std::size_t Decode(const std::string& s, std::size_t i, uint32_t& cp) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    if (i + len > s.size()) len = s.size() - i;
-    cp = len == 1 ? c : len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
-    for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    return len;
-}
 
 const char* Spelling(uint32_t cp) {
     for (const ScriptBlock& b : kBlocks) {
@@ -38,7 +30,12 @@ std::string FallbackLatinAscii(const std::string& utf8) {
     bool afterIdeograph = false;
     uint32_t cp;
     for (std::size_t i = 0; i < utf8.size();) {
-        i += Decode(utf8, i, cp);
+        const std::size_t n = DecodeUtf8(utf8, i, cp);
+        if (n == 0) {  // not expected: the text is valid
+            ++i;
+            continue;
+        }
+        i += n;
         const bool ideograph = cp >= kIdeographFirst && cp <= kIdeographLast;
         if (ideograph && afterIdeograph) out += ' ';
         afterIdeograph = ideograph;
