@@ -8,6 +8,7 @@
 #include <bits/functexcept.h>
 #include <cstdlib>
 #include <exception>
+#include <new>
 
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
@@ -30,3 +31,30 @@ void __throw_range_error(const char*) { abort(); }
 void __throw_overflow_error(const char*) { abort(); }
 void __throw_underflow_error(const char*) { abort(); }
 }  // namespace std
+
+// Allocation: a failure ends the program (there is no one to catch
+// std::bad_alloc); the nothrow forms answer null as the standard says.
+void* operator new(std::size_t size) {
+    void* p = std::malloc(size ? size : 1);
+    if (!p) std::abort();
+    return p;
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+// The standard library's own code keeps the unwinding hooks of a build
+// with exceptions. Nothing is ever thrown, so nothing ever unwinds: these
+// stand in for the unwinder and the C++ personality routine, which would
+// otherwise be linked for nothing.
+extern "C" void _Unwind_Resume(void*) { std::abort(); }
+extern "C" void* __cxa_begin_catch(void*) noexcept { std::abort(); }
+extern "C" void __cxa_end_catch() { std::abort(); }
+extern "C" void __cxa_rethrow() { std::abort(); }
+extern "C" int __gxx_personality_v0(...) { std::abort(); }
