@@ -83,7 +83,7 @@ class Bench:
 
     def run(self):
         import harness
-        from run_e2e import loopback_up
+        from netns import loopback_up
         loopback_up()
         os.environ["E2E_WORK"] = os.path.join(self.args.build, "bench-work")
         procs = []
