@@ -15,13 +15,7 @@ bool Failed(int status) { return status > 0; }  // U_FAILURE
 std::u16string ToUtf16(const std::string& s) {
     std::u16string out;
     uint32_t cp;
-    for (std::size_t i = 0; i < s.size();) {
-        const std::size_t n = DecodeUtf8(s, i, cp);
-        if (n == 0) {  // not expected: the text is valid
-            ++i;
-            continue;
-        }
-        i += n;
+    for (std::size_t i = 0; NextUtf8(s, i, cp);) {
         if (cp >= 0x10000) {
             out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
             out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));

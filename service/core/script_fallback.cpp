@@ -29,13 +29,7 @@ std::string FallbackLatinAscii(const std::string& utf8) {
     std::string out;
     bool afterIdeograph = false;
     uint32_t cp;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const std::size_t n = DecodeUtf8(utf8, i, cp);
-        if (n == 0) {  // not expected: the text is valid
-            ++i;
-            continue;
-        }
-        i += n;
+    for (std::size_t i = 0; NextUtf8(utf8, i, cp);) {
         const bool ideograph = cp >= kIdeographFirst && cp <= kIdeographLast;
         if (ideograph && afterIdeograph) out += ' ';
         afterIdeograph = ideograph;

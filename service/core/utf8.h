@@ -33,6 +33,20 @@ inline std::size_t DecodeUtf8(const std::string& s, std::size_t i, uint32_t& cp)
     return len;
 }
 
+// Steps `i` past the next well-formed code point and puts it in `cp`,
+// skipping any malformed byte before it; false at the end of `s`.
+inline bool NextUtf8(const std::string& s, std::size_t& i, uint32_t& cp) {
+    while (i < s.size()) {
+        const std::size_t n = DecodeUtf8(s, i, cp);
+        if (n != 0) {
+            i += n;
+            return true;
+        }
+        ++i;
+    }
+    return false;
+}
+
 inline void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);

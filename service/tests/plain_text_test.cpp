@@ -1,5 +1,8 @@
 #include "core/plain_text.h"
 #include "core/script_fallback.h"
+#include "core/utf8.h"
+
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -104,6 +107,15 @@ TEST(Utf8, RejectsOverlongSurrogatesAndTruncatedSequences) {
     EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));
     EXPECT_FALSE(IsValidUtf8("\xE2\x82"));
     EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));
+}
+
+TEST(Utf8, StepsOverMalformedBytesToTheNextCodePoint) {
+    // A stray continuation byte, a truncated sequence at the end.
+    const std::string s = "a\x80\xC3\xA9\xF0\x9F\x8C\xA7\xE2\x82";
+    std::vector<uint32_t> got;
+    uint32_t cp;
+    for (std::size_t i = 0; NextUtf8(s, i, cp);) got.push_back(cp);
+    EXPECT_EQ(got, (std::vector<uint32_t>{'a', 0xE9, 0x1F327}));
 }
 
 }  // namespace
