@@ -211,13 +211,48 @@ int ButtonMask(WPARAM keys) {
     return ((keys & MK_LBUTTON) ? 1 : 0) | ((keys & MK_RBUTTON) ? 2 : 0) | ((keys & MK_MBUTTON) ? 4 : 0);
 }
 
+namespace {
+
+HFONT CreateSansSerif(int height, const char* face, DWORD precision) {
+    return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, precision, CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY, DEFAULT_PITCH, face);
+}
+
+bool RealizedAs(HFONT font, const char* face) {
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    char got[LF_FACESIZE] = "";
+    GetTextFaceA(dc, sizeof(got), got);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return lstrcmpiA(got, face) == 0;
+}
+
+// MS Sans Serif at `points` hundredths of a point on this screen. Windows
+// draws it from bitmaps made for 96 and 120 DPI; beyond those, scaled
+// bitmaps turn jagged (and Wine draws them at their own size with their
+// letters spread apart). Larger scalings use an outline face instead:
+// Microsoft Sans Serif, drawn to MS Sans Serif's measure, or else Tahoma,
+// its successor in Windows' dialogs (Wine has no Microsoft Sans Serif).
+HFONT CreateDesignFace(int points, int dpi) {
+    const int height = -MulDiv(points, dpi, 7200);
+    if (dpi > 120) {
+        for (const char* face : {"Microsoft Sans Serif", "Tahoma"}) {
+            HFONT outline = CreateSansSerif(height, face, OUT_TT_PRECIS);
+            if (RealizedAs(outline, face)) return outline;
+            DeleteObject(outline);
+        }
+    }
+    return CreateSansSerif(height, "MS Sans Serif", OUT_DEFAULT_PRECIS);
+}
+
+}  // namespace
+
 Fonts::Fonts() {
-    int dpi = ScreenDpiY();
-    design_ = CreateFontA(-MulDiv(975, dpi, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
+    const int dpi = ScreenDpiY();
+    design_ = CreateDesignFace(975, dpi);
     // The captions' boxes were sized for MS Sans Serif 8 pt.
-    standard_ = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
+    standard_ = CreateDesignFace(800, dpi);
 }
 
 Fonts::~Fonts() {

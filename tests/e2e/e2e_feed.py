@@ -340,28 +340,49 @@ def case_unresolvable_host_keeps_the_card_responsive(name):
 case_unresolvable_host_keeps_the_card_responsive.private_dns = True
 
 
-def case_filled_values_fit_their_boxes(name):
-    """The filled card's values are drawn whole: one line in each one-line
-    box (txtDay1 and txtDay2 may use the lines their boxes have)."""
-    with FakeService(lambda path: servers.whole(springfield_reply())), harness.Card(name, SPRINGFIELD_CONF) as card:
+def check_filled_values(name, dpi=96, conf=SPRINGFIELD_CONF):
+    """The filled card's values are drawn whole at `dpi`: one line in each
+    one-line box (txtDay1 and txtDay2 may use the lines their boxes have).
+    Returns the card's checks and its last screenshot for more checks."""
+    with FakeService(lambda path: servers.whole(springfield_reply())), \
+            harness.Card(name, conf, dpi=None if dpi == 96 else dpi) as card:
         c = harness.Checks()
         card.wait_text("txtDay2", "ne", b"", 30000)
         ctls = card.controls()
         ids = ("txtTitle", "txtDateTime", "txtTemp", "txtWTemp", "txtWSpeed", "txtCond", "txtDay1", "txtDay2")
-        boxes = {}
-        for cid in ids:
-            r = harness.rect(ctls[cid], "screen")
-            if cid == "txtWSpeed":  # the icon box covers its right end
-                r = (r[0], r[1], 141 - 79, r[3])
-            boxes[cid] = r
+        boxes = {cid: harness.rect(ctls[cid], "screen") for cid in ids}
+        x, y, w, h = boxes["txtWSpeed"]  # the icon box covers its right end
+        boxes["txtWSpeed"] = (x, y, min(w, harness.rect(ctls["Picture1"], "screen")[0] - x), h)
+        tall = design.forecast_lines()["day1TallHeight"] * dpi // 1440
         drawn = lambda shot, cid: harness.row_groups(harness.ink_rows(shot, boxes[cid], harness.cyanish))
-        shot = card.screenshot_when(lambda shot: all(drawn(shot, cid) for cid in ids))
+        shot = card.screenshot_when(lambda shot: all(drawn(shot, cid) for cid in ids), region=card.window_rect())
         for cid in ids:
             f, r = ctls[cid], boxes[cid]
             groups = drawn(shot, cid)
             c.true(groups, "%s %r is drawn" % (cid, f["text"]))
-            room = 2 if cid == "txtDay2" else 1
+            room = 2 if cid == "txtDay2" or (cid == "txtDay1" and r[3] >= tall) else 1
             c.true(len(groups) <= room, "%s %r drawn in %d line(s), its box holds %d" % (cid, f["text"], len(groups), room))
             if groups:
                 c.true(groups[-1][-1] < r[3] - 1, "%s: its last line is not cut at the box's bottom edge" % cid)
-        c.done()
+        return c, shot, ctls
+
+
+def case_filled_values_fit_their_boxes(name):
+    c, _, _ = check_filled_values(name)
+    c.done()
+
+
+def case_filled_card_at_240_dpi_is_drawn_to_scale(name):
+    """At 250 % the card's texts are drawn at 250 % too, each whole in its
+    box: the 9.75 pt title is about 2.5 times its 96-DPI height, not a
+    bitmap font's small letters spread across the width."""
+    # At the top of the 768-pixel screen the forecast lines are in sight.
+    conf = harness.conf_text(woeid="2459115", name="Springfield, XY", left=0, top=0)
+    c, shot, ctls = check_filled_values(name, dpi=240, conf=conf)
+    title = harness.rect(ctls["Label6"], "screen")
+    rows = harness.ink_rows(shot, title, lambda p: max(p) < 100)
+    em = 975 * 240 // 7200  # pixels
+    c.true(rows and rows[-1] - rows[0] + 1 >= em * 55 // 100,
+           "the title's letters are %d px high, at least %d expected" % (rows[-1] - rows[0] + 1 if rows else 0,
+                                                                         em * 55 // 100))
+    c.done()

@@ -514,18 +514,33 @@ class Card:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30, check=False)
         return path
 
-    def screenshot_when(self, drawn, timeout=15, label=None):
+    def screenshot_when(self, drawn, timeout=15, label=None, region=None):
         """A screenshot taken once drawn(path) holds, or the last one tried
         when it never does: on a loaded machine Wine may paint a changed
-        control well after its text and size have changed."""
-        shot = [None]
+        control well after its text and size have changed. With `region`
+        (x, y, w, h), it must also show the same pixels there as the
+        screenshot before it, so that no paint is caught half done."""
+        shot, before = [None], [None]
 
         def take():
             shot[0] = self.screenshot(label)
-            return drawn(shot[0])
+            if not drawn(shot[0]):
+                before[0] = None
+                return False
+            if region is None:
+                return True
+            pixels = crop_rgb(shot[0], *region)
+            settled = pixels == before[0]
+            before[0] = pixels
+            return settled
 
         wait_for(take, timeout, step=0.3)
         return shot[0]
+
+    def window_rect(self, target=CARD):
+        """The window's (x, y, w, h) on the screen."""
+        f = self.window(target)
+        return rect(f)[:2] + rect(f, "size")
 
 
 class Checks:
