@@ -1,5 +1,11 @@
 #include "app/drawing_win.h"
 
+#include "app/dpi_win.h"
+
+namespace {
+const int kTwipsPerPixelAt96Dpi = 15;
+}
+
 COLORREF ToColorRef(Rgb c) { return RGB(c.r, c.g, c.b); }
 
 Brushes::~Brushes() {
@@ -21,7 +27,22 @@ void DrawBitmap(HDC dc, HBITMAP bitmap) {
     HGDIOBJ old = SelectObject(mem, bitmap);
     BITMAP bm;
     GetObject(bitmap, sizeof(bm), &bm);
-    BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+    DrawScaled(dc, 0, 0, mem, bm.bmWidth, bm.bmHeight);
     SelectObject(mem, old);
     DeleteDC(mem);
+}
+
+void DrawScaled(HDC dc, int x, int y, HDC source, int w, int h) {
+    const int sw = TwipsToPixels(w * kTwipsPerPixelAt96Dpi, TwipsPerPixelX());
+    const int sh = TwipsToPixels(h * kTwipsPerPixelAt96Dpi, TwipsPerPixelY());
+    if (sw == w && sh == h) {
+        BitBlt(dc, x, y, w, h, source, 0, 0, SRCCOPY);
+        return;
+    }
+    const int mode = SetStretchBltMode(dc, HALFTONE);
+    POINT origin;
+    SetBrushOrgEx(dc, 0, 0, &origin);  // as HALFTONE asks
+    StretchBlt(dc, x, y, sw, sh, source, 0, 0, w, h, SRCCOPY);
+    SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+    SetStretchBltMode(dc, mode);
 }

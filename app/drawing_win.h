@@ -22,5 +22,10 @@ private:
     std::map<COLORREF, HBRUSH> brushes_;
 };
 
-// Draws a bitmap at its natural size from the top-left corner; null draws nothing.
+// Draws `source`'s w x h pixels, drawn for 96 DPI, at (x, y) at the size
+// the layout has on this screen: pixel for pixel at 96 DPI, smoothed when
+// enlarged for a higher one.
+void DrawScaled(HDC dc, int x, int y, HDC source, int w, int h);
+
+// Draws a bitmap from the top-left corner, scaled as above; null draws nothing.
 void DrawBitmap(HDC dc, HBITMAP bitmap);

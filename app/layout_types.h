@@ -31,3 +31,11 @@ struct ControlSpec {
 
 // Pixels from twips at the screen's twips per pixel (1440 / DPI), to the nearest.
 int TwipsToPixels(int twips, int twipsPerPixel);
+
+struct PixelRect {
+    int left, top, right, bottom;
+};
+
+// `r` moved the least that puts it inside `area`; where it is larger than
+// the area, its top-left corner is kept in sight.
+PixelRect MovedInside(const PixelRect& r, const PixelRect& area);

@@ -3,9 +3,7 @@
 // decisions the card makes from measurements of the screen and its fonts.
 #include <vector>
 
-struct PixelRect {
-    int left, top, right, bottom;
-};
+#include "app/layout_types.h"
 
 // True when any part of `card` lies on one of the monitors' work areas. A
 // stored place that touches none (a monitor unplugged, a resolution changed)

@@ -1,5 +1,6 @@
 #include "card/weather_pictures_win.h"
 
+#include "app/drawing_win.h"
 #include "app/picture_resource_win.h"
 #include "resources/resource_ids.h"
 
@@ -43,7 +44,7 @@ void WeatherPictures::Draw(HDC dc, int x, int y, int n) {
     HDC source = CreateCompatibleDC(dc);
     if (!source) return;
     HGDIOBJ old = SelectObject(source, picture);
-    BitBlt(dc, x, y, kSize, kSize, source, 0, 0, SRCCOPY);
+    DrawScaled(dc, x, y, source, kSize, kSize);
     SelectObject(source, old);
     DeleteDC(source);
 }

@@ -30,6 +30,20 @@ bool TakesFocus(ControlKind kind) {
     return kind == ControlKind::TextBox || kind == ControlKind::Button || kind == ControlKind::CheckBox ||
            kind == ControlKind::OptionButton || kind == ControlKind::DropList;
 }
+// At a high scaling on a small screen the design place puts the dialog
+// partly below or right of the screen: it is moved into the work area of
+// the monitor it is mostly on.
+void KeepOnItsMonitor(HWND hwnd) {
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    MONITORINFO monitor = {sizeof(monitor)};
+    if (!GetMonitorInfoA(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+    const RECT& a = monitor.rcWork;
+    const PixelRect place = MovedInside({r.left, r.top, r.right, r.bottom}, {a.left, a.top, a.right, a.bottom});
+    if (place.left != r.left || place.top != r.top)
+        SetWindowPos(hwnd, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 HWND OptionsDialog::Open(HINSTANCE instance, AppSettings& settings, OptionsOwner* owner) {
@@ -50,6 +64,7 @@ HWND OptionsDialog::Open(HINSTANCE instance, AppSettings& settings, OptionsOwner
         return nullptr;
     }
     HWND hwnd = dialog->hwnd_;
+    KeepOnItsMonitor(hwnd);
     ShowWindow(hwnd, SW_SHOW);
     SetForegroundWindow(hwnd);
     // Typing goes straight into the search box (activation put it there

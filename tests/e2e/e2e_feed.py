@@ -66,17 +66,18 @@ def check_captions(c, card, want):
         c.eq(card.text(cid), text, cid)
 
 
-def picture_ink(card, shot):
-    """Non-white pixels in the icon box, and whether its right and bottom margins are white."""
-    f = card.controls()["Picture1"]
-    x, y, w, h = harness.rect(f, "screen")
+def picture_ink(picture, shot, side=52):
+    """Non-white pixels in the icon box (the probe's fields of Picture1),
+    those in its right and bottom margins beside a `side`-pixel picture,
+    and the box's size."""
+    x, y, w, h = harness.rect(picture, "screen")
     raw = harness.crop_rgb(shot, x, y, w, h)
     white = lambda i: raw[i] > 240 and raw[i + 1] > 240 and raw[i + 2] > 240
     ink = sum(1 for i in range(0, len(raw), 3) if not white(i))
     margin_ink = 0
     for row in range(h):
         for col in range(w):
-            if col >= 52 or row >= 52:
+            if col >= side or row >= side:
                 if not white((row * w + col) * 3):
                     margin_ink += 1
     return ink, margin_ink, (w, h)
@@ -105,8 +106,9 @@ def case_request_bytes_and_filled_card(name):
              "txtDay2 at the reset top %d twips" % lines["day2ResetTop"])
         tips = card.tray_tips()
         c.true(SPRINGFIELD_TIP in tips, "tray tip %r among %r" % (SPRINGFIELD_TIP, tips))
-        shot = card.screenshot_when(lambda shot: picture_ink(card, shot)[0] > 200)
-        ink, margin, size = picture_ink(card, shot)
+        picture = card.controls()["Picture1"]
+        shot = card.screenshot_when(lambda shot: picture_ink(picture, shot)[0] > 200)
+        ink, margin, size = picture_ink(picture, shot)
         c.eq(size, (57, 55), "icon box size (px)")
         c.true(ink > 200, "a condition picture is drawn in the icon box (%d non-white px)" % ink)
         c.eq(margin, 0, "the 52 x 52 picture leaves the box's right and bottom margins white")
@@ -385,4 +387,9 @@ def case_filled_card_at_240_dpi_is_drawn_to_scale(name):
     c.true(rows and rows[-1] - rows[0] + 1 >= em * 55 // 100,
            "the title's letters are %d px high, at least %d expected" % (rows[-1] - rows[0] + 1 if rows else 0,
                                                                          em * 55 // 100))
+    # The 52-pixel picture at 250 %: 130 pixels, its margins still white.
+    _, margin, _ = picture_ink(ctls["Picture1"], shot, side=130)
+    _, beyond_52, _ = picture_ink(ctls["Picture1"], shot, side=52)
+    c.true(beyond_52 > 1000, "the picture reaches past 52 pixels (%d ink pixels there)" % beyond_52)
+    c.eq(margin, 0, "nothing drawn beyond the 130-pixel picture")
     c.done()

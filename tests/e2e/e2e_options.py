@@ -322,7 +322,31 @@ def case_start_with_windows_value(name):
 def case_dialog_texts_fit_and_the_map_shows_behind_the_about_text(name):
     """Each one-line caption is drawn as one line in its box, and the about
     text is see-through: the map, not a black box, lies behind it."""
-    with harness.Card(name, harness.conf_text()) as card:
+    check_dialog_texts(name)[0].done()
+
+
+def case_dialog_at_144_dpi_opens_wholly_on_a_small_screen(name):
+    """At 150 % on a 1024 x 768 screen the design place would put the
+    dialog's bottom 135 pixels below the screen: it opens wholly on it, its
+    captions still fitting their boxes."""
+    c, (left, top, right, bottom) = check_dialog_texts(name, dpi=144)
+    c.true(left >= 0 and top >= 0 and right <= 1024 and bottom <= 768,
+           "the dialog at %d,%d-%d,%d lies on the 1024 x 768 screen" % (left, top, right, bottom))
+    c.done()
+
+
+def case_dialog_at_240_dpi_is_drawn_to_scale(name):
+    """At 250 % the dialog's captions still fit their boxes with the larger
+    letters, and a dialog larger than the screen keeps its title bar in sight."""
+    c, (left, top, _, _) = check_dialog_texts(name, dpi=240)
+    c.eq((left, top), (0, 0), "the dialog's top-left corner")
+    c.done()
+
+
+def check_dialog_texts(name, dpi=None):
+    """The dialog's one-line captions and its see-through about text;
+    returns the checks and the dialog's screen rectangle."""
+    with harness.Card(name, harness.conf_text(), dpi=dpi) as card:
         c = harness.Checks()
         card.wait_window("visible", 30000)
         open_options(card)
@@ -341,7 +365,7 @@ def case_dialog_texts_fit_and_the_map_shows_behind_the_about_text(name):
         black = sum(1 for p in pixels if p == b"\x00\x00\x00")
         c.true(black < len(pixels) // 2, "the map shows behind the about text (%d of %d pixels pure black)"
                % (black, len(pixels)))
-        c.done()
+        return c, harness.rect(card.window(OPTIONS))
 
 
 def tab_stops(okay_enabled, unit):

@@ -45,6 +45,23 @@ TEST(CardPlacement, OutOfSightCardStartsAtTheDesignPlaceOnThePrimaryMonitor) {
     }
 }
 
+TEST(CardPlacement, MovedInsideKeepsWhatFitsAndTheTopLeftOfWhatDoesNot) {
+    const PixelRect area = {0, 0, 1366, 728};  // a 1366 x 768 laptop's work area
+    const struct { PixelRect r, want; } cases[] = {
+        {{100, 100, 400, 500}, {100, 100, 400, 500}},       // inside: unchanged
+        {{581, 383, 1061, 901}, {581, 210, 1061, 728}},     // the dialog's design place at 150 %: up
+        {{1300, -50, 1600, 250}, {1066, 0, 1366, 300}},     // past the right and top edges
+        {{-10, 0, 1590, 900}, {0, 0, 1600, 900}},           // larger than the area: its corner in sight
+    };
+    for (const auto& c : cases) {
+        const PixelRect got = MovedInside(c.r, area);
+        EXPECT_EQ(got.left, c.want.left);
+        EXPECT_EQ(got.top, c.want.top);
+        EXPECT_EQ(got.right, c.want.right);
+        EXPECT_EQ(got.bottom, c.want.bottom);
+    }
+}
+
 TEST(CardPlacement, FirstLineTakesTwoRowsWhenLongOrWiderThanItsBox) {
     const struct { bool longerThan39; int width, box; bool tall; } cases[] = {
         {false, 200, 191, true},   // "Wed , Heavy Showers . High: 57  Low: 48" at 96 DPI
