@@ -30,6 +30,7 @@ bool TakesFocus(ControlKind kind) {
     return kind == ControlKind::TextBox || kind == ControlKind::Button || kind == ControlKind::CheckBox ||
            kind == ControlKind::OptionButton || kind == ControlKind::DropList;
 }
+
 // At a high scaling on a small screen the design place puts the dialog
 // partly below or right of the screen: it is moved into the work area of
 // the monitor it is mostly on.
