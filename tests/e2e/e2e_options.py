@@ -579,7 +579,13 @@ def case_escape_and_enter_on_cancel_close_without_applying(name):
         keys(card, "Tab", "Tab", "Tab")  # Find, the units, Cancel
         c.true(wait_focus(card, "Command2"), "three Tabs reach Cancel")
         keys(card, "Return")
-        c.true(card.wait_window("gone", 5000, OPTIONS), "Enter on Cancel closes the dialog")
+        gone = card.wait_window("gone", 5000, OPTIONS)
+        if not gone and wait_focus(card, "Command2", 1):
+            # Under load Wine sometimes drops a key press (about one run in
+            # fifty); with the focus still on Cancel, Enter is pressed again.
+            keys(card, "Return")
+            gone = card.wait_window("gone", 5000, OPTIONS)
+        c.true(gone, "Enter on Cancel closes the dialog")
         card.cmd("sleep 1000")
         c.eq(len(svc.requests), n, "no search and no refresh")
         card.menu_command("exit")
