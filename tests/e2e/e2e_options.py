@@ -518,6 +518,18 @@ def keys(card, *names):
         time.sleep(0.15)
 
 
+def press(card, key, then, timeout=3):
+    """Presses `key` until then() holds, at most twice: under load Wine
+    sometimes drops a key press after a window of the program was closed
+    (about one run in twenty), and the press is made again. A key that
+    arrives and does the wrong thing still fails: then() never holds."""
+    for _ in range(2):
+        keys(card, key)
+        if harness.wait_for(then, timeout):
+            return True
+    return False
+
+
 def case_keyboard_only_search_and_okay(name):
     """Opened from the menu, the focus is in the search box: "Leeds" typed
     with real keys lands there, Tab and Shift+Tab move to "Find" and back,
@@ -533,20 +545,17 @@ def case_keyboard_only_search_and_okay(name):
         card.xdotool("type", "--delay", "60", "Leeds")
         ok, text = card.wait_text("txtWord", "eq", b"Leeds", 3000, OPTIONS)
         c.true(ok, "typed without a click: %r" % text)
-        keys(card, "Tab")
-        c.true(wait_focus(card, "Command1"), "Tab reaches Find")
-        keys(card, "shift+Tab")
-        c.true(wait_focus(card, "txtWord"), "Shift+Tab comes back")
-        keys(card, "Return")
-        ok, text = card.wait_text("txtLocation", "eq", b"Leeds Found  !", 5000, OPTIONS)
-        c.true(ok, "Enter in the search box searches: %r" % text)
+        c.true(press(card, "Tab", lambda: wait_focus(card, "Command1", 0)), "Tab reaches Find")
+        c.true(press(card, "shift+Tab", lambda: wait_focus(card, "txtWord", 0)), "Shift+Tab comes back")
+        found = lambda: card.wait_text("txtLocation", "eq", b"Leeds Found  !", 0, OPTIONS)[0]
+        c.true(press(card, "Return", found, timeout=5),
+               "Enter in the search box searches: %r" % card.text("txtLocation", OPTIONS))
         reqs = svc.wait_requests(1, 2)
         c.true(reqs and reqs[-1].raw == feed_request(SEARCH_PREFIX + b"'Leeds'"), "one search for 'Leeds'")
         c.true(wait_focus(card, "cmdOK"), "the focus on Okay")
         card.screenshot(name + "-found")
         n = len(svc.requests)
-        keys(card, "Return")
-        c.true(card.wait_window("gone", 5000, OPTIONS), "Enter on Okay closes the dialog")
+        c.true(press(card, "Return", lambda: card.wait_window("gone", 0, OPTIONS)), "Enter on Okay closes the dialog")
         c.true(card.wait_window("visible", 3000), "the card comes back")
         ok, _ = card.wait_text("txtTitle", "eq", b"Leeds, QZ", 10000)
         c.true(ok, "and shows the found place")
@@ -570,22 +579,14 @@ def case_escape_and_enter_on_cancel_close_without_applying(name):
         n = len(svc.requests)
         open_options(card)
         wait_focus(card, "txtWord")
-        keys(card, "Escape")
-        c.true(card.wait_window("gone", 5000, OPTIONS), "Esc closes the dialog")
+        c.true(press(card, "Escape", lambda: card.wait_window("gone", 0, OPTIONS)), "Esc closes the dialog")
         c.true(card.wait_window("visible", 3000), "the card comes back")
         open_options(card)
         c.true(enabled(card, "cmdOK"), "Okay enabled (a place is stored)")
         wait_focus(card, "txtWord")
-        keys(card, "Tab", "Tab", "Tab")  # Find, the units, Cancel
-        c.true(wait_focus(card, "Command2"), "three Tabs reach Cancel")
-        keys(card, "Return")
-        gone = card.wait_window("gone", 5000, OPTIONS)
-        if not gone and wait_focus(card, "Command2", 1):
-            # Under load Wine sometimes drops a key press (about one run in
-            # fifty); with the focus still on Cancel, Enter is pressed again.
-            keys(card, "Return")
-            gone = card.wait_window("gone", 5000, OPTIONS)
-        c.true(gone, "Enter on Cancel closes the dialog")
+        for stop in ("Command1", "optF", "Command2"):  # Find, the units, Cancel
+            c.true(press(card, "Tab", lambda: wait_focus(card, stop, 0)), "Tab reaches %s" % stop)
+        c.true(press(card, "Return", lambda: card.wait_window("gone", 0, OPTIONS)), "Enter on Cancel closes the dialog")
         card.cmd("sleep 1000")
         c.eq(len(svc.requests), n, "no search and no refresh")
         card.menu_command("exit")
