@@ -155,6 +155,35 @@ bool ReadCallLimits(const std::string& v, CommandLine& o) {
     return true;
 }
 
+// The options that take a whole number in a range.
+struct IntOption {
+    const char* name;
+    int min, max;
+    int CommandLine::*field;
+    const char* error;
+};
+const IntOption kIntOptions[] = {
+    {"--upstream-concurrency", 1, 16, &CommandLine::upstreamConcurrency,
+     "--upstream-concurrency wants a number from 1 to 16"},
+    {"--client-calls-per-minute", 1, 100000, &CommandLine::clientCallsPerMinute,
+     "--client-calls-per-minute wants a number from 1 to 100000"},
+    {"--upstream-timeout-ms", 1, 600000, &CommandLine::upstreamTimeoutMs,
+     "--upstream-timeout-ms wants a number of milliseconds"},
+    {"--threads", 1, 256, &CommandLine::threads, "--threads wants a number from 1 to 256"},
+};
+
+const IntOption* FindIntOption(const std::string& name) {
+    for (const IntOption& o : kIntOptions)
+        if (name == o.name) return &o;
+    return nullptr;
+}
+
+// A base URL without its trailing slashes.
+std::string WithoutTrailingSlashes(std::string url) {
+    while (url.size() > 8 && url.back() == '/') url.pop_back();
+    return url;
+}
+
 }  // namespace
 
 CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
@@ -177,18 +206,13 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
             return r;
         }
         const std::string& v = args[++i];
-        if (a == "--listen") {
+        if (const IntOption* n = FindIntOption(a)) {
+            if (!ReadInt(v, n->min, n->max, o.*(n->field))) {
+                r.error = n->error;
+                return r;
+            }
+        } else if (a == "--listen") {
             if (!ReadListen(v, o.host, o.port, r.error)) return r;
-        } else if (a == "--upstream-concurrency") {
-            if (!ReadInt(v, 1, 16, o.upstreamConcurrency)) {
-                r.error = "--upstream-concurrency wants a number from 1 to 16";
-                return r;
-            }
-        } else if (a == "--client-calls-per-minute") {
-            if (!ReadInt(v, 1, 100000, o.clientCallsPerMinute)) {
-                r.error = "--client-calls-per-minute wants a number from 1 to 100000";
-                return r;
-            }
         } else if (a == "--call-limits") {
             if (!ReadCallLimits(v, o)) {
                 r.error = "--call-limits wants three numbers: per minute, hour and day (500,4500,9000)";
@@ -205,17 +229,13 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
                 r.error = a + " wants an http:// or https:// URL";
                 return r;
             }
-            std::string url = v;
-            while (url.size() > 8 && url.back() == '/') url.pop_back();
-            (a == "--forecast-url" ? o.forecastUrl : o.geocodingUrl) = url;
+            (a == "--forecast-url" ? o.forecastUrl : o.geocodingUrl) = WithoutTrailingSlashes(v);
         } else if (a == "--nominatim-url") {
             if (v != "off" && !IsHttpUrl(v)) {
                 r.error = "--nominatim-url wants an http:// or https:// URL, or off";
                 return r;
             }
-            std::string url = v == "off" ? "" : v;
-            while (url.size() > 8 && url.back() == '/') url.pop_back();
-            o.nominatimUrl = url;
+            o.nominatimUrl = v == "off" ? "" : WithoutTrailingSlashes(v);
         } else if (a == "--contact") {
             bool printable = !v.empty() && v.size() <= 200;
             for (char c : v) printable = printable && c >= 0x20 && c < 0x7F;
@@ -224,16 +244,6 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
                 return r;
             }
             o.contact = v;
-        } else if (a == "--upstream-timeout-ms") {
-            if (!ReadInt(v, 1, 600000, o.upstreamTimeoutMs)) {
-                r.error = "--upstream-timeout-ms wants a number of milliseconds";
-                return r;
-            }
-        } else if (a == "--threads") {
-            if (!ReadInt(v, 1, 256, o.threads)) {
-                r.error = "--threads wants a number from 1 to 256";
-                return r;
-            }
         } else if (a == "--fixed-time") {
             const auto t = ReadIsoLocal(v);
             if (!t || v.size() != 16) {
