@@ -212,9 +212,7 @@ def case_2001_bytes_parsed_without_waiting_for_more(name):
         card.wait_text("txtDay2", "ne", b"", 10000)
         check_captions(c, card, SPRINGFIELD)
         c.eq(len(svc.requests), 1, "parsed from the first fetch, not after a time-out and a retry")
-        end = time.time() + 20
-        while not svc.closed_by_peer and time.time() < end:
-            time.sleep(0.1)
+        harness.wait_for(lambda: svc.closed_by_peer, 20)
         c.true(svc.closed_by_peer, "the card closed the stalled connection")
         # Well past one time-out (66 ticks): a parsed fetch is not retried.
         c.eq(len(svc.wait_requests(2, 15)), 1, "no retry after a parse")
@@ -326,9 +324,7 @@ def case_unresolvable_host_keeps_the_card_responsive(name):
     try:
         with harness.Card(name, SPRINGFIELD_CONF) as card:
             c = harness.Checks()
-            end = time.time() + 30
-            while not dns.queries and time.time() < end:
-                time.sleep(0.1)
+            harness.wait_for(lambda: dns.queries, 30)
             c.true(dns.queries, "the card asked the name server for its feed host")
             c.true(any(b"\x09localhost" in q for q in dns.queries), "for the feed host's name: %r" % dns.queries[:4])
             rc, lines = card.cmd("ping %s 2000 8" % CARD, timeout=60)

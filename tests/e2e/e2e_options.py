@@ -386,12 +386,8 @@ def focus_after_tab(card):
     control that has the focus once it has moved."""
     before = focus_name(card)
     card.xdotool("key", "Tab")
-    end = time.time() + 10
-    now = focus_name(card)
-    while now == before and time.time() < end:
-        time.sleep(0.05)
-        now = focus_name(card)
-    return now
+    harness.wait_for(lambda: focus_name(card) != before, 10)
+    return focus_name(card)
 
 
 def case_tab_moves_through_the_designed_order(name):
@@ -408,9 +404,7 @@ def case_tab_moves_through_the_designed_order(name):
             c.eq(enabled(card, "cmdOK"), okay, "%s: Okay enabled" % label)
             card.must("mclick %d %d" % card.centre("txtWord", OPTIONS))  # a real click in the search box
             want = tab_stops(okay, unit)
-            end = time.time() + 10
-            while focus_name(card) != want[0] and time.time() < end:
-                time.sleep(0.05)
+            harness.wait_for(lambda: focus_name(card) == want[0], 10)
             got = [focus_name(card)] + [focus_after_tab(card) for _ in want]
             c.eq(got, want + want[:1], "%s: the focus after each Tab" % label)
             card.screenshot("%s-%s" % (name, label))
@@ -489,15 +483,12 @@ LEEDS_FEED = http_reply(servers.data("feed_lakeview_c.xml").replace(b"Lakeview",
 def wait_focus(card, cid, timeout=5):
     """Waits until the dialog is the active window with `cid` focused, so a
     key pressed next goes there (showing comes before activation)."""
-    end = time.time() + timeout
-    while True:
+    def focused():
         w = card.window(OPTIONS)
         f = harness.parse_fields(card.must("focus " + OPTIONS)[0])
-        if w and int(f["id"]) == ctl(cid) and int(f["active"], 16) == int(w["hwnd"], 16):
-            return True
-        if time.time() > end:
-            return False
-        time.sleep(0.05)
+        return bool(w) and int(f["id"]) == ctl(cid) and int(f["active"], 16) == int(w["hwnd"], 16)
+
+    return harness.wait_for(focused, timeout)
 
 
 def prime_keyboard(card):

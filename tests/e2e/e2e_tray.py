@@ -1,6 +1,5 @@
 """Tray icon, popup menu, hiding and restoring, start-up and exit, and
 dragging the borderless card by its title strip, driven from outside."""
-import time
 
 import harness
 import servers
@@ -235,10 +234,7 @@ def case_taskbar_created_adds_the_icon_again(name):
         card.must("traydelete " + CARD)
         c.true(not card.tray_icon_present(), "the shell has lost the icon")
         card.must("postreg %s TaskbarCreated" % CARD)
-        end = time.time() + 30
-        while not card.tray_icon_present() and time.time() < end:
-            time.sleep(0.1)
-        c.true(card.tray_icon_present(), "the icon is back")
+        c.true(harness.wait_for(card.tray_icon_present, 30), "the icon is back")
         c.true(b"Springfield, XY : 31   \xb0 F" in card.tray_tips(), "with the current tip")
         card.must("tray %s %d" % (CARD, WM_LBUTTONUP))
         c.true(card.wait_window("visible", 15000), "and it still restores the card")
