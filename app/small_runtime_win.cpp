@@ -48,13 +48,3 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-
-// The standard library's own code keeps the unwinding hooks of a build
-// with exceptions. Nothing is ever thrown, so nothing ever unwinds: these
-// stand in for the unwinder and the C++ personality routine, which would
-// otherwise be linked for nothing.
-extern "C" void _Unwind_Resume(void*) { std::abort(); }
-extern "C" void* __cxa_begin_catch(void*) noexcept { std::abort(); }
-extern "C" void __cxa_end_catch() { std::abort(); }
-extern "C" void __cxa_rethrow() { std::abort(); }
-extern "C" int __gxx_personality_v0(...) { std::abort(); }
