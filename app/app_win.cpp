@@ -46,10 +46,8 @@ void LoadSettingsOrTell(AppSettings& settings) {
 void SaveSettingsOrTell(HWND owner, const AppSettings& settings) {
     if (!mayWriteSettings) return;
     const std::string path = SettingsPath();
-    if (SaveSettingsFile(path, settings)) return;
-    Tell(owner, "Cloudwick could not save your settings to\r\n" + path +
-                    "\r\n\r\nMove Cloudwick to a folder you can write to (for example one in your Documents), "
-                    "or make room on the disk.");
+    const FileWrite saved = SaveSettingsFile(path, settings);
+    if (saved != FileWrite::Written) Tell(owner, SaveFailureText(saved, path));
 }
 
 int RunMessageLoop() {

@@ -148,9 +148,8 @@ void UseClassicLook(HWND control) {
 
 HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts) {
     RegisterPanelClass();
-    const int tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
-    int x = TwipsToPixels(row.left, tx), y = TwipsToPixels(row.top, ty);
-    int w = TwipsToPixels(row.width, tx), h = TwipsToPixels(row.height, ty);
+    int x = TwipsToPixelsX(row.left), y = TwipsToPixelsY(row.top);
+    int w = TwipsToPixelsX(row.width), h = TwipsToPixelsY(row.height);
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     DWORD exStyle = 0;
     const char* cls = "STATIC";

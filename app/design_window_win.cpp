@@ -28,10 +28,9 @@ bool DesignWindow::CreateFrame(HINSTANCE instance, const Frame& f) {
     wc.hIconSm = f.smallIcon;
     wc.lpszClassName = f.className;
     RegisterClassExA(&wc);
-    const int tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
-    RECT rc = {0, 0, TwipsToPixels(f.width, tx), TwipsToPixels(f.height, ty)};
+    RECT rc = {0, 0, TwipsToPixelsX(f.width), TwipsToPixelsY(f.height)};
     AdjustWindowRectEx(&rc, f.style, FALSE, f.exStyle);
-    const int left = TwipsToPixels(f.left, tx) + rc.left, top = TwipsToPixels(f.top, ty) + rc.top;
+    const int left = TwipsToPixelsX(f.left) + rc.left, top = TwipsToPixelsY(f.top) + rc.top;
     return CreateWindowExA(f.exStyle, f.className, f.title, f.style, left, top, rc.right - rc.left,
                            rc.bottom - rc.top, HiddenOwner(), nullptr, instance, this) != nullptr;
 }

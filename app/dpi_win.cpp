@@ -1,14 +1,19 @@
 #include "app/dpi_win.h"
 
+#include "app/layout_types.h"
+
 namespace {
 int Dpi(int index) {
     HDC dc = GetDC(nullptr);
-    int dpi = GetDeviceCaps(dc, index);
+    const int dpi = GetDeviceCaps(dc, index);
     ReleaseDC(nullptr, dc);
     return dpi > 0 ? dpi : 96;
 }
 }  // namespace
 
+int ScreenDpiX() { return Dpi(LOGPIXELSX); }
 int ScreenDpiY() { return Dpi(LOGPIXELSY); }
-int TwipsPerPixelX() { return 1440 / Dpi(LOGPIXELSX); }
-int TwipsPerPixelY() { return 1440 / Dpi(LOGPIXELSY); }
+int TwipsToPixelsX(int twips) { return TwipsToPixels(twips, ScreenDpiX()); }
+int TwipsToPixelsY(int twips) { return TwipsToPixels(twips, ScreenDpiY()); }
+int PixelsToTwipsX(int pixels) { return PixelsToTwips(pixels, ScreenDpiX()); }
+int PixelsToTwipsY(int pixels) { return PixelsToTwips(pixels, ScreenDpiY()); }

@@ -33,8 +33,8 @@ void DrawBitmap(HDC dc, HBITMAP bitmap) {
 }
 
 void DrawScaled(HDC dc, int x, int y, HDC source, int w, int h) {
-    const int sw = TwipsToPixels(w * kTwipsPerPixelAt96Dpi, TwipsPerPixelX());
-    const int sh = TwipsToPixels(h * kTwipsPerPixelAt96Dpi, TwipsPerPixelY());
+    const int sw = TwipsToPixelsX(w * kTwipsPerPixelAt96Dpi);
+    const int sh = TwipsToPixelsY(h * kTwipsPerPixelAt96Dpi);
     if (sw == w && sh == h) {
         BitBlt(dc, x, y, w, h, source, 0, 0, SRCCOPY);
         return;

@@ -27,20 +27,38 @@ FileRead ReadFileStart(const std::string& path, size_t maxBytes, std::string& te
     return FileRead::Read;
 }
 
-bool ReplaceFileWith(const std::string& path, const std::string& text) {
+namespace {
+FileWrite CauseOf(int error) {
+    switch (error) {
+    case EBUSY:
+    case ETXTBSY: return FileWrite::InUse;
+    case EACCES:
+    case EPERM:
+    case EROFS: return FileWrite::FolderNotWritable;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return FileWrite::DiskFull;
+    default: return FileWrite::Failed;
+    }
+}
+}  // namespace
+
+FileWrite ReplaceFileWith(const std::string& path, const std::string& text) {
     const std::string temp = path + ".new";
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0) return CauseOf(errno);
     size_t put = 0;
-    bool ok = true;
-    while (ok && put < text.size()) {
+    int error = 0;
+    while (error == 0 && put < text.size()) {
         ssize_t n = write(fd, text.data() + put, text.size() - put);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
+        if (n < 0) error = errno;
+        else if (n == 0) error = ENOSPC;
         else put += static_cast<size_t>(n);
     }
-    ok = close(fd) == 0 && ok;
-    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return true;
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && std::rename(temp.c_str(), path.c_str()) == 0) return FileWrite::Written;
+    if (error == 0) error = errno;
     std::remove(temp.c_str());
-    return false;
+    return CauseOf(error);
 }

@@ -23,16 +23,46 @@ FileRead ReadFileStart(const std::string& path, size_t maxBytes, std::string& te
     return FileRead::Read;
 }
 
-bool ReplaceFileWith(const std::string& path, const std::string& text) {
+namespace {
+FileWrite CauseOf(DWORD error) {
+    switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE: return FileWrite::InUse;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_NOT_READY: return FileWrite::FolderNotWritable;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return FileWrite::DiskFull;
+    default: return FileWrite::Failed;
+    }
+}
+}  // namespace
+
+FileWrite ReplaceFileWith(const std::string& path, const std::string& text) {
     const std::string temp = path + ".new";
     HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE) return CauseOf(GetLastError());
+    DWORD error = 0;
     DWORD put = 0;
-    bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &put, nullptr) && put == text.size();
-    ok = FlushFileBuffers(file) && ok;
-    ok = CloseHandle(file) && ok;
-    // rename() on Windows refuses an existing target.
-    if (ok && MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &put, nullptr)) error = GetLastError();
+    else if (put != text.size()) error = ERROR_DISK_FULL;
+    if (!FlushFileBuffers(file) && error == 0) error = GetLastError();
+    if (!CloseHandle(file) && error == 0) error = GetLastError();
+    // rename() on Windows refuses an existing target. Replacing a file that
+    // another program holds open fails here, with a sharing violation or,
+    // for a file held without delete sharing, access denied: the folder
+    // took the new file, so the file itself is what is held.
+    if (error == 0) {
+        if (MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return FileWrite::Written;
+        error = GetLastError();
+        if (error == ERROR_ACCESS_DENIED) {
+            const DWORD attributes = GetFileAttributesA(path.c_str());
+            const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+            if (!readOnly) error = ERROR_SHARING_VIOLATION;
+        }
+    }
     DeleteFileA(temp.c_str());
-    return false;
+    return CauseOf(error);
 }

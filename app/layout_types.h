@@ -29,8 +29,14 @@ struct ControlSpec {
     int tabIndex;            // order within its panel and of the Tab key; -1: none
 };
 
-// Pixels from twips at the screen's twips per pixel (1440 / DPI), to the nearest.
-int TwipsToPixels(int twips, int twipsPerPixel);
+// Pixels from twips at the screen's true DPI (twips x DPI / 1440), rounded
+// once to the nearest. A whole twips-per-pixel figure (1440 / DPI) would be
+// wrong at every DPI that does not divide 1440: 7 instead of 7.5 at 192 DPI
+// makes the card 444 pixels wide instead of 414.
+int TwipsToPixels(int twips, int dpi);
+// The inverse: twips from pixels at that DPI, rounded once. A pixel place
+// turned into twips and back is the same pixel at every DPI up to 1440.
+int PixelsToTwips(int pixels, int dpi);
 
 struct PixelRect {
     int left, top, right, bottom;

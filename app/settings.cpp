@@ -22,8 +22,9 @@ AppSettings FirstRunSettings() {
 
 namespace {
 
-// A whole number in the 16-bit range, or the fallback.
-int16_t ToInt16(const std::string& text, int16_t fallback) {
+// A whole number in the 16-bit range, or the fallback; `valid` is set when
+// the text was such a number.
+int16_t ToInt16(const std::string& text, int16_t fallback, bool& valid) {
     if (text.empty()) return fallback;
     size_t i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
     if (i == text.size()) return fallback;
@@ -32,7 +33,19 @@ int16_t ToInt16(const std::string& text, int16_t fallback) {
     if (text.size() - i > 6) return fallback;
     long v = std::strtol(text.c_str(), nullptr, 10);
     if (v < INT16_MIN || v > INT16_MAX) return fallback;
+    valid = true;
     return static_cast<int16_t>(v);
+}
+
+// A text line counts as a value when it holds something printable and no
+// control character (a file of zero bytes, left by a crash, holds none).
+bool IsTextValue(const std::string& text) {
+    if (text.empty()) return false;
+    for (char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) return false;
+    }
+    return true;
 }
 
 int16_t ClampInto16(int32_t v) {
@@ -43,6 +56,8 @@ int16_t ClampInto16(int32_t v) {
 
 void ParseSettingsText(const std::string& text, AppSettings& s) {
     const AppSettings first = FirstRunSettings();
+    AppSettings read = s;
+    bool anyValue = false;
     size_t pos = 0;
     for (int line = 1; line <= 8 && pos < text.size(); ++line) {
         // A line ends at CR, LF or CR LF.
@@ -56,16 +71,33 @@ void ParseSettingsText(const std::string& text, AppSettings& s) {
         }
         value = Trim(value);
         switch (line) {
-        case 1: s.StartOnWindows = ToInt16(value, first.StartOnWindows); break;
-        case 2: s.StartInTray = ToInt16(value, first.StartInTray); break;
-        case 3: s.RefreshHours = ToInt16(value, first.RefreshHours); break;
-        case 4: s.WindowLeft = ToInt16(value, first.WindowLeft); break;
-        case 5: s.WindowTop = ToInt16(value, first.WindowTop); break;
-        case 6: s.LocationWoeid = value; break;
-        case 7: s.UseCelsius = ToInt16(value, first.UseCelsius); break;
-        case 8: s.LocationName = value; break;
+        case 1: read.StartOnWindows = ToInt16(value, first.StartOnWindows, anyValue); break;
+        case 2: read.StartInTray = ToInt16(value, first.StartInTray, anyValue); break;
+        case 3: read.RefreshHours = ToInt16(value, first.RefreshHours, anyValue); break;
+        case 4: read.WindowLeft = ToInt16(value, static_cast<int16_t>(first.WindowLeft), anyValue); break;
+        case 5: read.WindowTop = ToInt16(value, static_cast<int16_t>(first.WindowTop), anyValue); break;
+        case 6: read.LocationWoeid = value; anyValue = anyValue || IsTextValue(value); break;
+        case 7: read.UseCelsius = ToInt16(value, first.UseCelsius, anyValue); break;
+        case 8: read.LocationName = value; anyValue = anyValue || IsTextValue(value); break;
         }
     }
+    if (!anyValue) {
+        // An empty file, blank lines, zero bytes, noise: nothing in it was
+        // meant, and every field takes its first-run value (not the zeros
+        // that would put the card at 0,0 with a clock that never fires).
+        read.StartOnWindows = first.StartOnWindows;
+        read.StartInTray = first.StartInTray;
+        read.RefreshHours = first.RefreshHours;
+        read.WindowLeft = first.WindowLeft;
+        read.WindowTop = first.WindowTop;
+        read.LocationWoeid = first.LocationWoeid;
+        read.UseCelsius = first.UseCelsius;
+        read.LocationName = first.LocationName;
+    }
+    // The clock counts whole hours up to this number: below 1 it would
+    // never fire. Other positive numbers (a hand-edited 2) keep working.
+    if (read.RefreshHours < 1) read.RefreshHours = 1;
+    s = read;
 }
 
 std::string FormatSettingsText(const AppSettings& s) {

@@ -31,7 +31,9 @@ const char* const kNoPlaceWoeid = "99999999";
 // Reads the settings text into `s`. Lines that are present replace their
 // field; missing lines leave their field as it is. A numeric line that is
 // empty, not a whole number or outside the 16-bit range gets the first-run
-// value of that field. Only the first eight lines are read.
+// value of that field. A text that yields no valid value at all (empty,
+// blank lines, zero bytes) gives every field its first-run value. A
+// RefreshHours below 1 reads as 1. Only the first eight lines are read.
 void ParseSettingsText(const std::string& text, AppSettings& s);
 
 // The eight lines, each ended by CR LF; positions clamped into 16 bits and
@@ -46,5 +48,9 @@ int32_t RoundTwips(double twips);
 FileRead LoadSettingsFile(const std::string& path, AppSettings& s);
 
 // Writes a new file beside the old one and replaces it in one step, so a
-// failed write leaves the previous settings intact. Returns false on failure.
-bool SaveSettingsFile(const std::string& path, const AppSettings& s);
+// failed write leaves the previous settings intact; a failure names its cause.
+FileWrite SaveSettingsFile(const std::string& path, const AppSettings& s);
+
+// What the user is told when the settings could not be saved to `path`:
+// the real cause and what to do about it.
+std::string SaveFailureText(FileWrite cause, const std::string& path);

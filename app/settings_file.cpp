@@ -31,6 +31,24 @@ FileRead LoadSettingsFile(const std::string& path, AppSettings& s) {
     return read;
 }
 
-bool SaveSettingsFile(const std::string& path, const AppSettings& s) {
+FileWrite SaveSettingsFile(const std::string& path, const AppSettings& s) {
     return ReplaceFileWith(path, FormatSettingsText(s));
+}
+
+std::string SaveFailureText(FileWrite cause, const std::string& path) {
+    const std::string head = "Cloudwick could not save your settings to\r\n" + path + "\r\n\r\n";
+    switch (cause) {
+    case FileWrite::Written: return std::string();
+    case FileWrite::InUse:
+        return head + "Another program is using the file (an editor, a backup or virus scanner). Close it "
+                      "before you end Cloudwick next time: this time's choices are not saved.";
+    case FileWrite::FolderNotWritable:
+        return head + "Cloudwick may not write in its folder. Move Cloudwick to a folder you can write to "
+                      "(for example one in your Documents).";
+    case FileWrite::DiskFull:
+        return head + "The disk is full. Make room on it before you end Cloudwick next time: this time's "
+                      "choices are not saved.";
+    case FileWrite::Failed: break;
+    }
+    return head + "Windows did not say why. Check that the folder still exists and can be written to.";
 }

@@ -40,8 +40,8 @@ void CardWindow::StartDrag() {
 void CardWindow::RecordPosition() {
     RECT rc;
     GetWindowRect(hwnd_, &rc);
-    settings_.WindowLeft = RoundTwips(static_cast<double>(rc.left) * TwipsPerPixelX());
-    settings_.WindowTop = RoundTwips(static_cast<double>(rc.top) * TwipsPerPixelY());
+    settings_.WindowLeft = PixelsToTwipsX(rc.left);
+    settings_.WindowTop = PixelsToTwipsY(rc.top);
 }
 
 void CardWindow::Frame1_MouseDown(int button) {

@@ -39,7 +39,7 @@ void CardWindow::minimize_to_tray() {
 }
 
 void CardWindow::Restore() {
-    SetWindowPos(hwnd_, nullptr, settings_.WindowLeft / TwipsPerPixelX(), settings_.WindowTop / TwipsPerPixelY(),
+    SetWindowPos(hwnd_, nullptr, TwipsToPixelsX(settings_.WindowLeft), TwipsToPixelsY(settings_.WindowTop),
                  0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowShown();
 }

@@ -119,16 +119,16 @@ void CardWindow::BringStoredPlaceOnScreen() {
     RECT size;
     GetWindowRect(hwnd_, &size);
     const int w = size.right - size.left, h = size.bottom - size.top;
-    const int tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
-    const int left = settings_.WindowLeft / tx, top = settings_.WindowTop / ty;
-    const int designLeft = TwipsToPixels(kCardDesignLeft, tx), designTop = TwipsToPixels(kCardDesignTop, ty);
+    const int left = TwipsToPixelsX(settings_.WindowLeft), top = TwipsToPixelsY(settings_.WindowTop);
+    const int designLeft = TwipsToPixelsX(kCardDesignLeft), designTop = TwipsToPixelsY(kCardDesignTop);
     RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);  // the primary monitor's
     const PixelRect place = StartPlace({left, top, left + w, top + h}, {designLeft, designTop, designLeft + w, designTop + h},
+                                       TitleStripInCard(ScreenDpiX(), ScreenDpiY()),
                                        {work.left, work.top, work.right, work.bottom}, WorkAreas());
     if (place.left == left && place.top == top) return;
-    settings_.WindowLeft = place.left * tx;
-    settings_.WindowTop = place.top * ty;
+    settings_.WindowLeft = PixelsToTwipsX(place.left);
+    settings_.WindowTop = PixelsToTwipsY(place.top);
 }
 
 int CardWindow::TextWidth(int id, const std::string& text) const {
@@ -170,7 +170,7 @@ void CardWindow::Form_Load() {
     LoadSettingsOrTell(settings_);
     cycle_->LoadFeedFields(settings_);
     BringStoredPlaceOnScreen();
-    SetWindowPos(hwnd_, nullptr, settings_.WindowLeft / TwipsPerPixelX(), settings_.WindowTop / TwipsPerPixelY(),
+    SetWindowPos(hwnd_, nullptr, TwipsToPixelsX(settings_.WindowLeft), TwipsToPixelsY(settings_.WindowTop),
                  0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (settings_.StartInTray == 1) {
         minimize_to_tray();
@@ -234,9 +234,8 @@ void CardWindow::OnPaintChild(HDC dc, HWND child) {
 
 void CardWindow::PlaceControlTwips(int id, int topTwips, int heightTwips) {
     const ControlSpec* row = FindCardControl(id);
-    const int tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
-    SetWindowPos(Control(id), nullptr, TwipsToPixels(row->left, tx), TwipsToPixels(topTwips, ty),
-                 TwipsToPixels(row->width, tx), TwipsToPixels(heightTwips, ty), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Control(id), nullptr, TwipsToPixelsX(row->left), TwipsToPixelsY(topTwips),
+                 TwipsToPixelsX(row->width), TwipsToPixelsY(heightTwips), SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

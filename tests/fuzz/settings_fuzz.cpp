@@ -38,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ParseSettingsText(text, first);
 
     for (const AppSettings* s : {&fresh, &first}) {
+        if (s->RefreshHours < 1) __builtin_trap();  // the refresh clock always fires
         const std::string written = FormatSettingsText(*s);
         if (!EightPlainLines(written)) __builtin_trap();
         AppSettings back;

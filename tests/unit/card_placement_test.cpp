@@ -4,45 +4,78 @@
 
 #include "card/card_placement.h"
 
-TEST(CardPlacement, AStoredPlaceIsKeptWhileAnyPartOfTheCardIsOnAMonitor) {
-    const std::vector<PixelRect> one = {{0, 0, 1024, 738}};                          // a taskbar below
-    const std::vector<PixelRect> two = {{0, 0, 1920, 1040}, {1920, 0, 3840, 1080}};  // side by side
-    const struct { PixelRect card; const std::vector<PixelRect>* areas; bool kept; } cases[] = {
-        {{477, 237, 684, 563}, &one, true},            // the design place
-        {{1000, 700, 1207, 1026}, &one, true},         // mostly off, a corner still on
-        {{1024, 100, 1231, 426}, &one, false},         // just right of the screen
-        {{-207, 100, 0, 426}, &one, false},            // just left of it
-        {{200, 738, 407, 1064}, &one, false},          // under the taskbar only
-        {{-2000, -2000, -1793, -1674}, &one, false},   // -30000 twips
-        {{2600, 100, 2807, 426}, &two, true},          // on the second monitor
-        {{2600, 100, 2807, 426}, &one, false},         // ... once it is unplugged
-        {{1800, 1000, 2007, 1326}, &two, true},        // across both
-        {{100, 100, 307, 426}, nullptr, false},        // no monitor at all
+namespace {
+// A card of 207 x 326 pixels (96 DPI) whose left edge is at `left`: its
+// title strip runs from left + 4 to left + 203, top + 4 to top + 27.
+PixelRect CardAt(int left, int top) { return {left, top, left + 207, top + 326}; }
+}  // namespace
+
+TEST(CardPlacement, TheTitleStripIsFrame1AtEveryScaling) {
+    const struct { int dpi; PixelRect strip; } cases[] = {
+        {96, {4, 4, 203, 27}},
+        {168, {7, 7, 355, 47}},
+        {192, {8, 8, 406, 54}},
     };
-    const std::vector<PixelRect> none;
     for (const auto& c : cases) {
-        EXPECT_EQ(TouchesAnyWorkArea(c.card, c.areas ? *c.areas : none), c.kept)
-            << c.card.left << "," << c.card.top;
+        const PixelRect got = TitleStripInCard(c.dpi, c.dpi);
+        EXPECT_EQ(got.left, c.strip.left) << c.dpi;
+        EXPECT_EQ(got.top, c.strip.top) << c.dpi;
+        EXPECT_EQ(got.right, c.strip.right) << c.dpi;
+        EXPECT_EQ(got.bottom, c.strip.bottom) << c.dpi;
     }
 }
 
-TEST(CardPlacement, OutOfSightCardStartsAtTheDesignPlaceOnThePrimaryMonitor) {
+TEST(CardPlacement, AStoredPlaceIsKeptOnlyWithItsWholeTitleStripOnTheWorkAreas) {
+    // A card whose strip is partly off the work areas cannot be taken hold
+    // of for its full width, and one with a few pixels in sight not at all:
+    // it starts at the design place instead.
+    const std::vector<PixelRect> one = {{0, 0, 1024, 738}};                               // a taskbar below
+    const std::vector<PixelRect> two = {{0, 0, 1920, 1040}, {1920, 0, 3840, 1080}};       // side by side
+    const std::vector<PixelRect> leftOf = {{-1920, 0, 0, 1040}, {0, 0, 1920, 1040}};      // second one at the left
+    const PixelRect design = CardAt(477, 237);
+    const PixelRect strip = TitleStripInCard(96, 96);
+    const struct { const char* what; PixelRect stored; const std::vector<PixelRect>* areas; bool kept; } cases[] = {
+        {"the design place", design, &one, true},
+        {"strip flush with the left edge", CardAt(-4, 100), &one, true},
+        {"strip flush with the top edge", CardAt(100, -4), &one, true},
+        {"1 px of the strip on one monitor", CardAt(-202, 100), &one, false},
+        {"7 px of the strip on one monitor", CardAt(-196, 100), &one, false},
+        {"100 px of the strip on one monitor", CardAt(-103, 100), &one, false},
+        {"the strip's top row above the screen", CardAt(100, -5), &one, false},
+        {"the strip under the taskbar", CardAt(100, 720), &one, false},
+        {"body below the screen, strip in sight", CardAt(100, 700), &one, true},
+        {"1 px of the strip on the right monitor", CardAt(3840 - 4 - 1, 100), &two, false},
+        {"7 px of the strip on the right monitor", CardAt(3840 - 4 - 7, 100), &two, false},
+        {"100 px of the strip on the right monitor", CardAt(3840 - 4 - 100, 100), &two, false},
+        {"across the seam of two monitors", CardAt(1800, 100), &two, true},
+        {"on the second monitor", CardAt(2600, 100), &two, true},
+        {"... once it is unplugged", CardAt(2600, 100), &one, false},
+        {"-3000 twips with the left monitor there", CardAt(-200, 200), &leftOf, true},
+        {"-3000 twips once it is unplugged", CardAt(-200, -200), &one, false},
+        {"no monitor at all", CardAt(100, 100), nullptr, false},
+    };
+    const std::vector<PixelRect> none;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<PixelRect>& areas = c.areas ? *c.areas : none;
+        const PixelRect primary = areas.empty() ? PixelRect{0, 0, 1024, 738} : areas.back();
+        const PixelRect got = StartPlace(c.stored, design, strip, primary, areas);
+        const PixelRect want = c.kept ? c.stored : MovedInside(design, primary);
+        EXPECT_EQ(got.left, want.left);
+        EXPECT_EQ(got.top, want.top);
+        EXPECT_EQ(got.right - got.left, 207);
+    }
+}
+
+TEST(CardPlacement, OutOfSightCardStartsAtTheDesignPlaceMovedIntoThePrimaryMonitor) {
     const PixelRect primary = {0, 0, 1024, 738};
     const std::vector<PixelRect> areas = {primary};
-    const struct { PixelRect stored, design; PixelRect want; } cases[] = {
-        // -30000 twips at 96 DPI: back to the design place.
-        {{-2000, -2000, -1793, -1674}, {477, 237, 684, 563}, {477, 237, 684, 563}},
-        // Partly visible: stays.
-        {{900, 600, 1107, 926}, {477, 237, 684, 563}, {900, 600, 1107, 926}},
-        // 240 DPI: the design place lies right of a 1024-pixel screen; the card is moved in.
-        {{-5000, -5000, -4482, -4185}, {1192, 592, 1710, 1407}, {506, 0, 1024, 815}},
-    };
-    for (const auto& c : cases) {
-        const PixelRect got = StartPlace(c.stored, c.design, primary, areas);
-        EXPECT_EQ(got.left, c.want.left);
-        EXPECT_EQ(got.top, c.want.top);
-        EXPECT_EQ(got.right - got.left, c.stored.right - c.stored.left);
-    }
+    // 240 DPI: the design place lies right of a 1024-pixel screen; the card is moved in.
+    const PixelRect got = StartPlace({-5000, -5000, -4482, -4185}, {1192, 592, 1710, 1407},
+                                     TitleStripInCard(240, 240), primary, areas);
+    EXPECT_EQ(got.left, 506);
+    EXPECT_EQ(got.top, 0);
+    EXPECT_EQ(got.right, 1024);
 }
 
 TEST(CardPlacement, MovedInsideKeepsWhatFitsAndTheTopLeftOfWhatDoesNot) {

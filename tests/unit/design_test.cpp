@@ -52,9 +52,8 @@ struct Table {
 };
 
 Px PixelsAt(const ControlSpec& r, int dpi) {
-    const int tpp = 1440 / dpi;
-    return {TwipsToPixels(r.left, tpp), TwipsToPixels(r.top, tpp), TwipsToPixels(r.width, tpp),
-            TwipsToPixels(r.height, tpp)};
+    return {TwipsToPixels(r.left, dpi), TwipsToPixels(r.top, dpi), TwipsToPixels(r.width, dpi),
+            TwipsToPixels(r.height, dpi)};
 }
 
 void CheckPlaces(const Table& t, const std::vector<Place>& want) {
@@ -104,15 +103,15 @@ TEST(Design, WindowSizesAndFirstPlaces) {
         {"options", kOptionsWidthTwips, kOptionsHeightTwips, kOptionsDesignLeft, kOptionsDesignTop,
          {{435, 327}, {544, 409}, {653, 491}}, {387, 255}},
     };
-    const int twipsPerPixel[3] = {15, 12, 10};  // 96, 120, 144 DPI
+    const int dpis[3] = {96, 120, 144};
     for (const Window& w : windows) {
         SCOPED_TRACE(w.name);
         for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(TwipsToPixels(w.width, twipsPerPixel[i]), w.sizes[i][0]) << "at " << 1440 / twipsPerPixel[i];
-            EXPECT_EQ(TwipsToPixels(w.height, twipsPerPixel[i]), w.sizes[i][1]) << "at " << 1440 / twipsPerPixel[i];
+            EXPECT_EQ(TwipsToPixels(w.width, dpis[i]), w.sizes[i][0]) << "at " << dpis[i];
+            EXPECT_EQ(TwipsToPixels(w.height, dpis[i]), w.sizes[i][1]) << "at " << dpis[i];
         }
-        EXPECT_EQ(TwipsToPixels(w.left, 15), w.first[0]);
-        EXPECT_EQ(TwipsToPixels(w.top, 15), w.first[1]);
+        EXPECT_EQ(TwipsToPixels(w.left, 96), w.first[0]);
+        EXPECT_EQ(TwipsToPixels(w.top, 96), w.first[1]);
     }
 }
 
@@ -175,11 +174,11 @@ TEST(CardDesign, ForecastLinesInPixels) {
     // 3405: the same 227 px at 96 DPI, one pixel higher (283, not 284) at
     // 120 DPI. A long first line grows to 33 px and pushes the second line
     // down to 240 px.
-    EXPECT_EQ(TwipsToPixels(kDay1TopTwips, 15), 203);
-    EXPECT_EQ(TwipsToPixels(kDay2ResetTopTwips, 15), 227);
-    EXPECT_EQ(TwipsToPixels(kDay2ResetTopTwips, 12), 283);
-    EXPECT_EQ(TwipsToPixels(kDay1TallHeightTwips, 15), 33);
-    EXPECT_EQ(TwipsToPixels(kDay2ResetTopTwips + kDay2TallShiftTwips, 15), 240);
+    EXPECT_EQ(TwipsToPixels(kDay1TopTwips, 96), 203);
+    EXPECT_EQ(TwipsToPixels(kDay2ResetTopTwips, 96), 227);
+    EXPECT_EQ(TwipsToPixels(kDay2ResetTopTwips, 120), 283);
+    EXPECT_EQ(TwipsToPixels(kDay1TallHeightTwips, 96), 33);
+    EXPECT_EQ(TwipsToPixels(kDay2ResetTopTwips + kDay2TallShiftTwips, 96), 240);
 }
 
 TEST(OptionsDesign, ControlsInPixelsAt96And120And144Dpi) {
@@ -225,4 +224,44 @@ TEST(OptionsDesign, TextsAndColours) {
         {"Label1", "Enter your city or  zip / pin  or landmark...", true, kWhite, kDark},
         {"lblAbout", " Cloudwick 1.0", true, kWhite, kBlack},
     });
+}
+
+TEST(Design, ScalingsThatDoNotDivide1440KeepTheDesignsProportions) {
+    // 175 %, 200 % and 300 % are common laptop and 4K defaults; 97 and 300
+    // DPI are odd settings a user can type. Sizes come from the true DPI,
+    // rounded once: a whole twips-per-pixel figure would give 444 x 698 at
+    // 200 % and 389 x 611 at 175 %.
+    struct Case {
+        int dpi;
+        int card[2], options[2];
+    };
+    const Case cases[] = {
+        {97, {209, 329}, {440, 330}},
+        {168, {362, 571}, {761, 572}},
+        {192, {414, 652}, {870, 654}},
+        {288, {621, 978}, {1305, 981}},
+        {300, {647, 1019}, {1359, 1022}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        EXPECT_EQ(TwipsToPixels(kCardWidthTwips, c.dpi), c.card[0]);
+        EXPECT_EQ(TwipsToPixels(kCardHeightTwips, c.dpi), c.card[1]);
+        EXPECT_EQ(TwipsToPixels(kOptionsWidthTwips, c.dpi), c.options[0]);
+        EXPECT_EQ(TwipsToPixels(kOptionsHeightTwips, c.dpi), c.options[1]);
+    }
+}
+
+TEST(Design, PixelPlacesSurviveTheTripThroughTwips) {
+    // The card's place is stored in twips and read back at every restore: a
+    // card dragged to any pixel comes back to that pixel, at every scaling,
+    // on either side of the primary monitor.
+    for (int dpi : {96, 97, 120, 144, 168, 192, 240, 288, 300}) {
+        for (int px : {-3000, -1921, -1, 0, 1, 7, 477, 1919, 2183, 3839}) {
+            EXPECT_EQ(TwipsToPixels(PixelsToTwips(px, dpi), dpi), px) << px << " px at " << dpi;
+        }
+    }
+    // Halves round away from zero, as Windows' MulDiv does.
+    EXPECT_EQ(TwipsToPixels(4890, 168), 571);
+    EXPECT_EQ(TwipsToPixels(-4890, 168), -571);
+    EXPECT_EQ(TwipsToPixels(15, 0), 1) << "an unreadable DPI counts as 96";
 }

@@ -170,10 +170,10 @@ TEST(SettingsText, MissingLinesLeaveTheirFieldsAlone) {
     EXPECT_EQ(s.UseCelsius, 0);
     EXPECT_EQ(s.LocationName, "Springfield, XY");
 
+    // No line at all is no valid value: first-run values, not the old ones.
     s = Sample();
     ParseSettingsText("", s);
-    EXPECT_EQ(s.StartOnWindows, 1);
-    EXPECT_EQ(s.LocationName, "Springfield, XY");
+    ExpectFirstRun(s);
 }
 
 TEST(SettingsText, LastLineNeedsNoTerminatorAndCrAloneEndsALine) {
@@ -201,10 +201,10 @@ TEST(SettingsText, LinesAfterTheEighthAreIgnored) {
 TEST(SettingsText, StoredFlagsKeepTheirNumbers) {
     // -1 is kept as read: the card load tests for exactly 1, the dialog for non-zero.
     AppSettings s;
-    ParseSettingsText("-1\r\n-1\r\n0\r\n0\r\n0\r\n\r\n2\r\n\r\n", s);
+    ParseSettingsText("-1\r\n-1\r\n3\r\n0\r\n0\r\n\r\n2\r\n\r\n", s);
     EXPECT_EQ(s.StartOnWindows, -1);
     EXPECT_EQ(s.StartInTray, -1);
-    EXPECT_EQ(s.RefreshHours, 0);
+    EXPECT_EQ(s.RefreshHours, 3);
     EXPECT_EQ(s.UseCelsius, 2);
     EXPECT_EQ(s.LocationWoeid, "");
     EXPECT_EQ(s.LocationName, "");
@@ -333,7 +333,7 @@ TEST(SettingsFile, SaveThenLoadRoundTrips) {
     TempDir dir;
     const std::string path = dir.File(kSettingsFileName);
     WriteFile(path, "stale\r\nlines\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n");
-    ASSERT_TRUE(SaveSettingsFile(path, Sample()));
+    ASSERT_EQ(SaveSettingsFile(path, Sample()), FileWrite::Written);
     EXPECT_EQ(ReadFile(path), FormatSettingsText(Sample()));
     AppSettings back;
     ASSERT_EQ(LoadSettingsFile(path, back), FileRead::Read);
@@ -342,7 +342,7 @@ TEST(SettingsFile, SaveThenLoadRoundTrips) {
 
 TEST(SettingsFile, SaveIntoMissingFolderFails) {
     TempDir dir;
-    EXPECT_FALSE(SaveSettingsFile(dir.File("no/such/folder/cloudwick.conf"), Sample()));
+    EXPECT_NE(SaveSettingsFile(dir.File("no/such/folder/cloudwick.conf"), Sample()), FileWrite::Written);
 }
 
 TEST(SettingsFile, FailedWriteLeavesTheOldFileIntact) {
@@ -360,11 +360,96 @@ TEST(SettingsFile, FailedWriteLeavesTheOldFileIntact) {
         signal(SIGXFSZ, SIG_IGN);
         struct rlimit lim = {16, 16};
         setrlimit(RLIMIT_FSIZE, &lim);
-        _exit(SaveSettingsFile(path, big) ? 1 : 0);
+        _exit(SaveSettingsFile(path, big) == FileWrite::DiskFull ? 0 : 1);
     }
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save reported success";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save did not report a full disk";
     EXPECT_EQ(ReadFile(path), kExample);
+}
+
+namespace {
+// A literal with its zero bytes.
+template <size_t N>
+std::string Bytes(const char (&text)[N]) { return std::string(text, N - 1); }
+}  // namespace
+
+TEST(SettingsText, DamagedFilesAlwaysLeaveAUsableCard) {
+    // Whatever shape a damaged file has, the card gets a clock that fires
+    // and a place: a file that yields no valid value is read as first-run
+    // values; a RefreshHours below 1 reads as 1, any other number is kept.
+    const AppSettings first = FirstRunSettings();
+    const struct {
+        const char* what;
+        std::string text;
+        bool firstRun;     // every field its first-run value
+        int16_t hours;     // else: RefreshHours read
+        int32_t left;      // and WindowLeft
+    } cases[] = {
+        {"empty file", "", true, 1, 7155},
+        {"eight empty lines", "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n", true, 1, 7155},
+        {"all zero bytes", std::string(512, '\0'), true, 1, 7155},
+        {"zero bytes in eight lines", Bytes("\0\r\n\0\r\n\0\r\n\0\r\n\0\r\n\0\r\n\0\r\n\0\r\n"), true, 1, 7155},
+        {"blanks only", "   \r\n \t \r\n", true, 1, 7155},
+        {"binary noise", "\x01\x02\x03\xff\xfe\r\n\x7f\r\n", true, 1, 7155},
+        {"all-zero values", "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n", false, 1, 0},
+        {"0 hours", "0\r\n0\r\n0\r\n100\r\n100\r\n1\r\n0\r\nX\r\n", false, 1, 100},
+        {"-5 hours", "0\r\n0\r\n-5\r\n100\r\n100\r\n1\r\n0\r\nX\r\n", false, 1, 100},
+        {"-32768 hours", "0\r\n0\r\n-32768\r\n100\r\n100\r\n1\r\n0\r\nX\r\n", false, 1, 100},
+        {"2 hours, hand-edited", "0\r\n0\r\n2\r\n100\r\n100\r\n1\r\n0\r\nX\r\n", false, 2, 100},
+        {"12 hours", "0\r\n0\r\n12\r\n100\r\n100\r\n1\r\n0\r\nX\r\n", false, 12, 100},
+        {"three lines, no hours", "1\r\n0\r\n", false, 1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AppSettings s;  // the start values: zeros and empty texts
+        ParseSettingsText(c.text, s);
+        if (c.firstRun) {
+            ExpectFirstRun(s);
+            continue;
+        }
+        EXPECT_EQ(s.RefreshHours, c.hours);
+        EXPECT_EQ(s.WindowLeft, c.left);
+        EXPECT_NE(FormatSettingsText(s), FormatSettingsText(first));
+    }
+}
+
+TEST(SettingsFile, DamagedFileOnDiskReadsAsFirstRunValues) {
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    for (const std::string& text : {std::string(), std::string(4096, '\0')}) {
+        WriteFile(path, text);
+        AppSettings s = Sample();
+        EXPECT_EQ(LoadSettingsFile(path, s), FileRead::Read);
+        ExpectFirstRun(s);
+    }
+}
+
+TEST(SettingsFile, AFailedSaveNamesItsRealCause) {
+    TempDir dir;
+    // A folder the program may not write in (skipped as root, who may).
+    if (geteuid() != 0) {
+        const std::string locked = dir.File("locked");
+        ASSERT_EQ(mkdir(locked.c_str(), 0555), 0);
+        EXPECT_EQ(SaveSettingsFile(locked + "/" + kSettingsFileName, Sample()), FileWrite::FolderNotWritable);
+        chmod(locked.c_str(), 0755);
+    }
+    // Each cause is told in its own words, with the file's path.
+    const struct { FileWrite cause; const char* words; } texts[] = {
+        {FileWrite::InUse, "Another program is using the file"},
+        {FileWrite::FolderNotWritable, "Move Cloudwick to a folder you can write to"},
+        {FileWrite::DiskFull, "The disk is full"},
+        {FileWrite::Failed, "did not say why"},
+    };
+    for (const auto& t : texts) {
+        const std::string text = SaveFailureText(t.cause, "C:\\Cloudwick\\cloudwick.conf");
+        EXPECT_NE(text.find(t.words), std::string::npos) << text;
+        EXPECT_NE(text.find("C:\\Cloudwick\\cloudwick.conf"), std::string::npos);
+        for (const auto& other : texts)
+            if (other.cause != t.cause) {
+                EXPECT_EQ(text.find(other.words), std::string::npos) << text;
+            }
+    }
+    EXPECT_EQ(SaveFailureText(FileWrite::Written, "x"), "");
 }
