@@ -2,21 +2,29 @@
 
 #include "app/design_window_win.h"
 
+std::string ExePath() {
+    // A path longer than MAX_PATH is cut to the buffer without an error on
+    // Windows XP-era rules: grow the buffer until the whole path fits.
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (n == 0) return std::string();
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        if (path.size() >= 32768) return std::string();
+        path.resize(path.size() * 2);
+    }
+}
+
 std::string ExeFolder() {
-    char path[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p(path, n);
+    const std::string p = ExePath();
     size_t slash = p.find_last_of("\\/");
     return slash == std::string::npos ? std::string(".") : p.substr(0, slash);
 }
 
 std::string SettingsPath() { return ExeFolder() + "\\" + kSettingsFileName; }
-
-HWND HiddenOwner() {
-    static HWND owner = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                        GetModuleHandleA(nullptr), nullptr);
-    return owner;
-}
 
 namespace {
 // False once the file was there but could not be read: what it holds must survive this run.

@@ -8,12 +8,10 @@
 
 #include "app/settings.h"
 
+std::string ExePath();    // the running exe's full path, whatever the file is called
 std::string ExeFolder();  // without the trailing backslash
 std::string SettingsPath();
 
-// The owner of the card and the dialogs: a window that is never shown, so
-// that no shell gives them a taskbar button (some list unowned tool windows).
-HWND HiddenOwner();
 
 // Reads the settings file into `settings`. A file that is there but cannot
 // be read (another program holding it) is tried again for a moment; if it

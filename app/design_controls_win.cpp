@@ -1,5 +1,6 @@
 #include "app/design_controls_win.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
 #include "app/dpi_win.h"
@@ -8,7 +9,9 @@ namespace {
 
 const char kPanelClass[] = "CloudwickPanel";
 const char kSpecProp[] = "CloudwickSpec";
-const char kOldProcProp[] = "CloudwickOldProc";
+// Ids of our subclasses of a control (SetWindowSubclass keeps the chain).
+const UINT_PTR kForwardSubclass = 1;
+const UINT_PTR kClickSubclass = 2;
 
 bool IsMouseMessage(UINT msg) {
     return msg == WM_MOUSEMOVE || msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP ||
@@ -86,23 +89,16 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
-LRESULT CALLBACK ForwardingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto old = reinterpret_cast<WNDPROC>(GetPropA(hwnd, kOldProcProp));
+LRESULT CALLBACK ForwardingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
     if (IsMouseMessage(msg)) SendChildMouse(hwnd, msg, wp);
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-        RemovePropA(hwnd, kOldProcProp);
-    }
-    return CallWindowProcA(old, hwnd, msg, wp, lp);
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ForwardingProc, kForwardSubclass);
+    return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 // A label that notifies reports a click (STN_CLICKED) as a button does: when
 // a left press that began on it is released over it. The static control
 // alone reports the press, so a press that ends elsewhere would count.
-const char kLabelProcProp[] = "CloudwickLabelProc";
-
-LRESULT CALLBACK ClickLabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto old = reinterpret_cast<WNDPROC>(GetPropA(hwnd, kLabelProcProp));
+LRESULT CALLBACK ClickLabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
     switch (msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:  // a quick second press is a press too
@@ -120,34 +116,41 @@ LRESULT CALLBACK ClickLabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         return 0;
     case WM_NCDESTROY:
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-        RemovePropA(hwnd, kLabelProcProp);
+        RemoveWindowSubclass(hwnd, ClickLabelProc, kClickSubclass);
         break;
     }
-    return CallWindowProcA(old, hwnd, msg, wp, lp);
+    return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
-void RegisterPanelClass() {
+// The panels' class, registered once; false when Windows refused it.
+bool RegisterPanelClass() {
+    static bool registered = false;
+    if (registered) return true;
     WNDCLASSA wc = {};
     wc.lpfnWndProc = PanelProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.lpszClassName = kPanelClass;
-    RegisterClassA(&wc);
+    registered = RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return registered;
 }
 
 // Drops visual styles from a control so that its table colours show.
+// uxtheme.dll is loaded at the first such control and kept for the
+// program's life: one load, not one per control.
 void UseClassicLook(HWND control) {
     typedef HRESULT(WINAPI * SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
-    HMODULE theme = LoadLibraryA("uxtheme.dll");
-    if (!theme) return;
-    auto setTheme = reinterpret_cast<SetWindowThemeFn>(
-        reinterpret_cast<void*>(GetProcAddress(theme, "SetWindowTheme")));
+    static const SetWindowThemeFn setTheme = [] {
+        HMODULE theme = LoadLibraryA("uxtheme.dll");
+        return theme ? reinterpret_cast<SetWindowThemeFn>(
+                           reinterpret_cast<void*>(GetProcAddress(theme, "SetWindowTheme")))
+                     : nullptr;
+    }();
     if (setTheme) setTheme(control, L"", L"");
 }
 
 HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts) {
-    RegisterPanelClass();
+    if (!RegisterPanelClass()) return nullptr;
     int x = TwipsToPixelsX(row.left), y = TwipsToPixelsY(row.top);
     int w = TwipsToPixelsX(row.width), h = TwipsToPixelsY(row.height);
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
@@ -193,14 +196,13 @@ HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts
     HWND hwnd = CreateWindowExA(exStyle, cls, row.text, style, x, y, w, h, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)),
                                 GetModuleHandleA(nullptr), nullptr);
-    SetPropA(hwnd, kSpecProp, reinterpret_cast<HANDLE>(const_cast<ControlSpec*>(&row)));
+    if (!hwnd || !SetPropA(hwnd, kSpecProp, reinterpret_cast<HANDLE>(const_cast<ControlSpec*>(&row)))) return nullptr;
     SendMessageA(hwnd, WM_SETFONT,
                  reinterpret_cast<WPARAM>((row.flags & kDesignFont) ? fonts.design() : fonts.standard()), FALSE);
     if (row.kind == ControlKind::CheckBox || row.kind == ControlKind::OptionButton) UseClassicLook(hwnd);
-    if (row.kind == ControlKind::Label && (row.flags & kNotify)) {
-        SetPropA(hwnd, kLabelProcProp, reinterpret_cast<HANDLE>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC)));
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ClickLabelProc));
-    }
+    if (row.kind == ControlKind::Label && (row.flags & kNotify) &&
+        !SetWindowSubclass(hwnd, ClickLabelProc, kClickSubclass, 0))
+        return nullptr;
     return hwnd;
 }
 
@@ -261,23 +263,24 @@ Fonts::~Fonts() {
     DeleteObject(standard_);
 }
 
-std::map<int, HWND> CreateDesignControls(const ControlSpec* rows, size_t count, HWND window, const Fonts& fonts) {
-    std::map<int, HWND> controls;
+bool CreateDesignControls(const ControlSpec* rows, size_t count, HWND window, const Fonts& fonts,
+                          std::map<int, HWND>& controls) {
     for (size_t i = 0; i < count; ++i) {
         const ControlSpec& row = rows[i];
         HWND parent = row.parentId ? controls[row.parentId] : window;
-        controls[row.id] = CreateDesignControl(row, parent, fonts);
+        HWND control = parent ? CreateDesignControl(row, parent, fonts) : nullptr;
+        if (!control) return false;
+        controls[row.id] = control;
     }
-    return controls;
+    return true;
 }
 
 const ControlSpec* RowOf(HWND control) {
     return reinterpret_cast<const ControlSpec*>(GetPropA(control, kSpecProp));
 }
 
-void ForwardMouseToRoot(HWND control) {
-    LONG_PTR old = SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForwardingProc));
-    SetPropA(control, kOldProcProp, reinterpret_cast<HANDLE>(old));
+bool ForwardMouseToRoot(HWND control) {
+    return control && SetWindowSubclass(control, ForwardingProc, kForwardSubclass, 0);
 }
 
 HBRUSH ColourStatic(HWND control, HDC dc, Brushes& brushes) {
@@ -301,9 +304,13 @@ void SetText(HWND control, const std::string& text) {
 }
 
 std::string GetText(HWND control) {
-    int n = GetWindowTextLengthA(control);
+    // The length Windows reports may be more than the text (on double-byte
+    // code pages it can count bytes of a Unicode text twice): the text is
+    // what was actually copied, never padded with zeros.
+    const int n = GetWindowTextLengthA(control);
+    if (n <= 0) return std::string();
     std::string text(static_cast<size_t>(n) + 1, '\0');
-    GetWindowTextA(control, &text[0], n + 1);
-    text.resize(static_cast<size_t>(n));
+    const int copied = GetWindowTextA(control, &text[0], n + 1);
+    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
     return text;
 }

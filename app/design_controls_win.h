@@ -36,14 +36,16 @@ private:
 };
 
 // Creates every control of a design table in `window`, in table order
-// (each row's parent created before it); returns them by id.
-std::map<int, HWND> CreateDesignControls(const ControlSpec* rows, size_t count, HWND window, const Fonts& fonts);
+// (each row's parent created before it), into `controls` by id; false as
+// soon as one cannot be made.
+bool CreateDesignControls(const ControlSpec* rows, size_t count, HWND window, const Fonts& fonts,
+                          std::map<int, HWND>& controls);
 
 // The row a control was created from (stored with the control).
 const ControlSpec* RowOf(HWND control);
 
 // Sends the control's mouse messages to its top-level window as kMsgChildMouse.
-void ForwardMouseToRoot(HWND control);
+bool ForwardMouseToRoot(HWND control);
 
 // Colours a static, check box or option button from its row; returns the
 // brush for WM_CTLCOLORSTATIC, or null for a control without a row.

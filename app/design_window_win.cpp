@@ -3,12 +3,23 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/app_win.h"
+#include "app/hidden_owner_win.h"
 #include "app/dpi_win.h"
 
 namespace {
 int liveWindows = 0;                 // the program ends when this falls to 0
 std::vector<HWND> dialogKeyWindows;  // windows whose keys go through IsDialogMessage
+
+// Out of window or GDI handles (another program leaking them), a desktop
+// heap used up: the user is told, in place of a card that never appears.
+void TellCreateFailed(const char* className, DWORD error) {
+    char text[320];
+    wsprintfA(text,
+              "Cloudwick could not open its window (%s; Windows error %lu).\r\n\r\n"
+              "Windows may be short of resources: close some programs and start Cloudwick again.",
+              className, error);
+    MessageBoxA(nullptr, text, "Cloudwick", MB_OK | MB_ICONERROR | MB_TOPMOST);
+}
 }  // namespace
 
 DesignWindow::DesignWindow(const ControlSpec* rows, size_t count) : rows_(rows), rowCount_(count) {}
@@ -27,12 +38,19 @@ bool DesignWindow::CreateFrame(HINSTANCE instance, const Frame& f) {
     wc.hIcon = f.bigIcon;
     wc.hIconSm = f.smallIcon;
     wc.lpszClassName = f.className;
-    RegisterClassExA(&wc);
+    // A second dialog finds its class registered by the first.
+    if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        TellCreateFailed(f.className, GetLastError());
+        return false;
+    }
     RECT rc = {0, 0, TwipsToPixelsX(f.width), TwipsToPixelsY(f.height)};
     AdjustWindowRectEx(&rc, f.style, FALSE, f.exStyle);
     const int left = TwipsToPixelsX(f.left) + rc.left, top = TwipsToPixelsY(f.top) + rc.top;
-    return CreateWindowExA(f.exStyle, f.className, f.title, f.style, left, top, rc.right - rc.left,
-                           rc.bottom - rc.top, HiddenOwner(), nullptr, instance, this) != nullptr;
+    if (CreateWindowExA(f.exStyle, f.className, f.title, f.style, left, top, rc.right - rc.left, rc.bottom - rc.top,
+                        HiddenOwner(), nullptr, instance, this))
+        return true;
+    TellCreateFailed(f.className, GetLastError());
+    return false;
 }
 
 bool DesignWindow::TranslateDialogKeys(MSG& msg) {
@@ -68,7 +86,9 @@ LRESULT CALLBACK DesignWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
 LRESULT DesignWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CREATE:
-        controls_ = CreateDesignControls(rows_, rowCount_, hwnd_, fonts_);
+        // A window without all its controls is not made: creating it fails.
+        if (!fonts_.design() || !fonts_.standard() || !CreateDesignControls(rows_, rowCount_, hwnd_, fonts_, controls_))
+            return -1;
         OnCreate();
         return 0;
     case WM_TIMER:

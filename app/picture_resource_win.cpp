@@ -6,6 +6,12 @@ namespace {
 
 const int kLargestSide = 4096;  // larger is not one of ours
 
+// The imaging factory of the first WIC version, named by its own class id:
+// a header built for Windows 8 turns CLSID_WICImagingFactory into the
+// second version's, which Windows 7 lacks (no picture, no error).
+const CLSID kWicImagingFactory1 = {0xcacaf262, 0x9370, 0x4615, {0xa1, 0x3b, 0x9f, 0x55, 0x39, 0xda, 0x4c, 0x0a}};
+const IID kWicImagingFactoryInterface = {0xec5ec8a9, 0xc395, 0x4314, {0x9c, 0x77, 0x54, 0xd7, 0xa9, 0x35, 0xff, 0x70}};
+
 // One COM interface pointer, released when it goes out of scope.
 template <class T>
 class ComRef {
@@ -77,11 +83,18 @@ HBITMAP Decode(IWICImagingFactory* factory, const BYTE* data, DWORD size) {
     return bitmap;
 }
 
-// The three COM calls a decode needs, from ole32.dll loaded for the decode:
-// the exe does not import it, so nothing of COM loads with the card.
+// ole32.dll, loaded at the first decode and kept for the program's life:
+// the exe does not import it, so nothing of COM loads with the card before
+// it draws a picture, and a library COM has used is never unloaded under it.
+HMODULE Ole32() {
+    static HMODULE ole32 = LoadLibraryA("ole32.dll");
+    return ole32;
+}
+
+// The three COM calls a decode needs, from ole32.dll.
 class ComLibrary {
 public:
-    ComLibrary() : ole32_(LoadLibraryA("ole32.dll")) {
+    ComLibrary() : ole32_(Ole32()) {
         if (!ole32_) return;
         initialize_ = reinterpret_cast<decltype(initialize_)>(
             reinterpret_cast<void*>(GetProcAddress(ole32_, "CoInitializeEx")));
@@ -91,15 +104,13 @@ public:
     }
     ComLibrary(const ComLibrary&) = delete;
     ComLibrary& operator=(const ComLibrary&) = delete;
-    ~ComLibrary() {
-        if (ole32_) FreeLibrary(ole32_);
-    }
+    ~ComLibrary() { Close(); }
 
     // A new imaging factory on a COM apartment opened for this object's life.
     bool CreateFactory(ComRef<IWICImagingFactory>& factory) {
         if (!initialize_ || !create_ || !uninitialize_) return false;
         initialized_ = SUCCEEDED(initialize_(nullptr, COINIT_APARTMENTTHREADED));
-        return SUCCEEDED(create_(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+        return SUCCEEDED(create_(kWicImagingFactory1, nullptr, CLSCTX_INPROC_SERVER, kWicImagingFactoryInterface,
                                  reinterpret_cast<void**>(factory.Out())));
     }
     // Closes the apartment; every COM object must be released first.

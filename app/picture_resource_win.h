@@ -2,6 +2,7 @@
 // Pictures stored compressed in the exe's resources, decoded into top-down
 // 24-bit DIB sections that GDI draws directly. They are opaque: the
 // condition pictures come composed on the white of the card's picture box.
+#include <winsock2.h>  // before windows.h, which would pull in the old winsock
 #include <windows.h>
 
 // A PNG resource (type "PNG"), decoded by the Windows Imaging Component

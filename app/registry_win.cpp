@@ -1,7 +1,5 @@
 #include "app/registry_win.h"
 
-#include <cstdlib>
-
 namespace {
 const DWORD kQueryBufferBytes = 1024;
 
@@ -10,25 +8,23 @@ HKEY RootKey(RunRoot root) { return root == RunRoot::Machine ? HKEY_LOCAL_MACHIN
 
 LONG SetRegistryValue(HKEY rootKey, const std::string& keyPath, const std::string& valueName,
                       const std::string& data) {
+    // Only the rights the job needs: an account may be allowed to set
+    // values under the key without holding every right on it.
     HKEY key = nullptr;
-    LONG result = RegOpenKeyExA(rootKey, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key);
+    LONG result = RegOpenKeyExA(rootKey, keyPath.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
     if (result != ERROR_SUCCESS) return result;
     BYTE buffer[kQueryBufferBytes] = {};
     DWORD length = kQueryBufferBytes;
     DWORD type = 0;
     result = RegQueryValueExA(key, valueName.c_str(), nullptr, &type, buffer, &length);
-    if (result == ERROR_FILE_NOT_FOUND) type = REG_SZ;
+    if (result == ERROR_MORE_DATA && type != REG_SZ && type != REG_EXPAND_SZ) result = ERROR_SUCCESS;
     if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND) {
-        if (type == REG_DWORD) {
-            DWORD number = static_cast<DWORD>(std::strtol(data.c_str(), nullptr, 10));
-            result = RegSetValueExA(key, valueName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                                    sizeof(number));
-        } else {
-            // Any other type is replaced by the path as a string; the
-            // length carries no terminating zero.
-            result = RegSetValueExA(key, valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                                    static_cast<DWORD>(data.size()));
-        }
+        // Whatever stood under our name (a number, bytes, an expandable
+        // string) is replaced by the command as a string: Windows runs only
+        // strings. The length counts the terminating zero, as the registry
+        // documentation asks of REG_SZ data.
+        result = RegSetValueExA(key, valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                                static_cast<DWORD>(data.size() + 1));
     }
     RegCloseKey(key);
     return result;
@@ -36,7 +32,7 @@ LONG SetRegistryValue(HKEY rootKey, const std::string& keyPath, const std::strin
 
 LONG DeleteRegistryValue(HKEY rootKey, const std::string& keyPath, const std::string& valueName) {
     HKEY key = nullptr;
-    LONG result = RegOpenKeyExA(rootKey, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key);
+    LONG result = RegOpenKeyExA(rootKey, keyPath.c_str(), 0, KEY_SET_VALUE, &key);
     if (result == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;  // no key, no value
     if (result != ERROR_SUCCESS) {
         // Not allowed to change the key: that matters only if the value is there.
@@ -60,7 +56,7 @@ bool RegistryValueEquals(HKEY rootKey, const std::string& keyPath, const std::st
     const LONG query =
         RegQueryValueExA(key, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &length);
     RegCloseKey(key);
-    if (query != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+    if (query != ERROR_SUCCESS || type != REG_SZ) return false;
     std::string text(buffer, length);
     while (!text.empty() && text.back() == '\0') text.pop_back();  // with or without its terminating zero
     return text == data;

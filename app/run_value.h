@@ -41,3 +41,13 @@ struct RunValueResult {
 // are removed. A message, naming the cause at each root, comes only when
 // neither value could be written, or when one could not be removed.
 RunValueResult SetStartOnWindows(RunRegistry& registry, bool on, const std::string& exePath);
+
+// The Run value's data for the exe at `exePath` (the running exe's own
+// path, whatever the file is called): the path in double quotes, so that
+// Windows does not split it at a space ("C:\Program Files\...").
+std::string RunCommand(const std::string& exePath);
+
+// Empty, or why the exe at `exePath` cannot be started from the Run value:
+// a path the ANSI code page cannot spell comes back from Windows with '?'
+// for each letter it lacks, and '?' is never part of a real file name.
+std::string RunPathProblem(const std::string& exePath);

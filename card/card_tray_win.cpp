@@ -1,7 +1,10 @@
 // The card's tray icon, its popup menu and the moves between shown and hidden.
+#include <cstdlib>
+
 #include "app/dpi_win.h"
 #include "card/card_layout.h"
 #include "card/card_window_win.h"
+#include "card/tray_icon_keeper.h"
 #include "card/tray_tip.h"
 #include "options/options_dialog_win.h"
 
@@ -9,6 +12,61 @@ namespace {
 const UINT kTrayCallback = WM_MOUSEMOVE;
 const int kTrayLeftUp = 0x202;
 const int kTrayRightDown = 0x204;
+const UINT_PTR kTrayRetryTimerId = 3;
+
+void CALLBACK TrayRetryTick(HWND, UINT, UINT_PTR, DWORD);
+
+// The shell as the card's one tray icon sees it. The first adds can be
+// made to fail by setting CLOUDWICK_TEST_TRAY_REFUSALS to a count: the
+// end-to-end tests stage a taskbar that is not there yet at log-on.
+class CardTrayShell : public TrayShell {
+public:
+    HWND hwnd = nullptr;
+    NOTIFYICONDATAA* record = nullptr;
+
+    bool AddIcon() override {
+        if (refusals_ < 0) {
+            char count[16] = "";
+            const DWORD n = GetEnvironmentVariableA("CLOUDWICK_TEST_TRAY_REFUSALS", count, sizeof(count));
+            refusals_ = n > 0 && n < sizeof(count) ? atoi(count) : 0;
+        }
+        if (refusals_ > 0) {
+            --refusals_;
+            return false;
+        }
+        if (Shell_NotifyIconA(NIM_ADD, record)) return true;
+        // A busy shell may report a time-out for an add it then carries
+        // out: an icon that takes a change of its tip is there.
+        return Shell_NotifyIconA(NIM_MODIFY, record) != FALSE;
+    }
+    void SetRetryClock(bool on) override {
+        if (on)
+            SetTimer(hwnd, kTrayRetryTimerId, kTrayRetryMs, TrayRetryTick);
+        else
+            KillTimer(hwnd, kTrayRetryTimerId);
+    }
+
+private:
+    int refusals_ = -1;  // not read yet
+};
+
+CardTrayShell trayShell;
+TrayIconKeeper trayKeeper(trayShell);
+
+// With a procedure of its own the clock's ticks never reach the card's
+// window procedure.
+void CALLBACK TrayRetryTick(HWND, UINT, UINT_PTR, DWORD) { trayKeeper.OnRetryTick(); }
+}  // namespace
+
+void CardWindow::AddTrayIcon() {
+    trayShell.hwnd = hwnd_;
+    trayShell.record = &trayIconData_;
+    trayKeeper.Add();
+}
+
+void CardWindow::RemoveTrayIcon() {
+    trayKeeper.Removed();
+    Shell_NotifyIconA(NIM_DELETE, &trayIconData_);
 }
 
 void CardWindow::BuildTrayRecord() {
@@ -28,7 +86,7 @@ void CardWindow::show_in_tray() {
     settings_.MainVisible = -1;
     SetOpenEnabled(false);
     BuildTrayRecord();
-    Shell_NotifyIconA(NIM_ADD, &trayIconData_);
+    AddTrayIcon();
 }
 
 void CardWindow::minimize_to_tray() {
@@ -90,7 +148,7 @@ void CardWindow::Label3_Click() {
 
 void CardWindow::OnTaskbarCreated() {
     // A restarted shell has forgotten the icon; a hidden card must not be lost.
-    Shell_NotifyIconA(NIM_ADD, &trayIconData_);
+    trayKeeper.OnTaskbarCreated();
 }
 
 void CardWindow::OpenOptions() {

@@ -174,7 +174,7 @@ void CardWindow::Form_Load() {
                  0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (settings_.StartInTray == 1) {
         minimize_to_tray();
-        Shell_NotifyIconA(NIM_ADD, &trayIconData_);
+        AddTrayIcon();
     } else {
         show_in_tray();
         ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
@@ -193,7 +193,7 @@ void CardWindow::Form_Unload() {
     cycle_->StoreFeedFields(settings_);
     RecordPosition();
     SaveSettingsOrTell(nullptr, settings_);
-    Shell_NotifyIconA(NIM_DELETE, &trayIconData_);
+    RemoveTrayIcon();
     tmrInterval_->SetEnabled(false);
     tmrData_->SetEnabled(false);
     sckData_->Close();

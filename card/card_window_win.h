@@ -57,6 +57,8 @@ private:
     void BuildMenu();
     void Label3_Click();
     void OnTaskbarCreated();
+    void AddTrayIcon();     // now, or as soon as the shell takes it
+    void RemoveTrayIcon();
 
     // Title strip.
     void Frame1_MouseDown(int button);

@@ -1,4 +1,5 @@
 #pragma once
+#include <winsock2.h>  // before windows.h, which would pull in the old winsock
 #include <windows.h>
 
 // The 49 condition pictures. The exe stores each distinct drawing once, as a

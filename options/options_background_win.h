@@ -1,4 +1,5 @@
 #pragma once
+#include <winsock2.h>  // before windows.h, which would pull in the old winsock
 #include <windows.h>
 
 // The dialog's map, 571 x 342 at 24 bits, decoded from its PNG resource:

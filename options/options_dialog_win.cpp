@@ -1,5 +1,7 @@
 #include "options/options_dialog_win.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -13,6 +15,7 @@ const char* const kOptionsClassName = "CloudwickOptions";
 
 namespace {
 const UINT_PTR kTimer1Id = 1;
+const UINT_PTR kSearchBoxSubclass = 1;
 const UINT kTimer1Ms = 100;
 std::vector<OptionsDialog*> openDialogs;  // for ForgetOwner
 
@@ -37,7 +40,8 @@ bool TakesFocus(ControlKind kind) {
 void KeepOnItsMonitor(HWND hwnd) {
     RECT r;
     GetWindowRect(hwnd, &r);
-    MONITORINFO monitor = {sizeof(monitor)};
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
     if (!GetMonitorInfoA(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor)) return;
     const RECT& a = monitor.rcWork;
     const PixelRect place = MovedInside({r.left, r.top, r.right, r.bottom}, {a.left, a.top, a.right, a.bottom});
@@ -155,9 +159,7 @@ void OptionsDialog::OnCreate() {
     if (background_) mapBrush_ = CreatePatternBrush(background_);
     ArrangeTabOrder();
     HWND box = Control(IDC_TXTWORD);
-    SetWindowLongPtrA(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    searchBoxProc_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OptionsDialog::SearchBoxProc)));
+    SetWindowSubclass(box, &OptionsDialog::SearchBoxProc, kSearchBoxSubclass, reinterpret_cast<DWORD_PTR>(this));
     lastFocus_ = box;
     ShowAsDefault(IDC_COMMAND1);  // Enter in the search box finds
     timer1_.reset(new WindowTimer(hwnd_, kTimer1Id, kTimer1Ms));
@@ -183,9 +185,13 @@ void OptionsDialog::ArrangeTabOrder() {
     }
 }
 
-LRESULT CALLBACK OptionsDialog::SearchBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<OptionsDialog*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    LRESULT result = CallWindowProcA(self->searchBoxProc_, hwnd, msg, wp, lp);
+LRESULT CALLBACK OptionsDialog::SearchBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<OptionsDialog*>(data);
+    if (msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, &OptionsDialog::SearchBoxProc, kSearchBoxSubclass);
+        return DefSubclassProc(hwnd, msg, wp, lp);
+    }
+    LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
     if (msg == WM_GETDLGCODE && lp) {
         // Enter belongs to the search box, not to a default button.
         const MSG* m = reinterpret_cast<const MSG*>(lp);
@@ -215,11 +221,19 @@ void OptionsDialog::FillOptions() {
 }
 
 void OptionsDialog::ApplyOptions() {
-    const std::string exePath = ExeFolder() + "\\Cloudwick.exe";
+    // The running exe's own path: a download renamed by the browser
+    // ("Cloudwick (1).exe") must start under its real name.
+    const std::string exePath = ExePath();
     OptionsChoices c;
     const bool startTicked = SendMessageA(Control(IDC_CHKONSTART), BM_GETCHECK, 0, 0) == BST_CHECKED;
     Win32RunRegistry registry;
-    const RunValueResult run = SetStartOnWindows(registry, startTicked, exePath);
+    RunValueResult run;
+    const std::string problem = RunPathProblem(exePath);
+    if (startTicked && !problem.empty()) {
+        run.message = problem;  // nothing written: a value naming no file would start nothing
+    } else {
+        run = SetStartOnWindows(registry, startTicked, RunCommand(exePath));
+    }
     c.startOnWindows = run.starts ? 1 : 0;
     if (!run.message.empty()) MessageBoxA(hwnd_, run.message.c_str(), "Cloudwick", MB_OK | MB_ICONWARNING | MB_TOPMOST);
     c.startInTray = static_cast<int>(SendMessageA(Control(IDC_CHKONTRAY), BM_GETCHECK, 0, 0)) == BST_CHECKED;

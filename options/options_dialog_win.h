@@ -26,7 +26,7 @@ public:
 
 private:
     OptionsDialog(AppSettings& settings, OptionsOwner* owner);
-    static LRESULT CALLBACK SearchBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK SearchBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
     void OnCreate() override;
     void OnDestroy() override;
     void OnTimer(UINT_PTR id) override;
@@ -56,7 +56,6 @@ private:
     OptionsOwner* owner_;
     HBITMAP background_ = nullptr;
     HBRUSH mapBrush_ = nullptr;
-    WNDPROC searchBoxProc_ = nullptr;
     HWND lastFocus_ = nullptr;  // the control that gets the focus back when the window is activated
     std::unique_ptr<WindowTimer> timer1_;
     std::unique_ptr<AsyncSocket> sockWID_;

@@ -1,26 +1,50 @@
 #!/usr/bin/python3
-"""Fails when the folders of the card's code include each other in a cycle.
+"""Fails when the card's folders include each other against their layers,
+or when two of its source files depend on each other in a loop.
 
-Reads every `#include "folder/..."` line in app/, feed/, card/, options/
-and any other top-level folder of the card's sources (a new base layer
-too), makes a graph of folder -> folder, and prints each cycle with the
-lines that make its edges. Usage: check_include_cycles.py [REPO_ROOT]
+The folders are layers: each may include only the folders its row of
+ALLOWED names (app/ is the base; feed/ and options/ build on it; card/, the
+program, on all of them). Every `#include "folder/..."` line of app/,
+feed/, card/, options/ and any other top-level folder of the card's sources
+is read; an arrow the table does not allow is printed with the lines that
+make it, and so is a folder the table does not know (a new one must be
+given its row). Inside the folders, a file pair (x.h/x.cpp counting as one
+unit) whose units include each other, directly or round a longer loop, is
+printed too. Usage: check_include_cycles.py [REPO_ROOT]
 """
 import os
 import re
 import sys
 
-FOLDERS = ["app", "feed", "card", "options"]
+# folder -> the folders its files may include (besides its own).
+ALLOWED = {
+    "app": set(),
+    "resources": set(),
+    "feed": {"app"},
+    "options": {"app", "resources"},
+    "card": {"app", "feed", "options", "resources"},
+}
 NOT_THE_CARD = {"service", "tests", "bench", "tools", "build", "out", "cmake"}
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/[^"]+"')
+INCLUDE = re.compile(r'^\s*#\s*include\s+"(([^"/]+)/([^"]+))"')
 
 
-def edges(root):
-    """{(from, to): ["file:line: text", ...]} for includes across folders."""
-    out = {}
-    for folder in FOLDERS:
-        base = os.path.join(root, folder)
-        for dirpath, _, files in os.walk(base):
+def card_folders(root):
+    """Every top-level folder holding C++ files of the card."""
+    out = []
+    for name in sorted(os.listdir(root)):
+        path = os.path.join(root, name)
+        if name in NOT_THE_CARD or name.startswith(".") or not os.path.isdir(path):
+            continue
+        if any(f.endswith((".h", ".cpp")) for _, _, files in os.walk(path) for f in files):
+            out.append(name)
+    return out
+
+
+def includes(root, folders):
+    """[(file relative to root, line number, text, included path)] for every quoted include."""
+    out = []
+    for folder in folders:
+        for dirpath, _, files in os.walk(os.path.join(root, folder)):
             for name in sorted(files):
                 if not name.endswith((".h", ".cpp")):
                     continue
@@ -28,57 +52,80 @@ def edges(root):
                 with open(path, encoding="latin-1") as f:
                     for n, line in enumerate(f, 1):
                         m = INCLUDE.match(line)
-                        if m and m.group(1) in FOLDERS and m.group(1) != folder:
-                            where = "%s:%d: %s" % (os.path.relpath(path, root), n, line.strip())
-                            out.setdefault((folder, m.group(1)), []).append(where)
+                        if m:
+                            out.append((os.path.relpath(path, root).replace(os.sep, "/"), n, line.strip(), m.group(1)))
     return out
 
 
-def cycles(graph):
-    """Every elementary cycle once, starting at its first folder in FOLDERS order."""
+def unit(path):
+    """app/settings.cpp and app/settings.h are one unit: app/settings."""
+    return os.path.splitext(path)[0]
+
+
+def unit_loops(edges):
+    """Every elementary loop of units once, from its smallest unit."""
+    graph = {}
+    for a, b in edges:
+        graph.setdefault(a, set()).add(b)
     found = []
 
     def walk(start, node, path):
-        for nxt in sorted(graph.get(node, ()), key=FOLDERS.index):
+        for nxt in sorted(graph.get(node, ())):
             if nxt == start:
                 found.append(path + [start])
-            elif nxt not in path and FOLDERS.index(nxt) > FOLDERS.index(start):
+            elif nxt not in path and nxt > start:
                 walk(start, nxt, path + [nxt])
 
-    for start in FOLDERS:
+    for start in sorted(graph):
         walk(start, start, [start])
     return found
 
 
-def find_folders(root):
-    """The four, then every other top-level folder holding C++ files."""
-    for name in sorted(os.listdir(root)):
-        path = os.path.join(root, name)
-        if (name in FOLDERS or name in NOT_THE_CARD or name.startswith(".") or not os.path.isdir(path)):
-            continue
-        if any(f.endswith((".h", ".cpp")) for _, _, files in os.walk(path) for f in files):
-            FOLDERS.append(name)
-
-
 def main(argv):
     root = os.path.abspath(argv[1] if len(argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
-    find_folders(root)
-    e = edges(root)
-    graph = {}
-    for a, b in e:
-        graph.setdefault(a, set()).add(b)
-    found = cycles(graph)
-    for a in FOLDERS:
-        print("%-10s includes %s" % (a + "/", ", ".join(sorted(graph.get(a, ()), key=FOLDERS.index)) or "-"))
-    if not found:
-        print("no include cycle between %s" % ", ".join(f + "/" for f in FOLDERS))
+    folders = card_folders(root)
+    lines = includes(root, folders)
+    failed = False
+
+    unknown = [f for f in folders if f not in ALLOWED]
+    for f in unknown:
+        print("%s/ has no row in the table of allowed includes (tools/check_include_cycles.py)" % f)
+        failed = True
+
+    arrows, wrong = {}, {}
+    unit_edges = {}
+    for where, n, text, target in lines:
+        src, dst = where.split("/")[0], target.split("/")[0]
+        if dst not in folders:
+            continue
+        if dst != src:
+            arrows.setdefault(src, set()).add(dst)
+            if src in ALLOWED and dst not in ALLOWED[src]:
+                wrong.setdefault((src, dst), []).append("%s:%d: %s" % (where, n, text))
+        a, b = unit(where), unit(target)
+        if a != b:
+            unit_edges.setdefault((a, b), []).append("%s:%d: %s" % (where, n, text))
+
+    for f in folders:
+        print("%-10s includes %-28s allowed: %s" % (f + "/", ", ".join(sorted(arrows.get(f, ()))) or "-",
+                                                   ", ".join(sorted(ALLOWED.get(f, ()))) or "-"))
+    for (src, dst), places in sorted(wrong.items()):
+        print("\n%s/ must not include %s/ (a lower layer cannot use a higher one):" % (src, dst))
+        for p in places:
+            print("    " + p)
+        failed = True
+
+    loops = unit_loops(unit_edges)
+    for loop in loops:
+        print("\nfiles that depend on each other: " + " -> ".join(loop))
+        for a, b in zip(loop, loop[1:]):
+            for p in unit_edges[(a, b)]:
+                print("    " + p)
+        failed = True
+
+    if not failed:
+        print("every include follows the layers; no two files depend on each other")
         return 0
-    print("\n%d include cycle(s):" % len(found))
-    for c in found:
-        print("\n  " + " -> ".join(c))
-        for a, b in zip(c, c[1:]):
-            for where in e[(a, b)]:
-                print("    %s" % where)
     return 1
 
 

@@ -302,7 +302,7 @@ def case_start_with_windows_value(name):
         c.eq(send(card, "chkOnStart", BM_GETCHECK), 1, "checked")
         click(card, "cmdOK")
         card.wait_window("gone", 15000, OPTIONS)
-        want = "Z:" + card.app.replace("/", "\\") + "\\Cloudwick.exe"
+        want = "\"Z:" + card.app.replace("/", "\\") + "\\Cloudwick.exe\""
         got = reg_run_value(card)
         c.true(got and got[0] == "REG_SZ" and got[1].lower() == want.lower(),
                "Run value %r, want REG_SZ %r" % (got, want))
@@ -694,7 +694,7 @@ def case_start_with_windows_falls_back_to_the_user_value(name):
     with FakeService(route(feed=SPRINGFIELD)), harness.Card(name, conf) as card:
         c = harness.Checks()
         card.wait_window("visible", 5000)
-        want = "Z:" + card.app.replace("/", "\\") + "\\Cloudwick.exe"
+        want = "\"Z:" + card.app.replace("/", "\\") + "\\Cloudwick.exe\""
         reg_set(card, "HKLM", long_value)
         apply_start_on_windows(card, True)
         c.true(card.wait_window("gone", 5000, OPTIONS), "Okay closes the dialog")

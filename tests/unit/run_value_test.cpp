@@ -119,3 +119,27 @@ TEST(RunValue, OtherErrorsAreShownByNumber) {
     EXPECT_NE(r.message.find("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run): Windows error 1018."),
               std::string::npos);
 }
+
+TEST(RunValue, TheCommandIsTheRunningExesOwnPathInQuotes) {
+    // Unquoted, Windows splits "C:\Program Files\..." at its first space
+    // and starts nothing; a renamed download keeps its new name.
+    const struct { const char* path; const char* command; } cases[] = {
+        {"C:\\Program Files\\Cloudwick\\Cloudwick.exe", "\"C:\\Program Files\\Cloudwick\\Cloudwick.exe\""},
+        {"C:\\Users\\Ann\\Downloads\\Cloudwick (1).exe", "\"C:\\Users\\Ann\\Downloads\\Cloudwick (1).exe\""},
+        {"D:\\Tools\\O'Brien's\\cw.exe", "\"D:\\Tools\\O'Brien's\\cw.exe\""},
+        {"C:\\Wetter\\M\xfcnchen\\Cloudwick.exe", "\"C:\\Wetter\\M\xfcnchen\\Cloudwick.exe\""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RunCommand(c.path), c.command);
+        EXPECT_EQ(RunPathProblem(c.path), "") << c.path;
+    }
+}
+
+TEST(RunValue, APathTheCodePageCannotSpellIsReportedNotWritten) {
+    // Letters outside the ANSI code page come back as '?', which no real
+    // file name holds: such a value would start nothing.
+    const std::string problem = RunPathProblem("C:\\Users\\??\\Cloudwick.exe");
+    EXPECT_NE(problem.find("could not set itself to start with Windows"), std::string::npos);
+    EXPECT_NE(problem.find("C:\\Users\\??\\Cloudwick.exe"), std::string::npos);
+    EXPECT_NE(RunPathProblem(""), "");
+}
