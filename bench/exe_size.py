@@ -22,7 +22,7 @@ sys.path.insert(0, os.path.join(REPO, "tests", "resources"))
 from pe_file import PeFile, type_name  # noqa: E402
 
 KB = 1024
-BUDGET, GOAL = 300 * KB, 200 * KB
+BUDGET, GOAL = 200 * KB, 190 * KB
 KINDS = ((".text", "code"), (".rdata", "read-only data"), (".data", "data"), (".eh_frame", "unwind tables"))
 
 
