@@ -104,7 +104,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
     const std::function<int64_t()> nowUnix = ServiceClock(o);
-    WinHttpClient client;
+    WinHttpClient client(note);
     client.SetUserAgent(UserAgentFor(o));
     const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client);
     FeedService service(*provider, ServiceRulesFor(o), [] { return std::chrono::steady_clock::now(); }, nowUnix);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/http_dates.h"
+#include "windows/tls_setup.h"
 
 namespace {
 
@@ -32,6 +33,12 @@ std::string Why(DWORD code) {
         case ERROR_WINHTTP_SECURE_FAILURE: return "TLS certificate not accepted";
         default: return "WinHTTP error " + std::to_string(code);
     }
+}
+
+// A secure connection that failed before any reply: with a session that
+// could not ask for TLS 1.2, the handshake itself is what failed.
+bool IsHandshakeFailure(DWORD code) {
+    return code == ERROR_WINHTTP_SECURE_FAILURE || code == ERROR_WINHTTP_CONNECTION_ERROR;
 }
 
 // Before Windows 8.1: the proxy named in the user's Internet settings, if any.
@@ -61,9 +68,17 @@ struct Handles {
 
 }  // namespace
 
-WinHttpClient::WinHttpClient() {
+WinHttpClient::WinHttpClient(std::function<void(const std::string&)> log) {
     HINTERNET s = WinHttpOpen(kUserAgent, kAutomaticProxy, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     session_ = s ? s : OpenWithUserProxy();
+    if (!session_) return;
+    const tls_setup::SessionTls tls = tls_setup::EnableModernTls([this](unsigned protocols) {
+        DWORD value = protocols;
+        return WinHttpSetOption(static_cast<HINTERNET>(session_), WINHTTP_OPTION_SECURE_PROTOCOLS, &value,
+                                sizeof value) != FALSE;
+    });
+    tls12_ = tls.tls12;
+    if (!tls12_ && log) log(tls_setup::NeedsUpdateLog());
 }
 
 WinHttpClient::~WinHttpClient() {
@@ -121,7 +136,10 @@ UpstreamReply WinHttpClient::Get(const std::string& url, std::chrono::millisecon
     WinHttpSetOption(h.request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &t, sizeof t);
     if (!WinHttpSendRequest(h.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
         !WinHttpReceiveResponse(h.request, nullptr)) {
-        r.error = Why(GetLastError());
+        const DWORD code = GetLastError();
+        r.error = Why(code);
+        if (parts.nScheme == INTERNET_SCHEME_HTTPS && IsHandshakeFailure(code))
+            r.error = tls_setup::SecureFailureText(tls_setup::SessionTls{tls12_, 0}, r.error);
         return r;
     }
     DWORD status = 0, size = sizeof status;
