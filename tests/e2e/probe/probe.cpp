@@ -752,6 +752,23 @@ int Run(const Args& a) {
         printf("deleted %d\n", Shell_NotifyIconA(NIM_DELETE, &nid) ? 1 : 0);
         return 0;
     }
+    if (cmd == "regraw") {  // regraw HKLM|HKCU KEYPATH NAME: a value's type, byte count and bytes as stored
+        if (a.size() < 4) return 1;
+        HKEY root = a[1] == "HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(root, a[2].c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) { printf("regraw nokey\n"); return 0; }
+        std::wstring name(a[3].begin(), a[3].end());
+        BYTE data[4096];
+        DWORD type = 0, size = sizeof data;
+        LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, data, &size);
+        RegCloseKey(key);
+        if (rc != ERROR_SUCCESS) { printf("regraw novalue rc=%ld\n", rc); return 0; }
+        std::string hex;
+        char two[3];
+        for (DWORD i = 0; i < size; ++i) { snprintf(two, sizeof two, "%02x", data[i]); hex += two; }
+        printf("regraw type=%lu bytes=%lu hex=%s\n", type, size, hex.c_str());
+        return 0;
+    }
     if (cmd == "postreg") {  // postreg TARGET NAME: posts a registered message (e.g. "TaskbarCreated")
         HWND h = NeedTarget(a, 1);
         if (!h || a.size() < 3) return 1;
