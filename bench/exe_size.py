@@ -53,8 +53,8 @@ def short(origin):
     m = re.match(r"(?:.*/)?(lib[^/(]+)\.a\((.+)\)$", origin)
     if m:
         lib, member = m.groups()
-        if lib == "libcloudwick_core":
-            return "core " + member.replace(".obj", "")
+        if lib.startswith("libcloudwick_"):  # one library per folder: app, feed, options, card
+            return "core %s/%s" % (lib[len("libcloudwick_"):], member.replace(".obj", ""))
         return "%s(%s)" % (lib, member)
     m = re.match(r"(?:.*/)?objects\.a\((.+)\.obj\)$", origin)
     if m:
