@@ -46,3 +46,24 @@ void DrawScaled(HDC dc, int x, int y, HDC source, int w, int h) {
     SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
     SetStretchBltMode(dc, mode);
 }
+
+HBITMAP ScaledForScreen(HBITMAP bitmap) {
+    BITMAP bm;
+    if (!bitmap || !GetObject(bitmap, sizeof(bm), &bm)) return nullptr;
+    const int w = TwipsToPixelsX(bm.bmWidth * kTwipsPerPixelAt96Dpi);
+    const int h = TwipsToPixelsY(bm.bmHeight * kTwipsPerPixelAt96Dpi);
+    HDC screen = GetDC(nullptr);
+    HBITMAP scaled = CreateCompatibleBitmap(screen, w, h);
+    HDC mem = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    if (!scaled || !mem) {
+        if (scaled) DeleteObject(scaled);
+        if (mem) DeleteDC(mem);
+        return nullptr;
+    }
+    HGDIOBJ old = SelectObject(mem, scaled);
+    DrawBitmap(mem, bitmap);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    return scaled;
+}

@@ -29,3 +29,7 @@ void DrawScaled(HDC dc, int x, int y, HDC source, int w, int h);
 
 // Draws a bitmap from the top-left corner, scaled as above; null draws nothing.
 void DrawBitmap(HDC dc, HBITMAP bitmap);
+
+// A new bitmap holding `bitmap` as DrawBitmap draws it on this screen (its
+// pixels at 96 DPI, scaled to the screen's DPI); null on failure.
+HBITMAP ScaledForScreen(HBITMAP bitmap);

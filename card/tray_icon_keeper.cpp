@@ -4,7 +4,7 @@ void TrayIconKeeper::Add() {
     wanted_ = true;
     added_ = shell_.AddIcon();
     if (!added_) ++failedAdds_;
-    if (added_ != !retrying_) return;  // the clock already runs exactly while the icon is missing
+    if (retrying_ == !added_) return;  // the clock already runs exactly while the icon is missing
     retrying_ = !added_;
     shell_.SetRetryClock(retrying_);
 }

@@ -92,6 +92,7 @@ OptionsDialog::~OptionsDialog() {
     openDialogs.erase(std::remove(openDialogs.begin(), openDialogs.end(), this), openDialogs.end());
     if (mapBrush_) DeleteObject(mapBrush_);
     if (background_) DeleteObject(background_);
+    if (mapDrawn_) DeleteObject(mapDrawn_);
 }
 
 LRESULT OptionsDialog::OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -156,7 +157,10 @@ HBRUSH OptionsDialog::OnColourStatic(HWND control, HDC dc) {
 
 void OptionsDialog::OnCreate() {
     background_ = LoadOptionsBackground(instance_);
-    if (background_) mapBrush_ = CreatePatternBrush(background_);
+    // The about text stands on the part of the map it covers, at the map's
+    // drawn scale: the brush is made from the map as the window draws it.
+    mapDrawn_ = ScaledForScreen(background_);
+    if (mapDrawn_) mapBrush_ = CreatePatternBrush(mapDrawn_);
     ArrangeTabOrder();
     HWND box = Control(IDC_TXTWORD);
     SetWindowSubclass(box, &OptionsDialog::SearchBoxProc, kSearchBoxSubclass, reinterpret_cast<DWORD_PTR>(this));

@@ -55,6 +55,7 @@ private:
     AppSettings& settings_;
     OptionsOwner* owner_;
     HBITMAP background_ = nullptr;
+    HBITMAP mapDrawn_ = nullptr;  // the map at the screen's scale, for mapBrush_
     HBRUSH mapBrush_ = nullptr;
     HWND lastFocus_ = nullptr;  // the control that gets the focus back when the window is activated
     std::unique_ptr<WindowTimer> timer1_;

@@ -109,9 +109,12 @@ def case_card_beyond_16_bit_twips_comes_back_where_it_was(name):
 
 def case_card_stored_out_of_sight_starts_on_screen(name):
     """A place on a monitor that is gone (-30000, -30000 twips) starts the
-    card at the design place; a card partly on screen stays where it was."""
+    card at the design place; a card partly on screen stays where it was
+    while its whole title strip is in sight, and starts at the design place
+    when the strip is cut (it could not be dragged back by its full width)."""
     c = harness.Checks()
-    for label, left, top, want in (("gone", -30000, -30000, (477, 237)), ("partly", 14400, 10500, (960, 700))):
+    for label, left, top, want in (("gone", -30000, -30000, (477, 237)), ("partly", 10500, 9000, (700, 600)),
+                                   ("strip-cut", 14400, 10500, (477, 237))):
         with harness.Card("%s-%s" % (name, label), harness.conf_text(left=left, top=top)) as card:
             c.true(card.wait_window("visible", 5000), "%s: shown" % label)
             c.eq(card_pos(card), want, "%s: where the card starts" % label)

@@ -48,7 +48,9 @@ TEST(TrayIconKeeper, FailedAddsAreRetriedUntilTheShellTakesTheIcon) {
         EXPECT_EQ(shell.adds, c.adds);
         EXPECT_EQ(keeper.failedAdds(), c.refused < c.adds ? c.refused : c.adds);
         EXPECT_EQ(shell.clock, !c.added) << "the clock runs exactly while the icon is missing";
-        if (c.refused == 0) EXPECT_TRUE(shell.clockChanges.empty());
+        if (c.refused == 0) {
+            EXPECT_TRUE(shell.clockChanges.empty());
+        }
     }
 }
 
