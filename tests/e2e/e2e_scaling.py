@@ -166,3 +166,30 @@ def case_run_value_of_another_type_is_replaced(name):
         raw = harness.parse_fields(card.must("regraw HKLM %s Cloudwick" % RUN_KEY)[0])
         c.eq((raw.get("type"), raw.get("hex")), ("1", utf16_hex(want) + "0000"), "now the quoted path as REG_SZ")
         c.done()
+
+
+def case_save_while_another_program_holds_the_file_names_that_cause(name):
+    """Another program holds cloudwick.conf when the card ends: the message
+    says the file is in use, not that the folder cannot be written, and the
+    user's file is left as it was."""
+    from e2e_options import message_box
+    conf = harness.conf_text(refresh_hours=6, left=4500, top=3000)
+    with harness.Card(name, conf) as card:
+        c = harness.Checks()
+        card.wait_window("visible", 30000)
+        holder = subprocess.Popen(["wine", card.probe_exe, "holdfile", os.path.join(card.app, "cloudwick.conf"),
+                                   "15000"], env=card.env, cwd=card.base, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL)
+        card.procs.append(holder)
+        c.eq(holder.stdout.readline().strip(), b"held", "the file is held")
+        card.menu_command("exit")
+        box = message_box(card, 10)
+        if c.true(box, "the card tells that the save failed"):
+            text = b" ".join(box[1])
+            c.true(b"Another program is using the file" in text, "the cause named: %r" % text)
+            c.true(b"folder you can write to" not in text, "no advice to move the program")
+            card.must("send %s 0x10 0 0" % box[0])
+        c.true(card.exited(15), "the card ends")
+        holder.wait(timeout=30)
+        c.eq(card.read_conf(), conf, "the user's file is left as it was")
+        c.done()
