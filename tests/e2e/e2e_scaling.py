@@ -55,7 +55,7 @@ def check_window(card, c, target, which, dpi, size):
 
 
 def check_scaling(name, dpi, card_size, dialog_size):
-    with harness.Card(name, harness.conf_text(left=1500, top=1500), dpi=dpi, screen="1920x1200") as card:
+    with harness.Card(name, harness.conf_text(left=1500, top=600), dpi=dpi, screen="1920x1200") as card:
         c = harness.Checks()
         got = harness.parse_fields(card.must("dpi")[0])["x"]
         if not c.eq(got, str(dpi), "the desktop runs at %d DPI" % dpi):
@@ -63,7 +63,7 @@ def check_scaling(name, dpi, card_size, dialog_size):
         c.true(card.wait_window("visible", 30000), "the card is shown")
         check_window(card, c, CARD, "card", dpi, card_size)
         x0, y0 = harness.rect(card.window())[:2]
-        c.eq((x0, y0), (mul_div(1500, dpi), mul_div(1500, dpi)), "the card stands at its stored place")
+        c.eq((x0, y0), (mul_div(1500, dpi), mul_div(600, dpi)), "the card stands at its stored place")
         # The tray's codes arrive as they are at every DPI: the right press
         # opens the menu, the left release brings the hidden card back.
         card.must("mmove %d %d" % (x0 - 40, y0 + 40))
@@ -91,6 +91,11 @@ def case_card_and_dialog_at_175_percent(name):
 def case_card_and_dialog_at_200_percent(name):
     """192 DPI: the card is 414 x 652 pixels (not 444 x 698), the dialog 870 x 654."""
     check_scaling(name, 192, (414, 652), (870, 654))
+
+
+def case_card_and_dialog_at_300_percent(name):
+    """288 DPI: the card is 621 x 978 pixels, the dialog 1305 x 981."""
+    check_scaling(name, 288, (621, 978), (1305, 981))
 
 
 def case_tray_icon_refused_at_log_on_is_added_later(name):
