@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "app/dpi_win.h"
+#include "app/system_library_win.h"
 
 namespace {
 
@@ -141,7 +142,7 @@ bool RegisterPanelClass() {
 void UseClassicLook(HWND control) {
     typedef HRESULT(WINAPI * SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
     static const SetWindowThemeFn setTheme = [] {
-        HMODULE theme = LoadLibraryA("uxtheme.dll");
+        HMODULE theme = LoadSystemLibrary("uxtheme.dll");
         return theme ? reinterpret_cast<SetWindowThemeFn>(
                            reinterpret_cast<void*>(GetProcAddress(theme, "SetWindowTheme")))
                      : nullptr;

@@ -2,6 +2,8 @@
 
 #include <wincodec.h>
 
+#include "app/system_library_win.h"
+
 namespace {
 
 const int kLargestSide = 4096;  // larger is not one of ours
@@ -87,7 +89,7 @@ HBITMAP Decode(IWICImagingFactory* factory, const BYTE* data, DWORD size) {
 // the exe does not import it, so nothing of COM loads with the card before
 // it draws a picture, and a library COM has used is never unloaded under it.
 HMODULE Ole32() {
-    static HMODULE ole32 = LoadLibraryA("ole32.dll");
+    static HMODULE ole32 = LoadSystemLibrary("ole32.dll");
     return ole32;
 }
 
