@@ -19,7 +19,7 @@ const char* const kHost = "feed.example.test";
 
 class FeedCycleTest : public ::testing::Test {
 protected:
-    FeedCycleTest() : interval(true), cycle(settings, socket, dataTimer, interval, view, kHost) {
+    FeedCycleTest() : interval(true), cycle(settings, socket, dataTimer, interval, view, kHost, clock) {
         settings.LocationWoeid = "2442047";
         settings.UseCelsius = 0;
         settings.RefreshHours = 1;
@@ -29,8 +29,12 @@ protected:
     void TickData(int n) {
         for (int i = 0; i < n && dataTimer.Enabled(); ++i) cycle.OnDataTick();
     }
+    // A minute passes, then the minute timer ticks.
     void TickMinutes(int n) {
-        for (int i = 0; i < n && interval.Enabled(); ++i) cycle.OnIntervalTick();
+        for (int i = 0; i < n && interval.Enabled(); ++i) {
+            clock.now += 60000;
+            cycle.OnIntervalTick();
+        }
     }
     void Arrive(const std::string& data, long count = -1) {
         socket.Queue(data);
@@ -49,6 +53,7 @@ protected:
     FakeTimer dataTimer;
     FakeTimer interval;
     FakeFeedView view;
+    FakeClock clock;
     FeedCycle cycle;
 };
 
@@ -97,7 +102,8 @@ TEST_F(FeedCycleTest, NoPlaceWoeidsMakeNoConnection) {
         FakeFeedView v;
         AppSettings s = settings;
         s.LocationWoeid = woeid;
-        FeedCycle c(s, sock, data, clock, v, kHost);
+        FakeClock now;
+        FeedCycle c(s, sock, data, clock, v, kHost, now);
         c.RefreshOptions();
         EXPECT_TRUE(sock.connects.empty());
         EXPECT_EQ(v.clears, 1);
@@ -127,7 +133,8 @@ TEST_F(FeedCycleTest, NearMissWoeidsDoConnect) {
         FakeFeedView v;
         AppSettings s = settings;
         s.LocationWoeid = woeid;
-        FeedCycle c(s, sock, data, clock, v, kHost);
+        FakeClock now;
+        FeedCycle c(s, sock, data, clock, v, kHost, now);
         c.RefreshOptions();
         ASSERT_EQ(sock.connects.size(), 1u) << woeid;
         sock.Up();
