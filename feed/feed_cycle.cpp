@@ -149,6 +149,7 @@ void FeedCycle::Complete() {
     view_.SetBarText(barText_);
     socket_.Close();
     replyParsed_ = -1;
+    answered_ = true;
     ForecastResult result = ParseForecast(feedReply_, settings_.UseCelsius);
     const bool stale = HasStaleMarker(feedReply_);
     const unsigned fetch = fetchCount_;
@@ -195,7 +196,6 @@ void FeedCycle::OnIntervalTick() {
 void FeedCycle::OnResume() {
     // Only a card that has fetched before; a burst of messages is one.
     if (fetchCount_ == 0) return;
-    const uint64_t now = clock_.NowMs();
-    if (now >= fetchStartMs_ && now - fetchStartMs_ < kResumeQuietMs) return;
+    if (clock_.NowMs() < fetchStartMs_ + kResumeQuietMs) return;
     RefreshOptions();
 }
