@@ -22,8 +22,9 @@ void ServiceSupervisor::Begin() {
 
 bool ServiceSupervisor::TryStart() {
     const uint64_t now = clock_.NowMs();
-    if (everStarted_ && now - lastStartMs_ < gapMs_) return false;
+    if (everStarted_ && now - lastStartMs_ < (upSinceStart_ ? kRestartAfterUpMs : gapMs_)) return false;
     everStarted_ = true;
+    upSinceStart_ = false;
     lastStartMs_ = now;
     if (!control_.Start()) return false;  // nothing beside the card to start
     ++starts_;
@@ -46,6 +47,7 @@ void ServiceSupervisor::Settle(State s) {
 void ServiceSupervisor::OnReadySignal() {
     if (state_ != State::Waiting) return;
     gapMs_ = kMinRestartGapMs;  // it came up: a later loss is a new story
+    upSinceStart_ = true;
     control_.Register();
     Settle(State::Up);
 }
@@ -90,6 +92,7 @@ bool ServiceSupervisor::MayConnect() {
     // Its objects are gone: it ended or was ended since the last look.
     switch (control_.Look()) {
     case ServiceControl::Presence::Listening:
+        upSinceStart_ = true;
         control_.Register();
         return true;
     case ServiceControl::Presence::Starting:

@@ -30,6 +30,8 @@ class ServiceSupervisor : public ServiceLink {
 public:
     static constexpr uint64_t kReadyWaitMs = 3000;
     static constexpr uint64_t kMinRestartGapMs = 5000;
+    // A copy that listened before it went may be replaced sooner.
+    static constexpr uint64_t kRestartAfterUpMs = 1000;
     static constexpr uint64_t kMaxRestartGapMs = 60000;
     // Exit code of cloudwick-feed.exe: it could not listen (port in use).
     static constexpr unsigned long kCannotListen = 1;
@@ -70,6 +72,7 @@ private:
     std::function<void()> onSettled_;
     bool ownStart_ = false;  // the wait is for a copy this card started
     bool everStarted_ = false;
+    bool upSinceStart_ = false;  // the last copy started was seen listening
     uint64_t deadlineMs_ = 0;
     uint64_t lastStartMs_ = 0;
     uint64_t gapMs_ = kMinRestartGapMs;

@@ -122,22 +122,30 @@ TEST_F(SupervisorTest, ExitCodeOneMeansAnotherProgramHasThePort) {
 TEST_F(SupervisorTest, AServiceThatWentAwayIsStartedAgainAtMostEveryFewSeconds) {
     sup.Begin();
     Listen();
-    clock.now += 60000;
+    clock.now += 1500;
     Die();
-    // Found gone before a connect: started again, the connect waits.
+    // It listened, then went: found gone before a connect, started again
+    // at once, and the connect waits.
     EXPECT_FALSE(sup.MayConnect());
     EXPECT_EQ(control.starts, 2);
-    Listen();
-    EXPECT_TRUE(sup.MayConnect());
-    // Killed again at once: refused, but too soon for another start.
+    // The new copy never listens and is gone: too soon for another start.
     Die();
-    clock.now += 1000;
+    sup.OnServiceExited(2);
+    clock.now += ServiceSupervisor::kMinRestartGapMs;
     EXPECT_FALSE(sup.BringBack());
     EXPECT_TRUE(sup.MayConnect());  // the card connects and reports the failure
     EXPECT_EQ(control.starts, 2);
     clock.now += ServiceSupervisor::kMinRestartGapMs;
     EXPECT_TRUE(sup.BringBack());
     EXPECT_EQ(control.starts, 3);
+    // Even a copy that listens and dies at once is started at most once a second.
+    Listen();
+    Die();
+    clock.now += 500;
+    EXPECT_FALSE(sup.BringBack());
+    clock.now += 500;
+    EXPECT_TRUE(sup.BringBack());
+    EXPECT_EQ(control.starts, 4);
 }
 
 TEST_F(SupervisorTest, StartsThatFailBackOffUpToAMinute) {
