@@ -284,7 +284,14 @@ void CardWindow::SetBarText(const std::string& text) { SetCaption(IDC_LBLBAR, te
 
 void CardWindow::ShowNetworkError() { SetCaption(IDC_TXTDAY1, "network error"); }
 
-void CardWindow::ShowProblem(const std::string& text) { SetCaption(IDC_TXTDAY1, text); }
+void CardWindow::ShowProblem(const std::string& text) {
+    // A reason wider than the line gets a second row, as a long first
+    // forecast line does (the card is blank below it); blanking the card
+    // puts the line back to its own height.
+    if (TextWidth(IDC_TXTDAY1, text) > BoxWidth(IDC_TXTDAY1))
+        PlaceControlTwips(IDC_TXTDAY1, kDay1TopTwips, kDay1TallHeightTwips);
+    SetCaption(IDC_TXTDAY1, text);
+}
 
 void CardWindow::ShowForecast(const ForecastResult& result) {
     for (const auto& caption : result.captions) {
