@@ -276,3 +276,39 @@ def card_pids(card):
             continue
         pids.append(int(d))
     return pids
+
+
+def case_offline_start_shows_the_last_weather(name):
+    """Needs the service's disk cache of last good forecasts (the folder
+    cloudwick-feed-state beside cloudwick-feed.exe): after a good session,
+    a card started while the weather source cannot be reached shows the
+    last weather, with its old time, within 2 s; once the source answers
+    again, fresh weather follows within 10 s without the user."""
+    stub = stub_upstream.StubUpstream()
+    c = harness.Checks()
+    try:
+        with card_with_service(name, stub, CONF) as card:
+            c.true(card.wait_text("txtTemp", "ne", b"", 10000)[0], "weather in the good session")
+            good_time = card.text("txtDateTime")
+            card.menu_command("exit")
+            c.true(card.exited(15), "the card exits")
+            c.true(harness.wait_for(lambda: not service_pids(card), 10), "and its service")
+            stub.fail_with = 503  # offline
+            started = time.time()
+            card.launch()
+            ok, _ = card.wait_text("txtTemp", "ne", b"", 10000)
+            c.true(ok and time.time() - started <= 2 + 1.5,  # 1.5 s: Wine starting the card itself
+                   "the last weather within 2 s of the start (%.1f s)" % (time.time() - started))
+            c.eq(card.text("txtDateTime"), good_time, "with its old time")
+            c.true(NETWORK_ERROR != card.text("txtDay1"), "no network error")
+            calls, asked = stub.calls, forecast_requests(card)
+            stub.fail_with = 0
+            back = time.time()
+            # The card asks again by itself (quietly, keeping the last weather
+            # shown) and the service then reaches the source.
+            ok = harness.wait_for(lambda: stub.calls > calls and forecast_requests(card) > asked
+                                  and card.text("txtTemp") != b"", 10)
+            c.true(ok, "fresh weather within 10 s of the source's return (%.1f s)" % (time.time() - back))
+    finally:
+        stub.close()
+    c.done()
