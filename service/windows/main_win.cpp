@@ -94,7 +94,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (o.parentPid > 0) {
         const bool watching = WatchProcess(static_cast<uint32_t>(o.parentPid), [note, pid = o.parentPid] {
             // Card supervision (lifetime_win): ends once no card uses the service.
-            note("process " + std::to_string(pid) + " that started the service has ended");
+            note("process " + std::to_string(pid) + " that started the service has ended; stopping once no card uses it");
             ParentCardEnded();
         });
         if (!watching) {
