@@ -63,6 +63,7 @@ def run(args):
                 t0 = time.time()
                 p = start("Cloudwick.exe")
                 card.must("wait %s exists 60000" % harness.CARD, timeout=90)
+                card.wait_controls(harness.CARD)  # the window exists before its labels
                 ok, _ = card.wait_text("txtTemp", "ne", b"", 30000)
                 took = time.time() - t0
                 card.menu_command("exit")
