@@ -92,7 +92,7 @@ bool LocalFeedService::Start() {
 }
 
 void LocalFeedService::AwaitReady() {
-    EndWaits();
+    // A copy this card started stays watched: its exit code still tells.
     WaitOnReadyEvent(false);
 }
 

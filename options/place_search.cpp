@@ -146,7 +146,7 @@ void PlaceSearch::Parse(const std::string& reply) {
 }
 
 void PlaceSearch::OnTick() {
-    if (connectHeld_ && link_->MayConnect()) ConnectNowOrLater();
+    if (connectHeld_ && (!link_ || link_->MayConnect())) ConnectNowOrLater();
     ++tickCount_;
     if (bytesReceived_ <= kCompleteBytes && (peerClosed_ || ReplyIsWhole(replyText_))) {
         ReadEndedReply();

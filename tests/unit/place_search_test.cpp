@@ -378,3 +378,14 @@ TEST_F(PlaceSearchTest, WaitsForTheServiceAndBringsItBack) {
     socket.sink->OnError();
     EXPECT_EQ(view.status, "network error");
 }
+
+TEST_F(PlaceSearchTest, AHeldSearchWhoseCardHasGoneConnectsAtTheNextTick) {
+    // The card unloads while its dialog stays open: the link is taken away.
+    FakeServiceLink link;
+    link.ready = false;
+    search.SetServiceLink(&link);
+    Search("Tokyo");
+    search.SetServiceLink(nullptr);
+    Tick(1);
+    EXPECT_EQ(socket.connects.size(), 1u);
+}
