@@ -84,7 +84,9 @@ bool ServiceSupervisor::MayConnect() {
         return true;
     case State::Waiting:
         if (clock_.NowMs() < deadlineMs_) return false;
-        Settle(State::Up);  // waited long enough: ask anyway
+        // Waited long enough: ask anyway. Other waiters see it at their
+        // next tick; no call back from inside this one.
+        state_ = State::Up;
         return true;
     case State::Up:
         break;

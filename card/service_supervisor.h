@@ -43,8 +43,9 @@ public:
 
     ServiceSupervisor(ServiceControl& control, const Clock& clock, bool local);
 
-    // Runs when a wait for the service ends (ready, exited or given up on
-    // by a connect): held connects may go now.
+    // Runs when a wait for the service ends by a signal (ready, exited):
+    // held connects may go now. A wait that runs out is seen by the next
+    // MayConnect.
     void SetOnSettled(std::function<void()> f) { onSettled_ = std::move(f); }
 
     // At card start: start the service, or wait for the copy that starts.
