@@ -312,3 +312,32 @@ def case_offline_start_shows_the_last_weather(name):
     finally:
         stub.close()
     c.done()
+
+
+def case_a_reply_the_server_ends_is_read_for_its_reason(name):
+    """A short text/plain reply without a length, ended by the server
+    closing the connection (the card's close event): its first line is
+    shown at once in the forecast line and in the search's status."""
+    def ended(text):
+        def run(conn, req, svc):
+            conn.sendall(b"HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=us-ascii\r\n"
+                         b"Connection: close\r\n\r\n" + text + b"\r\nMore words for people.\r\n")
+        return run  # the server closes when the behaviour returns
+
+    def route(path):
+        return ended(b"Weather source paused for 30 s" if path.startswith("/forecastrss")
+                     else b"Too many new places; wait a minute")
+
+    c = harness.Checks()
+    with FakeService(route) as svc, harness.Card(name, CONF) as card:
+        ok, text = card.wait_text("txtDay1", "eq", b"Weather source paused for 30 s", 10000)
+        c.true(ok, "the reason in the forecast line: %r" % text)
+        card.menu_command("options")
+        c.true(card.wait_window("visible", 10000, OPTIONS), "Options open")
+        card.wait_controls(OPTIONS)
+        card.must("settext %s %d \"Springfield\"" % (OPTIONS, harness.control_id("txtWord", OPTIONS)))
+        asked = time.time()
+        card.must("click %s %d" % (OPTIONS, harness.control_id("Command1", OPTIONS)))
+        ok, status = card.wait_text("txtLocation", "eq", b"Too many new places; wait a minute", 5000, OPTIONS)
+        c.true(ok, "the search's status at once: %r after %.1f s" % (status, time.time() - asked))
+    c.done()
