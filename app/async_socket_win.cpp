@@ -106,7 +106,12 @@ void AsyncSocket::OnSelect(SOCKET s, int event, int error) {
         // Whatever the peer sent before closing is still delivered.
         if (state_ == kConnected && reading_) Drain();
         if (state_ == kConnected) state_ = error != 0 ? static_cast<int>(kError) : static_cast<int>(kClosing);
-        if (error != 0) ReportError();
+        if (error != 0) {
+            ReportError();
+        } else if (events_) {
+            // Whatever the peer sent is in; the owner may read a short reply now.
+            events_->OnClose();
+        }
         break;
     }
 }

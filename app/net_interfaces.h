@@ -1,6 +1,7 @@
 #pragma once
 // Small interfaces the refresh cycle and the place search are written
 // against, so their logic runs in unit tests with fakes.
+#include <cstdint>
 #include <string>
 
 // What a socket reports, on the thread that owns it. The refresh cycle and
@@ -11,6 +12,9 @@ public:
     virtual void OnConnect() = 0;
     virtual void OnDataArrival(long bytesTotal) = 0;
     virtual void OnError() = 0;
+    // The peer ended the connection in good order, after everything it sent
+    // has been delivered as data.
+    virtual void OnClose() = 0;
 };
 
 class Socket {
@@ -37,4 +41,26 @@ public:
     virtual ~Timer() = default;
     virtual void SetEnabled(bool on) = 0;
     virtual bool Enabled() const = 0;
+};
+
+// Milliseconds from some fixed start; goes on while the computer sleeps.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual uint64_t NowMs() const = 0;
+};
+
+// The feed service on this machine, kept running by the card. The refresh
+// cycle and the place search ask it before they connect and tell it when
+// nothing answered.
+class ServiceLink {
+public:
+    virtual ~ServiceLink() = default;
+    // False while the service is starting up: connect once this turns true.
+    virtual bool MayConnect() = 0;
+    // A connection failed (refused, reset). True when the service is being
+    // started again: connect once MayConnect() says so.
+    virtual bool BringBack() = 0;
+    // Another program holds the port our service should listen on.
+    virtual bool PortTakenByOther() const = 0;
 };

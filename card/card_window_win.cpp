@@ -8,6 +8,7 @@
 #include "app/dpi_win.h"
 #include "card/card_layout.h"
 #include "card/card_placement.h"
+#include "card/local_feed_service.h"
 #include "card/tray_tip.h"
 #include "options/options_dialog_win.h"
 #include "resources/version.h"
@@ -54,7 +55,8 @@ std::vector<PixelRect> WorkAreas() {
 
 CardWindow::CardWindow(AppSettings& settings)
     : DesignWindow(kCardControls, kCardControlCount), settings_(settings),
-      day1HeightTwips_(FindCardControl(IDC_TXTDAY1)->height), day2TopTwips_(FindCardControl(IDC_TXTDAY2)->top) {}
+      day1HeightTwips_(FindCardControl(IDC_TXTDAY1)->height), day2TopTwips_(FindCardControl(IDC_TXTDAY2)->top),
+      day2BaseTwips_(FindCardControl(IDC_TXTDAY2)->top) {}
 
 CardWindow::~CardWindow() {
     if (menu_) DestroyMenu(menu_);
@@ -97,6 +99,19 @@ LRESULT CardWindow::OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_QUERYENDSESSION:
         return TRUE;
+    case WM_POWERBROADCAST:
+        // Back from sleep (with or without a user): the weather is old.
+        if (wp == PBT_APMRESUMEAUTOMATIC || wp == PBT_APMRESUMESUSPEND) cycle_->OnResume();
+        return TRUE;
+    case LocalFeedService::kMsgServiceReady:
+        service_->EndWaits();
+        supervisor_->OnReadySignal();
+        return 0;
+    case LocalFeedService::kMsgServiceExited: {
+        unsigned long code = 0;
+        if (service_->TakeExitCode(code)) supervisor_->OnServiceExited(code);
+        return 0;
+    }
     case WM_ENDSESSION:
         // Log-off or shut-down: the process may end without WM_DESTROY.
         if (wp) Form_Unload();
@@ -158,8 +173,16 @@ void CardWindow::OnCreate() {
     tmrInterval_.reset(new WindowTimer(hwnd_, kIntervalTimerId, kIntervalMs));
     tmrData_.reset(new WindowTimer(hwnd_, kDataTimerId, kDataMs));
     sckData_.reset(new AsyncSocket());
-    cycle_.reset(new FeedCycle(settings_, *sckData_, *tmrData_, *tmrInterval_, *this, CLOUDWICK_FEED_HOST));
+    cycle_.reset(new FeedCycle(settings_, *sckData_, *tmrData_, *tmrInterval_, *this, CLOUDWICK_FEED_HOST, clock_));
     tmrInterval_->SetEnabled(true);
+    // The service beside the card starts while the card builds itself; the
+    // first fetch waits for it to listen.
+    service_.reset(new LocalFeedService(hwnd_));
+    supervisor_.reset(new ServiceSupervisor(*service_, clock_,
+                                            UsesLocalService(CLOUDWICK_FEED_HOST, CLOUDWICK_PLACE_SEARCH_HOST)));
+    supervisor_->SetOnSettled([this] { cycle_->OnServiceReady(); });
+    cycle_->SetServiceLink(supervisor_.get());
+    supervisor_->Begin();
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
 }
 
@@ -250,7 +273,7 @@ void CardWindow::ClearDisplay() {
     SetCaption(IDC_TXTTITLE, "My City");
     for (int id : {IDC_TXTDATETIME, IDC_TXTTEMP, IDC_TXTWTEMP, IDC_TXTWSPEED, IDC_TXTCOND, IDC_TXTDAY1, IDC_TXTDAY2})
         SetCaption(id, "");
-    day2TopTwips_ = kDay2ResetTopTwips;
+    day2TopTwips_ = day2BaseTwips_ = kDay2ResetTopTwips;
     PlaceControlTwips(IDC_TXTDAY1, kDay1TopTwips, day1HeightTwips_);
     PlaceControlTwips(IDC_TXTDAY2, day2TopTwips_, FindCardControl(IDC_TXTDAY2)->height);
     SetPicture(0);
@@ -260,13 +283,24 @@ void CardWindow::SetBarText(const std::string& text) { SetCaption(IDC_LBLBAR, te
 
 void CardWindow::ShowNetworkError() { SetCaption(IDC_TXTDAY1, "network error"); }
 
+void CardWindow::ShowProblem(const std::string& text) {
+    // A reason wider than the line gets a second row, as a long first
+    // forecast line does (the card is blank below it); blanking the card
+    // puts the line back to its own height.
+    if (TextWidth(IDC_TXTDAY1, text) > BoxWidth(IDC_TXTDAY1))
+        PlaceControlTwips(IDC_TXTDAY1, kDay1TopTwips, kDay1TallHeightTwips);
+    SetCaption(IDC_TXTDAY1, text);
+}
+
 void CardWindow::ShowForecast(const ForecastResult& result) {
     for (const auto& caption : result.captions) {
         if (caption.first == CardField::Day1 && result.ok &&
             FirstLineIsTall(result.day1Tall, TextWidth(IDC_TXTDAY1, caption.second), BoxWidth(IDC_TXTDAY1))) {
             day1HeightTwips_ = kDay1TallHeightTwips;
             PlaceControlTwips(IDC_TXTDAY1, kDay1TopTwips, day1HeightTwips_);
-            day2TopTwips_ += kDay2TallShiftTwips;
+            // From the blanked card's place: a newer document shown over
+            // this one (fresh weather after a stale copy) moves it once.
+            day2TopTwips_ = day2BaseTwips_ + kDay2TallShiftTwips;
             PlaceControlTwips(IDC_TXTDAY2, day2TopTwips_, FindCardControl(IDC_TXTDAY2)->height);
         }
         SetCaption(kFieldLabels[static_cast<int>(caption.first)], caption.second);

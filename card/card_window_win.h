@@ -11,6 +11,8 @@
 #include "app/design_window_win.h"
 #include "app/settings.h"
 #include "app/window_timer_win.h"
+#include "card/local_feed_service_win.h"
+#include "card/service_supervisor.h"
 #include "card/weather_pictures_win.h"
 #include "feed/feed_cycle.h"
 #include "options/options_owner.h"
@@ -30,6 +32,7 @@ public:
     // OptionsOwner
     void RefreshOptions() override;
     void OptionsClosed() override;
+    ServiceLink* FeedServiceLink() override { return supervisor_.get(); }
 
 private:
     void OnCreate() override;
@@ -74,6 +77,7 @@ private:
     void ClearDisplay() override;
     void SetBarText(const std::string& text) override;
     void ShowNetworkError() override;
+    void ShowProblem(const std::string& text) override;
     void ShowForecast(const ForecastResult& result) override;
 
     void PlaceControlTwips(int id, int topTwips, int heightTwips);
@@ -89,6 +93,7 @@ private:
     int picture_ = 0;  // 0: none
     int day1HeightTwips_;
     int day2TopTwips_;
+    int day2BaseTwips_;  // where the blanked card puts the second line
     NOTIFYICONDATAA trayIconData_ = {};
     UINT taskbarCreated_ = 0;
     bool unloaded_ = false;
@@ -96,4 +101,13 @@ private:
     std::unique_ptr<WindowTimer> tmrData_;
     std::unique_ptr<AsyncSocket> sckData_;
     std::unique_ptr<FeedCycle> cycle_;
+
+    // Milliseconds since Windows started, sleep included.
+    class TickClock : public Clock {
+    public:
+        uint64_t NowMs() const override { return GetTickCount64(); }
+    };
+    TickClock clock_;
+    std::unique_ptr<LocalFeedService> service_;
+    std::unique_ptr<ServiceSupervisor> supervisor_;
 };

@@ -1,6 +1,6 @@
 #pragma once
 // The feed service that ships beside the card (cloudwick-feed.exe): a card
-// built for this machine's own host starts it when nothing answers there.
+// built for this machine's own host keeps it running (card/service_supervisor.h).
 #include <string>
 
 extern const char* const kLocalServiceExe;  // "cloudwick-feed.exe"

@@ -7,13 +7,11 @@
 #include "app/async_socket_win.h"
 #include "app/settings.h"
 #include "card/card_window_win.h"
-#include "card/local_feed_service_win.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     AsyncSocket::Startup();
-    StartLocalFeedServiceIfNeeded();
 
     // The one settings record of the run, shared by the card and its dialogs.
     static AppSettings settings;

@@ -1,19 +1,27 @@
 #include "feed/feed_cycle.h"
 
-#include "app/reply_buffer.h"
 #include "app/get_request.h"
-#include "feed/feed_request.h"
+#include "app/reply_buffer.h"
+#include "app/short_reply.h"
 #include "app/text_scan.h"
+#include "feed/feed_request.h"
 
 namespace {
 const unsigned short kFeedPort = 80;
-const int kMinutesPerHour = 60;
+const uint64_t kMsPerMinute = 60000;
+const int kOkStatus = 200;
 }
 
-FeedCycle::FeedCycle(AppSettings& settings, Socket& socket, Timer& dataTimer,
-                     Timer& intervalTimer, FeedView& view, std::string feedHost)
-    : settings_(settings), socket_(socket), dataTimer_(dataTimer),
-      intervalTimer_(intervalTimer), view_(view), feedHost_(std::move(feedHost)) {
+std::string FeedProblemText(const std::string& reply, bool portTakenByOther) {
+    const std::string text = ReplyProblem(reply, portTakenByOther, "Weather service");
+    if (text.empty() && ReadShortReply(reply).status == kOkStatus) return "Weather reply too short";
+    return text;
+}
+
+FeedCycle::FeedCycle(AppSettings& settings, Socket& socket, Timer& dataTimer, Timer& intervalTimer,
+                     FeedView& view, std::string feedHost, const Clock& clock)
+    : settings_(settings), socket_(socket), dataTimer_(dataTimer), intervalTimer_(intervalTimer),
+      view_(view), feedHost_(std::move(feedHost)), clock_(clock), fetchStartMs_(clock.NowMs()) {
     socket_.SetEventSink(this);
 }
 
@@ -29,12 +37,27 @@ void FeedCycle::StoreFeedFields(AppSettings& s) const {
     s.UseCelsius = feedMetric_ != 0 ? 1 : 0;
 }
 
-void FeedCycle::RefreshOptions() {
+int FeedCycle::hoursElapsed() const {
+    const uint64_t now = clock_.NowMs();
+    return now > fetchStartMs_ ? static_cast<int>((now - fetchStartMs_) / kMsPerHour) : 0;
+}
+
+int FeedCycle::minutesElapsed() const {
+    const uint64_t now = clock_.NowMs();
+    return now > fetchStartMs_ ? static_cast<int>((now - fetchStartMs_) / kMsPerMinute % 60) : 0;
+}
+
+void FeedCycle::RefreshOptions() { StartFetch(false); }
+
+void FeedCycle::StartFetch(bool quiet) {
     ++fetchCount_;
-    hoursElapsed_ = 0;
-    minutesElapsed_ = 0;
+    fetchStartMs_ = clock_.NowMs();
     replyParsed_ = 0;
-    view_.ClearDisplay();
+    quiet_ = quiet;
+    if (!quiet) {
+        staleShown_ = false;
+        view_.ClearDisplay();
+    }
     socket_.Close();
     dataTimer_.SetEnabled(false);
     intervalTimer_.SetEnabled(false);
@@ -42,13 +65,34 @@ void FeedCycle::RefreshOptions() {
     feedMetric_ = settings_.UseCelsius == 1 ? -1 : 0;
     settings_.MainVisible = -1;
     dataTimer_.SetEnabled(true);
-    feedReply_.clear();
-    feedBytes_ = 0;
+    ResetReply();
+    connectHeld_ = false;
     feedServer_ = feedHost_;
     if (feedWoeid_ != kNoPlaceWoeid && !Trim(feedWoeid_).empty()) {
-        socket_.Connect(feedServer_, kFeedPort);
+        ConnectNowOrLater();
         intervalTimer_.SetEnabled(true);
     }
+}
+
+void FeedCycle::ResetReply() {
+    feedReply_.clear();
+    feedBytes_ = 0;
+    peerClosed_ = false;
+    answered_ = false;
+}
+
+void FeedCycle::ConnectNowOrLater() {
+    // A service that is starting up would refuse: ask once it listens.
+    if (link_ && !link_->MayConnect()) {
+        connectHeld_ = true;
+        return;
+    }
+    connectHeld_ = false;
+    socket_.Connect(feedServer_, kFeedPort);
+}
+
+void FeedCycle::OnServiceReady() {
+    if (connectHeld_) ConnectNowOrLater();
 }
 
 void FeedCycle::OnConnect() {
@@ -67,10 +111,21 @@ void FeedCycle::OnDataArrival(long bytesTotal) {
 }
 
 void FeedCycle::OnError() {
-    view_.ShowNetworkError();
+    // Nothing listened: when the card keeps the service, it is started
+    // again and this fetch connects once it listens, with nothing to report.
+    if (link_ && link_->BringBack()) {
+        socket_.Close();
+        ResetReply();
+        connectHeld_ = true;
+        return;
+    }
+    if (!quiet_) view_.ShowNetworkError();
 }
 
+void FeedCycle::OnClose() { peerClosed_ = true; }
+
 void FeedCycle::OnDataTick() {
+    if (connectHeld_) OnServiceReady();
     ++waitTicks_;
     barText_ += "-";
     view_.SetBarText(barText_);
@@ -78,38 +133,69 @@ void FeedCycle::OnDataTick() {
         barText_.clear();
         view_.SetBarText(barText_);
         waitTicks_ = 0;
-        if (replyParsed_ == 0) RefreshOptions();
+        // A shown stale document is kept while fresh weather is fetched.
+        if (replyParsed_ == 0 || staleShown_) StartFetch(staleShown_);
     }
+    if (answered_) return;
     if (feedBytes_ > kCompleteBytes) {
-        barText_.clear();
-        view_.SetBarText(barText_);
-        socket_.Close();
-        replyParsed_ = -1;
-        ForecastResult result = ParseForecast(feedReply_, settings_.UseCelsius);
-        const unsigned fetch = fetchCount_;
-        view_.ShowForecast(result);
-        // Showing can let the window system deliver a sent message, such as
-        // "Refresh Now" from another program: a fetch started meanwhile is
-        // not this one's to stop.
-        if (fetch != fetchCount_) return;
-        if (result.ok) {
-            dataTimer_.SetEnabled(false);
-        } else {
-            // A reply the parser cannot use (an error page from a proxy, a
-            // document with tags missing) counts as one that never came: the
-            // time-out starts the next fetch, so the card heals by itself.
-            replyParsed_ = 0;
-            feedReply_.clear();
-            feedBytes_ = 0;
-        }
+        Complete();
+    } else if (peerClosed_ || ReplyIsWhole(feedReply_)) {
+        ReadEndedReply();
     }
 }
 
-void FeedCycle::OnIntervalTick() {
-    ++minutesElapsed_;
-    if (minutesElapsed_ == kMinutesPerHour) {
-        ++hoursElapsed_;
-        minutesElapsed_ = 0;
+void FeedCycle::Complete() {
+    barText_.clear();
+    view_.SetBarText(barText_);
+    socket_.Close();
+    replyParsed_ = -1;
+    answered_ = true;
+    ForecastResult result = ParseForecast(feedReply_, settings_.UseCelsius);
+    const bool stale = HasStaleMarker(feedReply_);
+    const unsigned fetch = fetchCount_;
+    // A quiet fetch replaces the shown document only with weather.
+    if (result.ok || !quiet_) view_.ShowForecast(result);
+    // Showing can let the window system deliver a sent message, such as
+    // "Refresh Now" from another program: a fetch started meanwhile is
+    // not this one's to stop.
+    if (fetch != fetchCount_) return;
+    if (result.ok) {
+        // A document served from the service's last copy is shown, and the
+        // time-out keeps asking until a fresh one comes.
+        staleShown_ = stale;
+        if (!stale) dataTimer_.SetEnabled(false);
+    } else {
+        if (!quiet_ && link_ && link_->PortTakenByOther()) view_.ShowProblem(kPortTakenText);
+        // A reply the parser cannot use (an error page from a proxy, a
+        // document with tags missing) counts as one that never came: the
+        // time-out starts the next fetch, so the card heals by itself.
+        replyParsed_ = 0;
+        feedReply_.clear();
+        feedBytes_ = 0;
     }
-    if (hoursElapsed_ == settings_.RefreshHours) RefreshOptions();
+}
+
+void FeedCycle::ReadEndedReply() {
+    // The server ended a reply too short to be a document: what it says
+    // is shown at once; the time-out asks again.
+    answered_ = true;
+    socket_.Close();
+    const std::string text = FeedProblemText(feedReply_, link_ && link_->PortTakenByOther());
+    if (!quiet_ && !text.empty()) view_.ShowProblem(text);
+}
+
+void FeedCycle::OnIntervalTick() {
+    // Measured by the clock, so hours spent asleep count.
+    const int hours = settings_.RefreshHours;
+    if (hours < 0) return;
+    const uint64_t now = clock_.NowMs();
+    const uint64_t elapsed = now > fetchStartMs_ ? now - fetchStartMs_ : 0;
+    if (elapsed >= static_cast<uint64_t>(hours) * kMsPerHour) RefreshOptions();
+}
+
+void FeedCycle::OnResume() {
+    // Only a card that has fetched before; a burst of messages is one.
+    if (fetchCount_ == 0) return;
+    if (clock_.NowMs() < fetchStartMs_ + kResumeQuietMs) return;
+    RefreshOptions();
 }

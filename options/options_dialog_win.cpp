@@ -80,7 +80,10 @@ HWND OptionsDialog::Open(HINSTANCE instance, AppSettings& settings, OptionsOwner
 
 void OptionsDialog::ForgetOwner(OptionsOwner* owner) {
     for (OptionsDialog* d : openDialogs)
-        if (d->owner_ == owner) d->owner_ = nullptr;
+        if (d->owner_ == owner) {
+            d->owner_ = nullptr;
+            if (d->search_) d->search_->SetServiceLink(nullptr);  // the card's service link goes with it
+        }
 }
 
 OptionsDialog::OptionsDialog(AppSettings& settings, OptionsOwner* owner)
@@ -169,6 +172,7 @@ void OptionsDialog::OnCreate() {
     timer1_.reset(new WindowTimer(hwnd_, kTimer1Id, kTimer1Ms));
     sockWID_.reset(new AsyncSocket());
     search_.reset(new PlaceSearch(*sockWID_, *timer1_, *this, CLOUDWICK_PLACE_SEARCH_HOST));
+    if (owner_) search_->SetServiceLink(owner_->FeedServiceLink());
     Form_Load();
 }
 

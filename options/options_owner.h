@@ -1,5 +1,7 @@
 #pragma once
 // What the options dialog asks of the window that opened it.
+class ServiceLink;
+
 class OptionsOwner {
 public:
     virtual ~OptionsOwner() = default;
@@ -7,4 +9,6 @@ public:
     virtual void RefreshOptions() = 0;
     // The dialog has closed, by any way: show again what was shown before.
     virtual void OptionsClosed() = 0;
+    // The local feed service the place search waits for; null: none.
+    virtual ServiceLink* FeedServiceLink() { return nullptr; }
 };

@@ -2,6 +2,7 @@
 
 #include "app/reply_buffer.h"
 #include "app/get_request.h"
+#include "app/short_reply.h"
 #include "options/place_reply_parser.h"
 
 const char* const kPlaceQueryPrefix =
@@ -57,8 +58,15 @@ void PlaceSearch::StartPlaceSearch() {
     view_.SetOkEnabled(false);
     quotedText_ = QuotePlaceText(text);
     requestPath_ = kPlaceQueryPrefix + quotedText_;
+    peerClosed_ = false;
     timer_.SetEnabled(true);
-    socket_.Connect(searchHost_, kSearchPort);
+    ConnectNowOrLater();
+}
+
+void PlaceSearch::ConnectNowOrLater() {
+    // A service that is starting up would refuse: ask once it listens.
+    connectHeld_ = link_ && !link_->MayConnect();
+    if (!connectHeld_) socket_.Connect(searchHost_, kSearchPort);
 }
 
 void PlaceSearch::OnKeyPress(int keyAscii) {
@@ -79,7 +87,42 @@ void PlaceSearch::OnDataArrival(long bytesTotal) {
 }
 
 void PlaceSearch::OnError() {
+    // Nothing listened: the service is started again and the search asks
+    // once it listens.
+    if (link_ && link_->BringBack()) {
+        socket_.Close();
+        replyText_.clear();
+        bytesReceived_ = 0;
+        peerClosed_ = false;
+        connectHeld_ = true;
+        return;
+    }
     view_.SetStatus("network error");
+}
+
+void PlaceSearch::OnClose() { peerClosed_ = true; }
+
+void PlaceSearch::Finish(const std::string& status) {
+    timer_.SetEnabled(false);
+    socket_.Close();
+    view_.SetStatus(status);
+    view_.SetOkEnabled(false);
+    view_.FocusSearchText();
+    replyText_.clear();
+    bytesReceived_ = 0;
+    tickCount_ = 0;
+}
+
+void PlaceSearch::ReadEndedReply() {
+    // A whole reply too short to hold a place: our service's reason, or
+    // another program on the port, is said at once.
+    const std::string problem = ReplyProblem(replyText_, link_ && link_->PortTakenByOther(), "Place search");
+    if (!problem.empty()) {
+        Finish(problem);
+    } else if (ReadShortReply(replyText_).status != 0) {
+        Finish(kNotFoundText);  // a short document holds no place
+    }
+    // Bytes without a status line: the time-out has the last word.
 }
 
 void PlaceSearch::Parse(const std::string& reply) {
@@ -103,7 +146,12 @@ void PlaceSearch::Parse(const std::string& reply) {
 }
 
 void PlaceSearch::OnTick() {
+    if (connectHeld_ && (!link_ || link_->MayConnect())) ConnectNowOrLater();
     ++tickCount_;
+    if (bytesReceived_ <= kCompleteBytes && (peerClosed_ || ReplyIsWhole(replyText_))) {
+        ReadEndedReply();
+        if (!timer_.Enabled()) return;
+    }
     if (bytesReceived_ > kCompleteBytes) {
         timer_.SetEnabled(false);
         Parse(replyText_);
@@ -124,6 +172,7 @@ void PlaceSearch::OnTick() {
 }
 
 void PlaceSearch::Close() {
+    connectHeld_ = false;
     socket_.Close();
     timer_.SetEnabled(false);
 }

@@ -36,6 +36,9 @@ public:
     PlaceSearch(const PlaceSearch&) = delete;
     PlaceSearch& operator=(const PlaceSearch&) = delete;
 
+    // The local service, when the card keeps one; null: connect at once.
+    void SetServiceLink(ServiceLink* link) { link_ = link; }
+
     // Loads the stored place as the dialog's proposal.
     void SetFound(const std::string& woeid, const std::string& name);
 
@@ -45,6 +48,7 @@ public:
     void OnConnect() override;
     void OnDataArrival(long bytesTotal) override;
     void OnError() override;
+    void OnClose() override;
     void OnTick();
     void Close();
 
@@ -59,6 +63,9 @@ public:
 
 private:
     void Parse(const std::string& reply);
+    void ConnectNowOrLater();
+    void Finish(const std::string& status);
+    void ReadEndedReply();
 
     Socket& socket_;
     Timer& timer_;
@@ -71,4 +78,7 @@ private:
     std::string foundWoeid_;
     std::string foundName_;
     int16_t tickCount_ = 0;
+    ServiceLink* link_ = nullptr;
+    bool peerClosed_ = false;   // the server ended this search's connection
+    bool connectHeld_ = false;  // waiting for the service before connecting
 };

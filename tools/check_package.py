@@ -3,7 +3,8 @@
 own and checks what a user gets: exactly the two programs (the built ones,
 PE32 for x86, the service a GUI program under 1 MB) and a plain-text
 read-me with Windows line ends that names both programs, the data source's
-credit and terms, how to start and how to remove.
+credit and terms, how to start, how to open the menu, port 80 and the
+card's messages, and how to remove; one version number throughout.
 Usage: check_package.py WINDOWS_BUILD_DIR WORK_DIR   (exit 77: nothing built)"""
 import os
 import re
@@ -31,8 +32,10 @@ def main(win, work):
         if not os.path.isfile(os.path.join(win, exe)):
             print("SKIP: %s is not built in %s" % (exe, win))
             return 77
-    version = re.search(r'#define CLOUDWICK_VERSION_TEXT "([^"]+)"',
-                        open(os.path.join(ROOT, "resources", "version.h")).read()).group(1)
+    version_h = open(os.path.join(ROOT, "resources", "version.h")).read()
+    version = re.search(r'#define CLOUDWICK_VERSION_TEXT "([^"]+)"', version_h).group(1)
+    shown = re.search(r'#define CLOUDWICK_APP_VERSION "([^"]+)"', version_h).group(1)
+    numbers = re.search(r'#define CLOUDWICK_VERSION_NUMBERS (\d+),(\d+),', version_h).groups()
     subprocess.run(["bash", os.path.join(ROOT, "tools", "package.sh"), win, work], check=True)
     path = os.path.join(work, "cloudwick-%s-win32.zip" % version)
     failures = []
@@ -40,6 +43,11 @@ def main(win, work):
     def check(cond, what):
         if not cond:
             failures.append(what)
+
+    # One version story: the card's about text, the resource and the zip's name.
+    check(version == shown, "the download's version %s is the card's %s" % (version, shown))
+    check("%d.%02d" % tuple(int(n) for n in numbers) == version,
+          "the version resource's numbers %s say %s" % (",".join(numbers), version))
 
     with zipfile.ZipFile(path) as z:
         check(z.testzip() is None, "the archive reads back")
@@ -64,7 +72,8 @@ def main(win, work):
             for words in ("Cloudwick " + version, "Cloudwick.exe", "cloudwick-feed.exe",
                           "Weather data by Open-Meteo.com", "CC BY 4.0", "https://open-meteo.com/en/terms",
                           "GeoNames", "non-commercial", "How to start", "How to remove", "Start on Windows",
-                          "Exit", "Delete the folder"):
+                          "Exit", "Delete the folder", "title strip", "options\" picture", "port 80",
+                          "Port 80 is used by another program", "network error", "cloudwick-feed.log"):
                 check(words in text, "the read-me says %r" % words)
     for f in failures:
         print("FAIL:", f)

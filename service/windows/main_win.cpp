@@ -4,7 +4,8 @@
 //
 // Exit codes: 0 --help; 1 cannot listen (port in use); 2 bad options;
 // 3 another copy already runs; 4 the --parent-pid process is not running.
-// Started with --parent-pid, it ends (code 0) shortly after that process.
+// Started with --parent-pid, it ends (code 0) shortly after that process
+// and every other card that registered with it have ended.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -92,8 +93,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     if (o.parentPid > 0) {
         const bool watching = WatchProcess(static_cast<uint32_t>(o.parentPid), [note, pid = o.parentPid] {
-            note("process " + std::to_string(pid) + " that started the service has ended; stopping");
-            ExitProcess(0);
+            // Card supervision (lifetime_win): ends once no card uses the service.
+            note("process " + std::to_string(pid) + " that started the service has ended; stopping once no card uses it");
+            ParentCardEnded();
         });
         if (!watching) {
             note("process " + std::to_string(o.parentPid) + " (--parent-pid) is not running; exiting");
@@ -125,6 +127,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     config += haveConf ? "; options file " + confPath : "; no options file";
     config += o.parentPid > 0 ? "; ends with process " + std::to_string(o.parentPid) : "; started by hand";
     note(config);
+    // Card supervision (lifetime_win): the ready signal for waiting cards; a
+    // service a card started ends shortly after the last card that used it.
+    AnnounceListening(o.parentPid > 0, [note] {
+        note("no card uses the service any more; stopping");
+        ExitProcess(0);
+    });
     if (o.provider != "sample") note(FallbackNote(o));
     server.Run();
     return 0;

@@ -146,14 +146,14 @@ def check_version(exe):
     key, fixed, _, children = root[0]
     sig, _, fv_ms, fv_ls, pv_ms, pv_ls = struct.unpack_from("<IIIIII", fixed)
     check(sig == 0xFEEF04BD, "fixed file info signature")
-    check((fv_ms, fv_ls) == (0x00010000, 0), "file version 1.0.0.0, got %x.%x" % (fv_ms, fv_ls))
-    check((pv_ms, pv_ls) == (0x00010000, 0), "product version 1.0.0.0, got %x.%x" % (pv_ms, pv_ls))
+    check((fv_ms, fv_ls) == (0x00010017, 0), "file version 1.23.0.0, got %x.%x" % (fv_ms, fv_ls))
+    check((pv_ms, pv_ls) == (0x00010017, 0), "product version 1.23.0.0, got %x.%x" % (pv_ms, pv_ls))
     by_key = {c[0]: c for c in children}
     check(set(by_key) == {"StringFileInfo", "VarFileInfo"}, "string and var blocks, got %s" % sorted(by_key))
     tables = by_key["StringFileInfo"][3]
     check([t[0] for t in tables] == ["040904B0"], "one string table 040904B0, got %s" % [t[0] for t in tables])
     strings = {s[0]: s[1].decode("utf-16-le").rstrip("\0") for s in tables[0][3]}
-    expected = {"FileVersion": "1.00", "ProductVersion": "1.00", "ProductName": "Cloudwick",
+    expected = {"FileVersion": "1.23", "ProductVersion": "1.23", "ProductName": "Cloudwick",
                 "InternalName": "Cloudwick", "OriginalFilename": "Cloudwick.exe"}
     check(strings == expected, "version strings exactly %s, got %s" % (expected, strings))
     translation = by_key["VarFileInfo"][3]

@@ -92,6 +92,11 @@ public:
         day1 = "network error";
         events.push_back("error");
     }
+    void ShowProblem(const std::string& text) override {
+        problems.push_back(text);
+        day1 = text;
+        events.push_back("problem");
+    }
     void ShowForecast(const ForecastResult& result) override {
         forecasts.push_back(result);
         title = CaptionOf(result, CardField::Title);
@@ -106,8 +111,37 @@ public:
     std::string day1;
     std::string bar;
     std::vector<ForecastResult> forecasts;
+    std::vector<std::string> problems;
     std::vector<std::string> events;
     std::function<void()> onForecast;
+};
+
+// Time that moves only when a test moves it.
+class FakeClock : public Clock {
+public:
+    uint64_t NowMs() const override { return now; }
+    uint64_t now = 1000000;
+};
+
+// The local service as a test wants it to look.
+class FakeServiceLink : public ServiceLink {
+public:
+    bool MayConnect() override {
+        ++asks;
+        return ready;
+    }
+    bool BringBack() override {
+        ++bringBacks;
+        if (restarts) ready = false;
+        return restarts;
+    }
+    bool PortTakenByOther() const override { return portTaken; }
+
+    bool ready = true;
+    bool restarts = false;  // BringBack starts the service (and holds connects)
+    bool portTaken = false;
+    int asks = 0;
+    int bringBacks = 0;
 };
 
 class FakePlaceView : public PlaceSearchView {

@@ -10,6 +10,7 @@
 #include "fakes.h"
 #include "feed/feed_cycle.h"
 #include "app/get_request.h"
+#include "app/short_reply.h"
 #include "feed/feed_request.h"
 #include "feed_sample.h"
 
@@ -19,7 +20,7 @@ const char* const kHost = "feed.example.test";
 
 class FeedCycleTest : public ::testing::Test {
 protected:
-    FeedCycleTest() : interval(true), cycle(settings, socket, dataTimer, interval, view, kHost) {
+    FeedCycleTest() : interval(true), cycle(settings, socket, dataTimer, interval, view, kHost, clock) {
         settings.LocationWoeid = "2442047";
         settings.UseCelsius = 0;
         settings.RefreshHours = 1;
@@ -29,8 +30,12 @@ protected:
     void TickData(int n) {
         for (int i = 0; i < n && dataTimer.Enabled(); ++i) cycle.OnDataTick();
     }
+    // A minute passes, then the minute timer ticks.
     void TickMinutes(int n) {
-        for (int i = 0; i < n && interval.Enabled(); ++i) cycle.OnIntervalTick();
+        for (int i = 0; i < n && interval.Enabled(); ++i) {
+            clock.now += 60000;
+            cycle.OnIntervalTick();
+        }
     }
     void Arrive(const std::string& data, long count = -1) {
         socket.Queue(data);
@@ -49,6 +54,7 @@ protected:
     FakeTimer dataTimer;
     FakeTimer interval;
     FakeFeedView view;
+    FakeClock clock;
     FeedCycle cycle;
 };
 
@@ -97,7 +103,8 @@ TEST_F(FeedCycleTest, NoPlaceWoeidsMakeNoConnection) {
         FakeFeedView v;
         AppSettings s = settings;
         s.LocationWoeid = woeid;
-        FeedCycle c(s, sock, data, clock, v, kHost);
+        FakeClock now;
+        FeedCycle c(s, sock, data, clock, v, kHost, now);
         c.RefreshOptions();
         EXPECT_TRUE(sock.connects.empty());
         EXPECT_EQ(v.clears, 1);
@@ -127,7 +134,8 @@ TEST_F(FeedCycleTest, NearMissWoeidsDoConnect) {
         FakeFeedView v;
         AppSettings s = settings;
         s.LocationWoeid = woeid;
-        FeedCycle c(s, sock, data, clock, v, kHost);
+        FakeClock now;
+        FeedCycle c(s, sock, data, clock, v, kHost, now);
         c.RefreshOptions();
         ASSERT_EQ(sock.connects.size(), 1u) << woeid;
         sock.Up();
@@ -510,4 +518,232 @@ TEST_F(FeedCycleTest, SettingsLoadAndSaveGoThroughTheFeedFields) {
     cycle.StoreFeedFields(out);
     EXPECT_EQ(out.LocationWoeid, "777");
     EXPECT_EQ(out.UseCelsius, 1);
+}
+
+// ---- What the card says when the reply is not weather ----
+
+namespace {
+const std::string kUnreachable =
+    "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 27\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\n"
+    "Weather source unreachable\n";
+}
+
+TEST_F(FeedCycleTest, AShortReplyTheServerEndedIsShownAtOnceAndRetriedAtTheTimeOut) {
+    const struct { std::string reply; bool closes; std::string shown; } cases[] = {
+        {kUnreachable, false, "Weather source unreachable"},  // whole by its length
+        {"HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\n\r\nWeather source paused for 30 s\n",
+         true, "Weather source paused for 30 s"},  // whole once the server closes
+        {"HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 9\r\n\r\n<h1>x</h1>", false,
+         "Weather service error 404"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\n<rss/>", false, "Weather reply too short"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply);
+        view.problems.clear();
+        FetchAndAnswer(c.reply);
+        if (c.closes) socket.sink->OnClose();
+        const int closes = socket.closes;
+        const int16_t before = cycle.waitTicks();
+        TickData(1);
+        ASSERT_EQ(view.problems.size(), 1u);
+        EXPECT_EQ(view.problems[0], c.shown);
+        EXPECT_EQ(view.day1, c.shown);
+        EXPECT_EQ(socket.closes, closes + 1);
+        EXPECT_TRUE(view.forecasts.empty());
+        TickData(3);
+        EXPECT_EQ(view.problems.size(), 1u);  // said once
+        // The time-out asks again, as for any fetch without weather.
+        const size_t connects = socket.connects.size();
+        TickData(FeedCycle::kTimeoutTicks - before - 4);
+        EXPECT_EQ(socket.connects.size(), connects + 1);
+    }
+}
+
+TEST_F(FeedCycleTest, AReplyStillComingIsNotReadForAReason) {
+    FetchAndAnswer(kUnreachable.substr(0, kUnreachable.size() - 5));
+    TickData(10);
+    EXPECT_TRUE(view.problems.empty());
+    // A closed connection without a status line says nothing either.
+    FetchAndAnswer("");
+    socket.sink->OnClose();
+    TickData(1);
+    EXPECT_TRUE(view.problems.empty());
+}
+
+TEST_F(FeedCycleTest, AnotherProgramOnThePortIsNamed) {
+    FakeServiceLink link;
+    link.portTaken = true;
+    cycle.SetServiceLink(&link);
+    FetchAndAnswer(kUnreachable);  // whatever it says
+    TickData(1);
+    ASSERT_EQ(view.problems.size(), 1u);
+    EXPECT_EQ(view.problems[0], kPortTakenText);
+    // A long page that is no weather: the parse fails, the port is named.
+    FetchAndAnswer("HTTP/1.1 200 OK\r\n\r\n<html>" + std::string(3000, 'x'));
+    TickData(1);
+    ASSERT_EQ(view.problems.size(), 2u);
+    EXPECT_EQ(view.day1, kPortTakenText);
+    // Weather from whatever answers is shown as usual.
+    FeedSample sample;
+    FetchAndAnswer(sample.Reply());
+    TickData(1);
+    EXPECT_TRUE(view.forecasts.back().ok);
+}
+
+TEST_F(FeedCycleTest, AStaleDocumentIsShownThenRetriedQuietlyUntilAFreshOne) {
+    FeedSample sample;
+    std::string stale = sample.Reply();
+    stale.insert(stale.find("\r\n") + 2, "Warning: 110 - \"Response is Stale\"\r\n");
+    FetchAndAnswer(stale);
+    TickData(1);
+    ASSERT_EQ(view.forecasts.size(), 1u);
+    EXPECT_TRUE(cycle.retryingQuietly());
+    EXPECT_TRUE(dataTimer.Enabled());  // the time-out will ask again
+    const int clears = view.clears;
+    // Quiet retries: nothing blanks, errors and short replies are not shown.
+    TickData(FeedCycle::kTimeoutTicks);
+    EXPECT_EQ(socket.connects.size(), 2u);
+    socket.sink->OnError();
+    TickData(FeedCycle::kTimeoutTicks);
+    EXPECT_EQ(socket.connects.size(), 3u);
+    socket.Up();
+    socket.sink->OnConnect();
+    Arrive(kUnreachable);
+    TickData(FeedCycle::kTimeoutTicks);
+    EXPECT_EQ(view.clears, clears);
+    EXPECT_EQ(view.errors, 0);
+    EXPECT_TRUE(view.problems.empty());
+    EXPECT_EQ(view.forecasts.size(), 1u);
+    // A stale one again is shown again; a fresh one ends the retries.
+    socket.Up();
+    socket.sink->OnConnect();
+    Arrive(stale);
+    TickData(1);
+    EXPECT_EQ(view.forecasts.size(), 2u);
+    EXPECT_TRUE(cycle.retryingQuietly());
+    TickData(FeedCycle::kTimeoutTicks);
+    socket.Up();
+    socket.sink->OnConnect();
+    Arrive(sample.Reply());
+    TickData(1);
+    EXPECT_EQ(view.forecasts.size(), 3u);
+    EXPECT_FALSE(cycle.retryingQuietly());
+    EXPECT_FALSE(dataTimer.Enabled());
+    EXPECT_EQ(view.clears, clears);
+    // "Refresh Now" is a normal fetch again.
+    cycle.RefreshOptions();
+    EXPECT_EQ(view.clears, clears + 1);
+}
+
+// ---- The local service ----
+
+TEST_F(FeedCycleTest, TheFirstConnectWaitsForTheServiceToListen) {
+    FakeServiceLink link;
+    link.ready = false;
+    cycle.SetServiceLink(&link);
+    cycle.RefreshOptions();
+    EXPECT_TRUE(socket.connects.empty());
+    EXPECT_TRUE(cycle.waitingForService());
+    TickData(5);
+    EXPECT_TRUE(socket.connects.empty());
+    link.ready = true;
+    cycle.OnServiceReady();
+    EXPECT_EQ(socket.connects.size(), 1u);
+    cycle.OnServiceReady();  // once only
+    EXPECT_EQ(socket.connects.size(), 1u);
+    EXPECT_EQ(view.errors, 0);
+}
+
+TEST_F(FeedCycleTest, HeldConnectAlsoGoesOnATickOnceAllowed) {
+    FakeServiceLink link;
+    link.ready = false;
+    cycle.SetServiceLink(&link);
+    cycle.RefreshOptions();
+    TickData(3);
+    link.ready = true;
+    TickData(1);
+    EXPECT_EQ(socket.connects.size(), 1u);
+}
+
+TEST_F(FeedCycleTest, NothingListeningBringsTheServiceBackWithoutAnError) {
+    FakeServiceLink link;
+    link.restarts = true;
+    cycle.SetServiceLink(&link);
+    cycle.RefreshOptions();
+    socket.sink->OnError();  // refused
+    EXPECT_EQ(link.bringBacks, 1);
+    EXPECT_EQ(view.errors, 0);
+    EXPECT_EQ(view.day1, "");
+    EXPECT_EQ(socket.connects.size(), 1u);
+    link.ready = true;
+    cycle.OnServiceReady();  // the same fetch asks again
+    ASSERT_EQ(socket.connects.size(), 2u);
+    FeedSample sample;
+    socket.Up();
+    socket.sink->OnConnect();
+    Arrive(sample.Reply());
+    TickData(1);
+    ASSERT_EQ(view.forecasts.size(), 1u);
+    EXPECT_TRUE(view.forecasts[0].ok);
+    // When it cannot be brought back, the error is shown as before.
+    link.restarts = false;
+    cycle.RefreshOptions();
+    socket.sink->OnError();
+    EXPECT_EQ(view.day1, "network error");
+}
+
+// ---- The clock, sleep and resume ----
+
+TEST_F(FeedCycleTest, AnIntervalThatPassedDuringSleepRefreshesAtTheFirstTick) {
+    settings.RefreshHours = 3;
+    cycle.RefreshOptions();
+    TickMinutes(10);
+    // Asleep for eight hours: the timer did not tick, the clock went on.
+    clock.now += 8 * FeedCycle::kMsPerHour;
+    cycle.OnIntervalTick();
+    EXPECT_EQ(socket.connects.size(), 2u);
+    cycle.OnIntervalTick();  // one refresh, not one per missed interval
+    EXPECT_EQ(socket.connects.size(), 2u);
+}
+
+TEST_F(FeedCycleTest, TicksWithoutTimeDoNotRefresh) {
+    // Timer messages that come in a heap (a busy machine) count no time.
+    cycle.RefreshOptions();
+    for (int i = 0; i < 200; ++i) cycle.OnIntervalTick();
+    EXPECT_EQ(socket.connects.size(), 1u);
+}
+
+TEST_F(FeedCycleTest, ResumeRefreshesOnceForABurstOfMessages) {
+    FeedSample sample;
+    FetchAndAnswer(sample.Reply());
+    TickData(1);
+    clock.now += 9 * FeedCycle::kMsPerHour;  // asleep overnight
+    for (int i = 0; i < 300; ++i) cycle.OnResume();
+    EXPECT_EQ(socket.connects.size(), 2u);
+    EXPECT_EQ(view.clears, 2);
+    // A later resume, well after the last fetch, refreshes again.
+    clock.now += FeedCycle::kResumeQuietMs;
+    cycle.OnResume();
+    EXPECT_EQ(socket.connects.size(), 3u);
+}
+
+TEST_F(FeedCycleTest, ResumeBeforeAnyFetchKeepsTheDesignTexts) {
+    cycle.OnResume();
+    EXPECT_EQ(view.clears, 0);
+    EXPECT_TRUE(socket.connects.empty());
+}
+
+TEST_F(FeedCycleTest, NegativeRefreshHoursNeverRefreshAndAClockGoingBackIsHarmless) {
+    settings.RefreshHours = -1;
+    cycle.RefreshOptions();
+    TickMinutes(24 * 60);
+    EXPECT_EQ(socket.connects.size(), 1u);
+    settings.RefreshHours = 1;
+    cycle.RefreshOptions();
+    clock.now -= 5000;  // cannot happen with the tick count; still safe
+    cycle.OnIntervalTick();
+    cycle.OnResume();
+    EXPECT_EQ(socket.connects.size(), 2u);
+    EXPECT_EQ(cycle.hoursElapsed(), 0);
+    EXPECT_EQ(cycle.minutesElapsed(), 0);
 }

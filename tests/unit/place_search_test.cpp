@@ -7,6 +7,7 @@
 
 #include "fakes.h"
 #include "app/get_request.h"
+#include "app/short_reply.h"
 #include "options/place_search.h"
 #include "place_sample.h"
 
@@ -300,4 +301,91 @@ TEST_F(PlaceSearchTest, CloseEndsTheSearch) {
     socket.Queue(SpringfieldReply());
     socket.sink->OnDataArrival(1500);
     EXPECT_EQ(search.replyText(), "");
+}
+
+// ---- Replies that are not places, and the local service ----
+
+TEST_F(PlaceSearchTest, AWholeShortReplySaysAtOnceWhatIsWrong) {
+    const std::string plain = "Content-Type: text/plain; charset=us-ascii\r\n";
+    const struct { std::string reply; bool closes; bool portTaken; std::string status; } cases[] = {
+        {"HTTP/1.1 503 Service Unavailable\r\n" + plain + "Content-Length: 34\r\n\r\n"
+         "Today's weather calls are used up\n", false, false, "Today's weather calls are used up"},
+        {"HTTP/1.1 429 Too Many Requests\r\n" + plain + "\r\nToo many new places; wait a minute\n", true, false,
+         "Too many new places; wait a minute"},
+        {"HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 4\r\n\r\nnope", false, false,
+         "Place search error 404"},
+        {"HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 4\r\n\r\nnope", false, true,
+         kPortTakenText},
+        // A whole short document holds no place.
+        {"HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\n<query/>", false, false, kNotFound},
+        // The port's other program, even when it closes without a word.
+        {"", true, true, kPortTakenText},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply);
+        FakeServiceLink link;
+        link.portTaken = c.portTaken;
+        search.SetServiceLink(&link);
+        view.ok = true;
+        Search("Tokyo");
+        Answer(c.reply);
+        if (c.closes) socket.sink->OnClose();
+        Tick(1);
+        EXPECT_EQ(view.status, c.status);
+        EXPECT_FALSE(timer.Enabled());
+        EXPECT_FALSE(view.ok);
+        EXPECT_EQ(view.focus, "word");
+        EXPECT_EQ(socket.state, Socket::kClosed);
+    }
+}
+
+TEST_F(PlaceSearchTest, BytesWithoutAStatusLineWaitForTheTimeOut) {
+    Search("Tokyo");
+    Answer("garbage");
+    socket.sink->OnClose();
+    Tick(PlaceSearch::kTimeoutTicks);
+    EXPECT_EQ(view.status, "searching Tokyo... ");
+    Tick(1);
+    EXPECT_EQ(view.status, kNotFound);
+}
+
+TEST_F(PlaceSearchTest, WaitsForTheServiceAndBringsItBack) {
+    FakeServiceLink link;
+    link.ready = false;
+    search.SetServiceLink(&link);
+    Search("Tokyo");
+    EXPECT_TRUE(socket.connects.empty());
+    Tick(2);
+    EXPECT_TRUE(socket.connects.empty());
+    link.ready = true;
+    Tick(1);
+    ASSERT_EQ(socket.connects.size(), 1u);
+    // Refused: the service is started again; no "network error" meanwhile.
+    link.restarts = true;
+    socket.sink->OnError();
+    EXPECT_EQ(view.status, "searching Tokyo... ");
+    Tick(1);
+    EXPECT_EQ(socket.connects.size(), 1u);
+    link.ready = true;
+    Tick(1);
+    ASSERT_EQ(socket.connects.size(), 2u);
+    Answer(PlaceReplyText(PlaceElement("1118370", "Tokyo", TownLocality("1118370", "Tokyo"))));
+    Tick(1);
+    EXPECT_EQ(view.status, "Tokyo Found  !");
+    // A service that cannot be brought back: the old message.
+    link.restarts = false;
+    Search("Tokyo");
+    socket.sink->OnError();
+    EXPECT_EQ(view.status, "network error");
+}
+
+TEST_F(PlaceSearchTest, AHeldSearchWhoseCardHasGoneConnectsAtTheNextTick) {
+    // The card unloads while its dialog stays open: the link is taken away.
+    FakeServiceLink link;
+    link.ready = false;
+    search.SetServiceLink(&link);
+    Search("Tokyo");
+    search.SetServiceLink(nullptr);
+    Tick(1);
+    EXPECT_EQ(socket.connects.size(), 1u);
 }

@@ -1,0 +1,125 @@
+#include "card/service_supervisor.h"
+
+#include <algorithm>
+
+ServiceSupervisor::ServiceSupervisor(ServiceControl& control, const Clock& clock, bool local)
+    : control_(control), clock_(clock), state_(local ? State::Up : State::Off) {}
+
+void ServiceSupervisor::Begin() {
+    if (state_ == State::Off) return;
+    switch (control_.Look()) {
+    case ServiceControl::Presence::Listening:
+        control_.Register();
+        break;
+    case ServiceControl::Presence::Starting:
+        Wait(false);
+        break;
+    case ServiceControl::Presence::Absent:
+        TryStart();
+        break;
+    }
+}
+
+bool ServiceSupervisor::TryStart() {
+    const uint64_t now = clock_.NowMs();
+    if (everStarted_ && now - lastStartMs_ < (upSinceStart_ ? kRestartAfterUpMs : gapMs_)) return false;
+    everStarted_ = true;
+    upSinceStart_ = false;
+    lastStartMs_ = now;
+    if (!control_.Start()) return false;  // nothing beside the card to start
+    ++starts_;
+    Wait(true);
+    return true;
+}
+
+void ServiceSupervisor::Wait(bool ownStart) {
+    state_ = State::Waiting;
+    ownStart_ = ownStart;
+    deadlineMs_ = clock_.NowMs() + kReadyWaitMs;
+    if (!ownStart) control_.AwaitReady();
+}
+
+void ServiceSupervisor::Settle(State s) {
+    state_ = s;
+    if (onSettled_) onSettled_();
+}
+
+void ServiceSupervisor::OnReadySignal() {
+    if (state_ != State::Waiting) return;
+    gapMs_ = kMinRestartGapMs;  // it came up: a later loss is a new story
+    upSinceStart_ = true;
+    control_.Register();
+    Settle(State::Up);
+}
+
+void ServiceSupervisor::OnServiceExited(unsigned long code) {
+    if (state_ == State::Off) return;
+    if (code == kCannotListen) {
+        // Another program holds the port: use whatever answers there.
+        gapMs_ = std::min(gapMs_ * 2, kMaxRestartGapMs);
+        Settle(State::PortTaken);
+        return;
+    }
+    if (state_ != State::Waiting || !ownStart_) return;
+    if (code == kAnotherCopy) {
+        // Another card's copy won the race: wait for that one.
+        if (control_.Look() == ServiceControl::Presence::Starting) {
+            Wait(false);
+            return;
+        }
+        control_.Register();
+        Settle(State::Up);
+        return;
+    }
+    // It ended without listening: connect anyway (the user then sees what
+    // fails), and wait longer before the next start.
+    gapMs_ = std::min(gapMs_ * 2, kMaxRestartGapMs);
+    Settle(State::Up);
+}
+
+bool ServiceSupervisor::MayConnect() {
+    switch (state_) {
+    case State::Off:
+    case State::PortTaken:
+        return true;
+    case State::Waiting:
+        if (clock_.NowMs() < deadlineMs_) return false;
+        // Waited long enough: ask anyway. Other waiters see it at their
+        // next tick; no call back from inside this one.
+        state_ = State::Up;
+        return true;
+    case State::Up:
+        break;
+    }
+    // Its objects are gone: it ended or was ended since the last look.
+    switch (control_.Look()) {
+    case ServiceControl::Presence::Listening:
+        upSinceStart_ = true;
+        control_.Register();
+        return true;
+    case ServiceControl::Presence::Starting:
+        Wait(false);
+        return false;
+    case ServiceControl::Presence::Absent:
+        return !TryStart();
+    }
+    return true;
+}
+
+bool ServiceSupervisor::BringBack() {
+    if (state_ == State::Off) return false;
+    switch (control_.Look()) {
+    case ServiceControl::Presence::Listening:
+        return false;  // it runs: the failure is something else
+    case ServiceControl::Presence::Starting:
+        Wait(false);
+        return true;
+    case ServiceControl::Presence::Absent:
+        break;
+    }
+    // Nothing listens and no copy runs: a port another program held may be
+    // free again too.
+    if (TryStart()) return true;
+    if (state_ == State::PortTaken) state_ = State::Up;
+    return false;
+}
