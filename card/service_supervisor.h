@@ -5,7 +5,6 @@
 // often while starts keep failing), and knows when another program holds
 // its port.
 #include <cstdint>
-#include <functional>
 
 #include "app/net_interfaces.h"
 
@@ -46,7 +45,11 @@ public:
     // Runs when a wait for the service ends by a signal (ready, exited):
     // held connects may go now. A wait that runs out is seen by the next
     // MayConnect.
-    void SetOnSettled(std::function<void()> f) { onSettled_ = std::move(f); }
+    // (A plain function and its context: the card links no std::function.)
+    void SetOnSettled(void (*f)(void*), void* context) {
+        onSettled_ = f;
+        settledContext_ = context;
+    }
 
     // At card start: start the service, or wait for the copy that starts.
     void Begin();
@@ -70,7 +73,8 @@ private:
     ServiceControl& control_;
     const Clock& clock_;
     State state_;
-    std::function<void()> onSettled_;
+    void (*onSettled_)(void*) = nullptr;
+    void* settledContext_ = nullptr;
     bool ownStart_ = false;  // the wait is for a copy this card started
     bool everStarted_ = false;
     bool upSinceStart_ = false;  // the last copy started was seen listening

@@ -3,6 +3,7 @@
 # build tests the very same files.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 find_program(CLOUDWICK_RSVG_CONVERT rsvg-convert REQUIRED)
+find_program(CLOUDWICK_ZOPFLI zopfli REQUIRED)
 set(CLOUDWICK_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 function(cloudwick_generate_resources out_dir outputs_var)
@@ -33,7 +34,7 @@ function(cloudwick_generate_resources out_dir outputs_var)
   endforeach()
   add_custom_command(
     OUTPUT ${outputs}
-    COMMAND ${Python3_EXECUTABLE} -B ${src}/gen/make_resources.py --out ${out_dir} --rsvg ${CLOUDWICK_RSVG_CONVERT}
+    COMMAND ${Python3_EXECUTABLE} -B ${src}/gen/make_resources.py --out ${out_dir} --rsvg ${CLOUDWICK_RSVG_CONVERT} --zopfli ${CLOUDWICK_ZOPFLI}
     DEPENDS ${gen_sources} ${src}/weather_set.txt ${src}/map_outlines.txt ${src}/resource_ids.h
     COMMENT "Drawing the condition pictures, icon, options picture and dialog map"
     VERBATIM)

@@ -148,11 +148,13 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--out", required=True)
     ap.add_argument("--rsvg", default="rsvg-convert")
+    ap.add_argument("--zopfli", help="the zopfli program, for the pictures the exe embeds")
     args = ap.parse_args()
     out = os.path.abspath(args.out)
     check_fonts()
     os.makedirs(out, exist_ok=True)
     renderer = Renderer(args.rsvg, os.path.join(out, "work"))
+    deflate = png_io.zopfli_deflate(args.zopfli) if args.zopfli else png_io.zlib_deflate
     ids = resource_ids()
     rows = weather_set()
 
@@ -173,7 +175,7 @@ def main():
         if name not in stored:
             stored[name] = number
             file_name = os.path.join(out, "weather_%02d.png" % number)
-            write(file_name, png_io.png_bytes(SIZE, SIZE, on_white(drawn[name]), alpha=False))
+            write(file_name, png_io.png_bytes(SIZE, SIZE, on_white(drawn[name]), alpha=False, deflate=deflate))
             rc.append('%d PNG "%s"' % (ids["IDB_WEATHER_BASE"] + number, file_name))
     write(os.path.join(out, "weather_index.bin"), bytes(stored[name] for _, _, name in rows))
     with open(os.path.join(out, "weather_pictures.rc"), "w") as f:
@@ -201,7 +203,7 @@ def main():
             raise SystemExit("%s renders at %dx%d" % (name, w, h))
         opaque = on_white(rgba)
         write(os.path.join(out, name + ".bmp"), bmp_io.bmp_file(w, h, opaque, 24))
-        write(os.path.join(out, name + ".png"), png_io.png_bytes(w, h, opaque, alpha=False))
+        write(os.path.join(out, name + ".png"), png_io.png_bytes(w, h, opaque, alpha=False, deflate=deflate))
         if name == "options_picture":
             # The card's first paint shows it: stored so that GDI decodes it
             # alone, palettised (it has fewer than 256 colours) and RLE8.

@@ -62,7 +62,29 @@ def read_png(path):
     return width, height, bytes(out)
 
 
-def png_bytes(width, height, rgba, alpha=True):
+def zlib_deflate(raw):
+    return zlib.compress(raw, 9)
+
+
+def zopfli_deflate(zopfli):
+    """A compressor that runs the zopfli program (zlib stream, 15 rounds):
+    about 5 % smaller than zlib's best on these drawings, and still any
+    PNG reader's plain deflate. Checked by decompressing it again."""
+    def deflate(raw):
+        import subprocess
+        import tempfile
+        with tempfile.NamedTemporaryFile(suffix=".raw") as f:
+            f.write(raw)
+            f.flush()
+            packed = subprocess.run([zopfli, "--zlib", "--i15", "-c", f.name], check=True,
+                                    stdout=subprocess.PIPE).stdout
+        if zlib.decompress(packed) != raw:
+            raise SystemExit("zopfli's stream does not give the pixels back")
+        return packed
+    return deflate
+
+
+def png_bytes(width, height, rgba, alpha=True, deflate=zlib_deflate):
     """A PNG of RGBA pixels (top row first): 8-bit RGBA, or RGB when alpha is
     False (the alpha bytes are dropped). Rows unfiltered: on these drawings'
     flat colours that compresses best, measured against every PNG filter."""
@@ -75,7 +97,7 @@ def png_bytes(width, height, rgba, alpha=True):
     raw = b"".join(b"\x00" + rgba[y * stride:(y + 1) * stride] for y in range(height))
     return (b"\x89PNG\r\n\x1a\n"
             + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6 if alpha else 2, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(raw, 9))
+            + chunk(b"IDAT", deflate(raw))
             + chunk(b"IEND", b""))
 
 

@@ -231,53 +231,6 @@ def case_resume_refreshes_once(name):
     c.done()
 
 
-def case_interval_that_passed_asleep_refreshes_once_at_wake(name):
-    """The card's process is stopped (a simulated sleep) for longer than its
-    refresh interval (0 hours: every minute, the shortest the settings
-    allow): when it runs again, that interval has passed by the clock and
-    exactly one refresh follows at once."""
-    c = harness.Checks()
-    conf = harness.conf_text(woeid=str(SPRINGFIELD_IL), name="Springfield, IL", refresh_hours=0)
-    with showing_weather(name, c, conf) as card:
-        card.card.send_signal(signal.SIGSTOP)
-        # The card's own process, not Wine's loader: find it by its command line.
-        stopped = [pid for pid in card_pids(card) if pid != card.card.pid]
-        for pid in stopped:
-            os.kill(pid, signal.SIGSTOP)
-        before = forecast_requests(card)
-        time.sleep(75)
-        c.eq(forecast_requests(card), before, "nothing asked while asleep")
-        for pid in stopped:
-            os.kill(pid, signal.SIGCONT)
-        card.card.send_signal(signal.SIGCONT)
-        woke = time.time()
-        c.true(harness.wait_for(lambda: forecast_requests(card) > before, 10),
-               "a refresh right after waking (%.1f s)" % (time.time() - woke))
-        c.true(card.wait_text("txtTemp", "ne", b"", 10000)[0], "weather shown")
-        time.sleep(5)
-        c.eq(forecast_requests(card) - before, 1, "one refresh, not one per interval missed")
-    c.done()
-
-
-def card_pids(card):
-    """Linux pids of Cloudwick.exe processes of this run's prefix."""
-    pids = []
-    for d in os.listdir("/proc"):
-        if not d.isdigit():
-            continue
-        try:
-            with open("/proc/%s/cmdline" % d, "rb") as f:
-                if b"Cloudwick.exe" not in f.read():
-                    continue
-            with open("/proc/%s/environ" % d, "rb") as f:
-                if ("WINEPREFIX=%s" % card.prefix).encode() not in f.read().split(b"\0"):
-                    continue
-        except OSError:
-            continue
-        pids.append(int(d))
-    return pids
-
-
 def case_offline_start_shows_the_last_weather(name):
     """Needs the service's disk cache of last good forecasts (the folder
     cloudwick-feed-state beside cloudwick-feed.exe): after a good session,

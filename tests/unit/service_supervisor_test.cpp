@@ -31,7 +31,7 @@ public:
 class SupervisorTest : public ::testing::Test {
 protected:
     SupervisorTest() : sup(control, clock, true) {
-        sup.SetOnSettled([this] { ++settled; });
+        sup.SetOnSettled([](void* count) { ++*static_cast<int*>(count); }, &settled);
     }
     void Listen() {
         control.presence = ServiceControl::Presence::Listening;
