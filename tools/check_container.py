@@ -264,6 +264,8 @@ def prepare_dev(root):
         run(["mount", "--bind", "/dev/" + name, os.path.join(dev, name)])
     for name in ("pts", "shm"):
         os.makedirs(os.path.join(dev, name))
+    run(["mount", "-t", "devpts", "-o", "newinstance,ptmxmode=0666,mode=620", "devpts", os.path.join(dev, "pts")])
+    os.symlink("pts/ptmx", os.path.join(dev, "ptmx"))
     run(["mount", "-t", "tmpfs", "-o", "mode=1777,nosuid,nodev", "tmpfs", os.path.join(dev, "shm")])
     for n, name in enumerate(("stdin", "stdout", "stderr")):
         os.symlink("/proc/self/fd/%d" % n, os.path.join(dev, name))
