@@ -12,6 +12,7 @@ PACKAGES=(
   libcpp-httplib-dev libcurl4-openssl-dev nlohmann-json3-dev libssl-dev libicu-dev icu-devtools tzdata
   wrk nginx-light curl ca-certificates
   python3 procps psmisc systemd
+  mmdebstrap
 )
 
 SUDO=""
