@@ -619,6 +619,12 @@ def check_running(final, env_over, extra_args, stage_root):
                 problems.append("the service runs as root")
             if not exe.endswith("/cloudwick-feed"):
                 problems.append("PID 1 is %s, not the service (exec it, so it gets the stop signal)" % exe)
+            given = open("/proc/%d/cmdline" % pid, "rb").read().decode().split("\0")
+            log("its options: %s" % " ".join(given[1:]))
+            for option, variable in (("--contact", "CLOUDWICK_CONTACT"), ("--state-dir", "CLOUDWICK_STATE_DIR")):
+                at = given.index(option) + 1 if option in given else len(given)
+                if env.get(variable) and given[at:at + 1] != [env[variable]]:
+                    problems.append("%s is not passed as %s" % (variable, option))
         if final["healthcheck"]:
             hc, he = in_root(stage_root, final["healthcheck"], env, final["user"], final["workdir"])
             r = subprocess.run(hc, env=he, timeout=30)
@@ -645,6 +651,14 @@ def check_running(final, env_over, extra_args, stage_root):
         text = out.read()
         if text:
             print("---- the service's output\n" + text[-3000:] + "----", flush=True)
+    if "CLOUDWICK_CONTACT" in final["env"]:
+        # Without a contact the image must refuse to start, and say why.
+        cmd, e = in_root(stage_root, argv, dict(env, CLOUDWICK_CONTACT=""), final["user"], final["workdir"])
+        r = subprocess.run(cmd, env=e, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=20)
+        said = r.stdout.decode(errors="replace").strip()
+        log("without a contact: exit %d: %s" % (r.returncode, said[:200]))
+        if r.returncode == 0 or "CLOUDWICK_CONTACT" not in said:
+            problems.append("without CLOUDWICK_CONTACT: exit %d, %r" % (r.returncode, said[:200]))
     return problems
 
 
