@@ -619,12 +619,15 @@ def check_running(final, env_over, extra_args, stage_root):
                 problems.append("the service runs as root")
             if not exe.endswith("/cloudwick-feed"):
                 problems.append("PID 1 is %s, not the service (exec it, so it gets the stop signal)" % exe)
-            given = open("/proc/%d/cmdline" % pid, "rb").read().decode().split("\0")
+            given = open("/proc/%d/cmdline" % pid, "rb").read().decode().split("\0") if exe.endswith("/cloudwick-feed") else []
             log("its options: %s" % " ".join(given[1:]))
-            for option, variable in (("--contact", "CLOUDWICK_CONTACT"), ("--state-dir", "CLOUDWICK_STATE_DIR")):
+            passed = (("--contact", "CLOUDWICK_CONTACT"), ("--state-dir", "CLOUDWICK_STATE_DIR")) if given else ()
+            for option, variable in passed:
                 at = given.index(option) + 1 if option in given else len(given)
                 if env.get(variable) and given[at:at + 1] != [env[variable]]:
                     problems.append("%s is not passed as %s" % (variable, option))
+        else:
+            problems.append("no process under the launcher %d" % launcher.pid)
         if final["healthcheck"]:
             hc, he = in_root(stage_root, final["healthcheck"], env, final["user"], final["workdir"])
             r = subprocess.run(hc, env=he, timeout=30)
