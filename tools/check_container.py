@@ -50,7 +50,7 @@ REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
 from netns import loopback_up  # noqa: E402
 
-LAYOUT_VERSION = "2"  # part of every cache key: bump when a layer's making changes
+LAYOUT_VERSION = "3"  # part of every cache key: bump when a layer's making changes
 SUITE = "bookworm"
 # What FROM may name, and how the image is made: Debian's images are a
 # minbase root; the slim ones also leave out documentation and locales.
@@ -217,6 +217,11 @@ def make_base(path, excludes, sources, cache):
     # As in Debian's container images: dpkg does not sync every file.
     with open(os.path.join(tmp, "etc/dpkg/dpkg.cfg.d/docker-apt-speedup"), "w") as f:
         f.write("force-unsafe-io\n")
+    # ... and apt keeps no downloaded packages once they are installed.
+    clean = "rm -f /var/cache/apt/archives/*.deb /var/cache/apt/archives/partial/*.deb /var/cache/apt/*.bin || true"
+    with open(os.path.join(tmp, "etc/apt/apt.conf.d/docker-clean"), "w") as f:
+        f.write('DPkg::Post-Invoke { "%s"; };\nAPT::Update::Post-Invoke { "%s"; };\n'
+                'Dir::Cache::pkgcache "";\nDir::Cache::srcpkgcache "";\n' % (clean, clean))
     # No package's service may start: a chroot shares the host's init.
     with open(os.path.join(tmp, "usr/sbin/policy-rc.d"), "w") as f:
         f.write("#!/bin/sh\nexit 101\n")
@@ -621,7 +626,8 @@ def check_running(final, env_over, extra_args, stage_root):
                 problems.append("PID 1 is %s, not the service (exec it, so it gets the stop signal)" % exe)
             given = open("/proc/%d/cmdline" % pid, "rb").read().decode().split("\0") if exe.endswith("/cloudwick-feed") else []
             log("its options: %s" % " ".join(given[1:]))
-            passed = (("--contact", "CLOUDWICK_CONTACT"), ("--state-dir", "CLOUDWICK_STATE_DIR")) if given else ()
+            passed = (("--contact", "CLOUDWICK_CONTACT"), ("--allowed-host", "CLOUDWICK_HOST"),
+                      ("--state-dir", "CLOUDWICK_STATE_DIR")) if given else ()
             for option, variable in passed:
                 at = given.index(option) + 1 if option in given else len(given)
                 if env.get(variable) and given[at:at + 1] != [env[variable]]:
