@@ -80,6 +80,13 @@ def unshare(flags):
         raise OSError(ctypes.get_errno(), "unshare")
 
 
+def die_with_parent():
+    """For a child: SIGKILL when this check ends, however it ends (with
+    unshare's --kill-child, its namespace's PID 1 goes too, and with it the
+    whole namespace)."""
+    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+
+
 def run(argv, **kw):
     r = subprocess.run(argv, **kw)
     if r.returncode != 0:
@@ -203,10 +210,10 @@ def make_base(path, excludes, sources, cache):
                 SUITE, tmp, src]
         for pattern in excludes:
             argv[1:1] = ["--dpkgopt=path-exclude=" + pattern]
-        run(argv, stdout=subprocess.DEVNULL)
+        run(argv, stdout=subprocess.DEVNULL, preexec_fn=die_with_parent)
     elif shutil.which("debootstrap"):
         mirror = re.search(r"URIs:\s*(\S+)", sources).group(1)
-        run(["debootstrap", "--variant=minbase", SUITE, tmp, mirror], stdout=subprocess.DEVNULL)
+        run(["debootstrap", "--variant=minbase", SUITE, tmp, mirror], stdout=subprocess.DEVNULL, preexec_fn=die_with_parent)
         with open(os.path.join(tmp, "etc/apt/sources.list.d/mirror.sources"), "w") as f:
             f.write(sources)
         if os.path.exists(os.path.join(tmp, "etc/apt/sources.list")):
@@ -248,7 +255,7 @@ class Stack:
             os.makedirs(scratch)
             opts = "lowerdir=%s,upperdir=%s,workdir=%s" % (lower, upper, scratch)
         elif len(self.lowers) == 1:
-            run(["mount", "--bind", lower, self.merged])
+            run(["mount", "--bind", "-o", "ro", lower, self.merged])
             self.mounted = True
             return
         else:
@@ -323,7 +330,7 @@ def in_root(root, argv, env, user, workdir, net=False):
     env = dict(env)
     env.setdefault("PATH", DEFAULT_PATH)
     env.setdefault("HOME", home or "/")
-    setup = ["/usr/bin/unshare", "--pid", "--fork", "--mount-proc=" + os.path.join(root, "proc")]
+    setup = ["/usr/bin/unshare", "--pid", "--fork", "--kill-child", "--mount-proc=" + os.path.join(root, "proc")]
     if net:
         setup.insert(1, "--net")
     return (setup + ["/usr/sbin/chroot", "--userspec=%d:%d" % (uid, gid), "--groups=%d" % gid, root,
@@ -455,7 +462,7 @@ class Builder:
                     prepare_dev(root)
                     cmd, e = in_root(root, argv, env, state["user"], state["workdir"])
                     log("%s: %s" % (where, " ".join(argv[2:] if argv[:2] == ["/bin/sh", "-c"] else argv)[:100]))
-                    r = subprocess.run(cmd, env=e)
+                    r = subprocess.run(cmd, env=e, stdin=subprocess.DEVNULL, preexec_fn=die_with_parent)
                     if r.returncode != 0:
                         raise Failed("%s exited with %d" % (where, r.returncode))
             elif word == "COPY":
@@ -596,7 +603,8 @@ def check_running(final, env_over, extra_args, stage_root):
     cmd, e = in_root(stage_root, argv, env, final["user"], final["workdir"])
     log("starting %s" % " ".join(shlex.quote(a) for a in argv)[:300])
     out = open(os.path.join(os.path.dirname(stage_root), "service.log"), "w+")
-    launcher = subprocess.Popen(cmd, env=e, stdout=out, stderr=subprocess.STDOUT)
+    launcher = subprocess.Popen(cmd, env=e, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
+                                preexec_fn=die_with_parent)
     try:
         started = time.time()
         if not wait_for(lambda: listening(port) or launcher.poll() is not None, 20) or launcher.poll() is not None:
@@ -636,7 +644,7 @@ def check_running(final, env_over, extra_args, stage_root):
             problems.append("no process under the launcher %d" % launcher.pid)
         if final["healthcheck"]:
             hc, he = in_root(stage_root, final["healthcheck"], env, final["user"], final["workdir"])
-            r = subprocess.run(hc, env=he, timeout=30)
+            r = subprocess.run(hc, env=he, timeout=30, stdin=subprocess.DEVNULL, preexec_fn=die_with_parent)
             log("HEALTHCHECK: exit %d" % r.returncode)
             if r.returncode != 0:
                 problems.append("the HEALTHCHECK failed (exit %d)" % r.returncode)
@@ -663,7 +671,8 @@ def check_running(final, env_over, extra_args, stage_root):
     if "CLOUDWICK_CONTACT" in final["env"]:
         # Without a contact the image must refuse to start, and say why.
         cmd, e = in_root(stage_root, argv, dict(env, CLOUDWICK_CONTACT=""), final["user"], final["workdir"])
-        r = subprocess.run(cmd, env=e, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=20)
+        r = subprocess.run(cmd, env=e, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           timeout=20, preexec_fn=die_with_parent)
         said = r.stdout.decode(errors="replace").strip()
         log("without a contact: exit %d: %s" % (r.returncode, said[:200]))
         if r.returncode == 0 or "CLOUDWICK_CONTACT" not in said:
@@ -712,6 +721,7 @@ def main():
         if child == 0:
             code = 1
             try:
+                die_with_parent()
                 problems = check_running(final, env_over, extra, final["stack"].merged)
                 for p in problems:
                     print("FAIL: " + p, flush=True)
