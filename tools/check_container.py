@@ -640,6 +640,12 @@ def check_running(final, env_over, extra_args, stage_root):
                 at = given.index(option) + 1 if option in given else len(given)
                 if env.get(variable) and given[at:at + 1] != [env[variable]]:
                     problems.append("%s is not passed as %s" % (variable, option))
+            state = env.get("CLOUDWICK_STATE_DIR")
+            if state:
+                # The service keeps its state there: it must be able to write it.
+                where = os.path.join(stage_root, state.lstrip("/"))
+                if not os.path.isdir(where) or os.stat(where).st_uid != uid:
+                    problems.append("the state folder %s is missing or not the service's own" % state)
         else:
             problems.append("no process under the launcher %d" % launcher.pid)
         if final["healthcheck"]:
