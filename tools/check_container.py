@@ -197,12 +197,20 @@ def mirror_sources():
     return "\n".join(keep)
 
 
-def make_base(path, excludes, sources, cache):
+def bootstrap_tool(choice):
+    """mmdebstrap, else debootstrap (or the one asked for); None when missing."""
+    for tool in ([choice] if choice != "auto" else ["mmdebstrap", "debootstrap"]):
+        if shutil.which(tool):
+            return tool
+    return None
+
+
+def make_base(path, excludes, sources, cache, tool):
     """A fresh Debian 12 root as the image would hold it."""
     tmp = path + ".tmp"
     shutil.rmtree(tmp, ignore_errors=True)
     started = time.time()
-    if shutil.which("mmdebstrap"):
+    if tool == "mmdebstrap":
         src = os.path.join(cache, "mirror.sources")
         with open(src, "w") as f:
             f.write(sources)
@@ -211,7 +219,7 @@ def make_base(path, excludes, sources, cache):
         for pattern in excludes:
             argv[1:1] = ["--dpkgopt=path-exclude=" + pattern]
         run(argv, stdout=subprocess.DEVNULL, preexec_fn=die_with_parent)
-    elif shutil.which("debootstrap"):
+    else:
         mirror = re.search(r"URIs:\s*(\S+)", sources).group(1)
         run(["debootstrap", "--variant=minbase", SUITE, tmp, mirror], stdout=subprocess.DEVNULL, preexec_fn=die_with_parent)
         with open(os.path.join(tmp, "etc/apt/sources.list.d/mirror.sources"), "w") as f:
@@ -416,12 +424,13 @@ class Builder:
         if image not in IMAGES:
             raise Failed("line %d: FROM %s: the check makes Debian 12 images only (%s)"
                          % (stage["line"], image, ", ".join(sorted(IMAGES))))
-        key = hashlib.sha256(("%s\0%s\0%s\0%s" % (LAYOUT_VERSION, SUITE, IMAGES[image], self.sources)).encode())
+        key = hashlib.sha256(("%s\0%s\0%s\0%s\0%s" % (LAYOUT_VERSION, SUITE, IMAGES[image], self.sources,
+                                                     self.opts.tool)).encode())
         base_key = "base-" + key.hexdigest()[:16]
         base = os.path.join(self.layers, base_key)
         self.used.add(base_key)
         if not os.path.isdir(base):
-            make_base(base, IMAGES[image], self.sources, self.cache)
+            make_base(base, IMAGES[image], self.sources, self.cache, self.opts.tool)
         stack = Stack(self.work, stage["name"], [base])
         chain = base_key
         state = {"env": {}, "args": {}, "user": "root", "workdir": "/", "entrypoint": None, "cmd": None,
@@ -693,6 +702,8 @@ def main():
     ap.add_argument("--cache", default=os.path.join(REPO, "out/container-check"))
     ap.add_argument("--env", action="append", default=[], help="NAME=VALUE for the running service")
     ap.add_argument("--build-arg", action="append", default=[], help="NAME=VALUE for an ARG")
+    ap.add_argument("--bootstrap", choices=["auto", "mmdebstrap", "debootstrap"], default="auto",
+                    help="what makes the Debian roots (auto: mmdebstrap, else debootstrap)")
     ap.add_argument("args", nargs="*", help="arguments after the image name (default: --provider sample)")
     opts = ap.parse_args()
     opts.build_args = dict(a.split("=", 1) for a in opts.build_arg)
@@ -703,8 +714,10 @@ def main():
     if os.geteuid() != 0:
         print("SKIP: needs root (chroot, mounts, namespaces)")
         return 77
-    if not (shutil.which("mmdebstrap") or shutil.which("debootstrap")):
-        print("SKIP: neither mmdebstrap nor debootstrap is installed (bash tools/setup.sh installs mmdebstrap)")
+    opts.tool = bootstrap_tool(opts.bootstrap)
+    if not opts.tool:
+        print("SKIP: %s is not installed (bash tools/setup.sh installs mmdebstrap)"
+              % ("neither mmdebstrap nor debootstrap" if opts.bootstrap == "auto" else opts.bootstrap))
         return 77
     started = time.time()
     unshare(CLONE_NEWNS)  # every mount below is this process's own and goes with it
