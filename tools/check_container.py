@@ -502,7 +502,7 @@ class Builder:
                 sources = []
                 for p in paths[:-1]:
                     full = os.path.normpath(os.path.join(top, p.lstrip("/")))
-                    if not full.startswith(top) or not os.path.lexists(full):
+                    if os.path.commonpath([full, top]) != top or not os.path.lexists(full):
                         raise Failed("%s: %s is not in %s" % (where, p, "stage " + src_from if src_from else "the context"))
                     sources.append(full)
                 digest = src_key if src_key else tree_digest(sources)
