@@ -33,6 +33,7 @@ namespace that ends with its first process.
 """
 import argparse
 import ctypes
+import fcntl
 import glob
 import hashlib
 import json
@@ -391,14 +392,15 @@ class Builder:
         self.opts = opts
         self.cache = os.path.abspath(opts.cache)
         self.layers = os.path.join(self.cache, "layers")
-        self.work = os.path.join(self.cache, "work-%d" % os.getpid())
+        self.work = os.path.join(self.cache, "work")
         self.used = set()
         self.stages = {}
         os.makedirs(self.layers, exist_ok=True)
-        # What an earlier run that was killed left (its mounts went with it).
-        for old in glob.glob(os.path.join(self.cache, "work-*")):
-            if not os.path.exists("/proc/" + old.rsplit("-", 1)[1]):
-                shutil.rmtree(old, ignore_errors=True)
+        # One check at a time on a cache; what a killed one left goes (its
+        # mounts and processes went with it).
+        self.lock = open(os.path.join(self.cache, "lock"), "w")
+        fcntl.flock(self.lock, fcntl.LOCK_EX)
+        shutil.rmtree(self.work, ignore_errors=True)
         os.makedirs(self.work)
         self.sources = mirror_sources()
 
@@ -677,7 +679,13 @@ def check_running(final, env_over, extra_args, stage_root):
             problems.append("still running 10 s after %s" % sig)
     finally:
         if launcher.poll() is None:
-            launcher.kill()  # unshare; its child, PID 1 of the namespace, goes with it
+            # PID 1 of its namespace first: with it go all of the namespace's
+            # processes (unshare's --kill-child does not reach a child that
+            # changed its user).
+            first = service_pid(launcher.pid)
+            if first:
+                os.kill(first, signal.SIGKILL)
+            launcher.kill()
             launcher.wait()
         out.seek(0)
         text = out.read()
@@ -719,6 +727,12 @@ def main():
         print("SKIP: %s is not installed (bash tools/setup.sh installs mmdebstrap)"
               % ("neither mmdebstrap nor debootstrap" if opts.bootstrap == "auto" else opts.bootstrap))
         return 77
+    if os.environ.get("CHECK_CONTAINER_PID_NAMESPACE") != "1":
+        # Again as PID 1 of a PID namespace of its own: when this check ends,
+        # however it ends, every process it started ends too.
+        os.environ["CHECK_CONTAINER_PID_NAMESPACE"] = "1"
+        return subprocess.call(["/usr/bin/unshare", "--pid", "--fork", "--kill-child", "--mount-proc",
+                                sys.executable, os.path.abspath(__file__)] + sys.argv[1:], preexec_fn=die_with_parent)
     started = time.time()
     unshare(CLONE_NEWNS)  # every mount below is this process's own and goes with it
     run(["mount", "--make-rprivate", "/"])
