@@ -27,9 +27,9 @@ program runs as a user other than root, then stops it with the STOPSIGNAL
 and expects a prompt exit 0.
 
 Exit 0: passed; 1: failed; 77: skipped (not root, or no mmdebstrap or
-debootstrap). Every mount is made in a private mount namespace, so nothing
-is left mounted whatever happens; every process started runs in a PID
-namespace that ends with its first process.
+debootstrap). The check runs again as PID 1 of a PID namespace of its own
+and makes every mount in a private mount namespace, so however it ends,
+even killed, no process and no mount is left.
 """
 import argparse
 import ctypes
