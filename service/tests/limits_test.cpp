@@ -62,7 +62,9 @@ private:
 
 struct Gate {
     explicit Gate(GateRules rules = {}) : gate(rules, [this] { return now.load(); }) {}
-    UpstreamReply Call(CallPurpose p = CallPurpose::New) { return gate.Call(client, "http://x/", 1000ms, kOneCall, p); }
+    UpstreamReply Call(CallPurpose p = CallPurpose::New, const std::string& from = "") {
+        return gate.Call(client, "http://x/", 1000ms, kOneCall, {p, from});
+    }
     std::atomic<int64_t> now{1000000};
     ScriptedClient client;
     UpstreamGate gate;
@@ -83,7 +85,8 @@ TEST(UpstreamGate, OneCallAtATimeAShortQueueThenAQuickRefusal) {
     const UpstreamReply fourth = g.Call();  // the queue is full: no wait at all
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
     EXPECT_TRUE(fourth.refused);
-    EXPECT_EQ(fourth.retryAfter, 1);
+    EXPECT_EQ(fourth.trouble, Trouble::Busy);
+    EXPECT_EQ(fourth.retryAfter, 3);  // three calls ahead, at a second each until one is timed
     EXPECT_EQ(g.client.inside.load(), 1);  // never two at once
     g.client.Release();
     EXPECT_FALSE(first.get().refused);
@@ -116,7 +119,8 @@ TEST(UpstreamGate, AfterA429Or5xxEveryCallWaits) {
         {429, true, 120, 120},  // the source's Retry-After
         {503, true, 0, 30},
         {500, true, 7, 7},
-        {0, false, 0, 10},  // no answer at all
+        {429, true, 999999, 3600},  // never more than an hour
+        {0, false, 0, 3},  // no answer at all: the source may be back at the card's next try
     };
     for (const Case& c : cases) {
         Gate g;
