@@ -19,7 +19,8 @@ std::string Failure(const UpstreamReply& r) {
 template <typename T>
 Fetched<T> CallFailed(const UpstreamReply& r) {
     if (r.refused) return Fetched<T>::NotAsked(r.error, r.retryAfter, r.trouble);
-    return Fetched<T>::Failed(Failure(r), r.retryAfter, r.transportOk ? Trouble::SourceError : Trouble::Unreachable);
+    const Trouble t = r.trouble != Trouble::None ? r.trouble : r.transportOk ? Trouble::SourceError : Trouble::Unreachable;
+    return Fetched<T>::Failed(Failure(r), r.retryAfter, t);
 }
 
 constexpr char kCurrentVariables[] =

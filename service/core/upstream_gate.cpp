@@ -238,7 +238,7 @@ UpstreamReply UpstreamGate::Call(UpstreamClient& client, const std::string& url,
         if (pause > 0) {
             pausedUntil_ = std::max(pausedUntil_, clock_() + pause);
             r.retryAfter = PausedFor(clock_());
-            r.trouble = r.transportOk ? Trouble::SourceError : Trouble::Unreachable;
+            r.trouble = r.transportOk ? Trouble::SourcePaused : Trouble::Unreachable;
         }
         GrantTurns();
     }
