@@ -35,7 +35,7 @@
 struct GateRules {
     CallLimits calls;
     int maxInFlight = 1;
-    int maxWaiting = 6;           // new places and searches waiting, from all clients
+    int maxWaiting = 4;           // new places and searches waiting, from all clients
     int maxWaitingPerClient = 2;  // ... from one client
     int maxWaitingRefreshes = 8;  // refreshes of places in use waiting
     std::chrono::milliseconds maxWait{2000};
