@@ -154,9 +154,20 @@ void UpstreamGate::GrantTurns() {
             next = refreshes_.front();
             refreshes_.pop_front();
         } else {
-            // The client whose turn it is; it goes to the back of the round.
-            const std::string group = rotation_.front();
-            rotation_.pop_front();
+            // The quietest client goes next (the one that has asked least
+            // lately; among equals, the one longest without a turn), so a
+            // busy client never keeps another waiting longer than the call
+            // in flight. It then goes to the back of the round.
+            auto pick = rotation_.begin();
+            double least = 0;
+            for (auto it = rotation_.begin(); it != rotation_.end(); ++it) {
+                const auto r = recent_.find(*it);
+                const double score = r == recent_.end() ? 0.0 : r->second;
+                if (it == rotation_.begin() || score < least) least = score, pick = it;
+            }
+            const std::string group = *pick;
+            rotation_.erase(pick);
+            recent_[group] += 1.0;  // a call served counts as asking again
             auto& queue = newByClient_[group];
             next = queue.front();
             queue.pop_front();

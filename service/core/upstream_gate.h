@@ -8,10 +8,12 @@
 //   burst of new places cannot hold the service's workers.
 // - The queue is fair. Refreshes of places in use go first, so a card's
 //   weather never waits behind searches. New places and searches take
-//   turns client by client (a client is an address, an IPv6 /64), each
-//   client holding at most `maxWaitingPerClient` places in the queue; when
-//   the queue is full, a newcomer from a quieter client takes the place of
-//   the latest waiter of the busiest one.
+//   turns client by client (a client is an address, an IPv6 /64), the one
+//   that has asked least lately first, so a busy client delays another by
+//   the call in flight at most; each client holds at most
+//   `maxWaitingPerClient` places in the queue, and when the queue is full,
+//   a newcomer from a quieter client takes the place of the latest waiter
+//   of the busiest one.
 // - The call budget (call_budget.h), in the source's weights.
 // - After a 429 or 5xx (honouring its Retry-After, up to an hour), or no
 //   answer at all (briefly: the source may be back at the next try), no
