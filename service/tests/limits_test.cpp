@@ -169,7 +169,7 @@ TEST(UpstreamGate, AFullQueueMakesRoomForAQuieterClient) {
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(q.Send("a-more", CallPurpose::New, "192.0.2.1").refused);
     q.calls.push_back(std::async(std::launch::async, [&q] { return q.Send("b1", CallPurpose::New, "192.0.2.2"); }));
     EXPECT_EQ(q.calls[2].wait_for(5s), std::future_status::ready);  // b1 takes a2's place: a2 is answered
-    EXPECT_EQ(q.Finish(), (std::vector<std::string>{"first", "a1", "b1"}));
+    EXPECT_EQ(q.Finish(), (std::vector<std::string>{"first", "b1", "a1"}));  // the quieter first
     EXPECT_TRUE(q.replies[2].refused);  // a2, pushed out
     EXPECT_EQ(q.replies[2].trouble, Trouble::Busy);
     EXPECT_FALSE(q.replies[3].refused);
