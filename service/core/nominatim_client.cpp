@@ -4,7 +4,7 @@
 
 #include "core/nominatim_json.h"
 #include "core/query.h"
-#include "core/upstream_gate.h"
+#include "core/client_group.h"
 
 namespace {
 

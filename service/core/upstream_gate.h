@@ -32,6 +32,7 @@
 #include <string>
 
 #include "core/call_budget.h"
+#include "core/client_group.h"
 #include "core/upstream_client.h"
 
 struct GateRules {
@@ -55,10 +56,6 @@ struct CallFor {
     CallPurpose purpose = CallPurpose::New;
     std::string client;  // the asking address; "" for the service itself
 };
-
-// The client a queue place belongs to: an IPv4 address as it is, an IPv6
-// address by its /64 network.
-std::string ClientGroup(const std::string& address);
 
 // What the gate keeps across a restart.
 struct GateSnapshot {
