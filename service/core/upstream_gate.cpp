@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 
 namespace {
 
@@ -195,7 +196,13 @@ UpstreamReply UpstreamGate::Call(UpstreamClient& client, const std::string& url,
     }
     Remember();
     const auto started = std::chrono::steady_clock::now();
-    UpstreamReply r = client.Get(url, timeout);
+    UpstreamReply r;
+    try {
+        r = client.Get(url, timeout);
+    } catch (const std::exception& e) {  // never leave the turn taken
+        r = UpstreamReply{};
+        r.error = e.what();
+    }
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     int pause = 0;
     {

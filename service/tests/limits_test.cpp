@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -191,6 +192,24 @@ TEST(ClientGroup, IPv4AddressesAloneIPv6ByTheirSlash64) {
         {"fe80::1%eth0", "fe80:0:0:0::/64"},
     };
     for (const auto& c : cases) EXPECT_EQ(ClientGroup(c.address), c.group) << c.address;
+}
+
+TEST(UpstreamGate, AClientThatThrowsGivesItsTurnBack) {
+    struct Throwing : UpstreamClient {
+        UpstreamReply Get(const std::string&, std::chrono::milliseconds) override {
+            throw std::runtime_error("out of memory");
+        }
+    } throwing;
+    GateRules rules;
+    rules.pauseAfterNoAnswer = 0;
+    UpstreamGate gate(rules, [] { return int64_t{1000000}; });
+    for (int i = 0; i < 3; ++i) {
+        const UpstreamReply r = gate.Call(throwing, "http://x/", 1000ms, kOneCall, {});
+        EXPECT_FALSE(r.refused) << i;  // the turn was given back each time
+        EXPECT_FALSE(r.transportOk);
+        EXPECT_EQ(r.error, "out of memory");
+    }
+    EXPECT_EQ(gate.Now().inFlight, 0);
 }
 
 TEST(UpstreamGate, AWaiterGivesUpAfterItsTime) {
