@@ -17,8 +17,9 @@ UpstreamGate::UpstreamGate(GateRules rules, CallBudget::Clock clock, GateMemory*
     if (!memory_) return;
     if (const auto kept = memory_->Load()) {
         budget_.Restore(kept->windows);
-        // A pause never outlasts the longest the source may ask for.
-        pausedUntil_ = std::min(kept->pausedUntil, clock_() + rules_.longestPause);
+        // A kept pause longer than any the source may ask for means the
+        // clock was set back since: it is not kept.
+        if (kept->pausedUntil - clock_() <= rules_.longestPause) pausedUntil_ = kept->pausedUntil;
     }
 }
 

@@ -246,13 +246,13 @@ TEST(StateStore, TheBudgetAndThePauseSurviveARestart) {
         EXPECT_EQ(r.trouble, Trouble::SourcePaused);
         EXPECT_EQ(r.retryAfter, 500);
     }
-    // A kept pause from a clock far ahead is cut to the longest pause.
-    GateSnapshot far;
-    far.pausedUntil = now + 100 * 86400;
-    StateStore(dir.path, {}).Save(far);
+    // The clock set back a day: the kept pause, longer than any the source
+    // may ask for, is not kept, and the kept day is not this one.
+    now -= 86400;
     StateStore store(dir.path, {});
     UpstreamGate gate(rules, [&] { return now; }, &store);
-    EXPECT_EQ(gate.Now().pausedFor, rules.longestPause);
+    EXPECT_EQ(gate.Now().pausedFor, 0);
+    EXPECT_EQ(gate.Now().used.day, 0);
 }
 
 }  // namespace
