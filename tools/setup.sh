@@ -12,7 +12,7 @@ PACKAGES=(
   librsvg2-bin zopfli fonts-dejavu-core fonts-dejavu-extra fonts-wine
   libcpp-httplib-dev libcurl4-openssl-dev nlohmann-json3-dev libssl-dev libicu-dev icu-devtools tzdata
   wrk nginx-light curl ca-certificates
-  python3 procps psmisc systemd
+  python3 procps psmisc systemd locales
 )
 
 SUDO=""
@@ -42,5 +42,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+# A Russian locale for the Wine test of a Cyrillic Windows (ANSI code page 1251).
+if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
+  $SUDO localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
 fi
 echo "setup: all packages present"

@@ -5,14 +5,17 @@
 // - Otherwise one caller asks the source; callers that arrive for the same
 //   key meanwhile wait for that answer instead of asking again.
 // - When the source fails, the last good value is served while it is no
-//   older than `stale`; after a failure the source is left alone for
-//   `holdOff`, so a rate-limited source is not hammered by every request.
+//   older than `stale`; after a failure the source is left alone for the
+//   failure's own retry time (a paused source's pause), else `holdOff`, so a
+//   rate-limited source is not hammered by every request. The answer's
+//   retryAfter is what is left of that time.
 // - Only with nothing usable cached does the caller get a failure.
 // - A fetch that did not ask the source (this service's own limits said no)
 //   is no failure of the source: no hold-off follows it.
 // - Each entry may have a freshness of its own (a forecast is fresh until
 //   the source's next update), and remembers when it was stored on the
 //   service's clock, for the reply's Last-Modified and max-age.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -52,9 +55,9 @@ public:
         std::string error;               // why the source failed, when it did
         int64_t storedUnix = 0;          // when the value was stored, on the unix clock
         int64_t freshUntilUnix = 0;      // when it stops being fresh
-        int retryAfter = 0;              // from the failure, when there was one
+        int retryAfter = 0;              // seconds until the source may be asked again, after a failure
         bool asked = true;               // false: the failure was a refusal to ask
-        int refusal = 503;
+        Trouble trouble = Trouble::None; // what went wrong, when something did
     };
     using UnixClock = std::function<int64_t()>;
     // How long a value stays fresh, from when it is stored; default: rules.fresh.
@@ -79,7 +82,7 @@ public:
             lock.lock();
             return Resolve(key, o);
         }
-        if (e.failedAt && now - *e.failedAt < rules_.holdOff) return Resolve(key, Outcome{false, e.lastError, e.retryAfter});
+        if (e.holdUntil && now < *e.holdUntil) return Resolve(key, Outcome{false, e.lastError, 0, true, e.trouble});
 
         std::promise<Outcome> promise;
         e.flight = promise.get_future().share();
@@ -94,13 +97,14 @@ public:
         lock.lock();
         Entry& done = entries_[key];  // the map may have grown; look it up again
         done.flight = {};
-        Outcome o{got.ok, got.error, got.retryAfter, got.asked, got.refusal};
+        Outcome o{got.ok, got.error, got.retryAfter, got.asked, got.trouble};
         if (got.ok) {
             Store(done, std::move(got.value));
         } else if (got.asked) {
-            done.failedAt = clock_();
+            const std::chrono::seconds hold = got.retryAfter > 0 ? std::chrono::seconds(got.retryAfter) : rules_.holdOff;
+            done.holdUntil = clock_() + hold;
             done.lastError = got.error;
-            done.retryAfter = got.retryAfter;
+            done.trouble = got.trouble;
         }
         promise.set_value(o);
         Answer a = Resolve(key, o, true);
@@ -116,6 +120,21 @@ public:
         const auto now = clock_();
         if (e.flight.valid() || (e.value && now - e.storedAt < e.freshFor)) return;
         Store(e, std::move(value));
+        Trim();
+    }
+
+    // Puts back a value kept from an earlier run, stored at `storedUnix` on
+    // the unix clock, unless the cache holds one for `key` already. Its age
+    // counts from then: it is fresh, stale or too old as if it had stayed.
+    void Restore(const std::string& key, T value, int64_t storedUnix) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Entry& e = entries_[key];
+        if (e.value || e.flight.valid()) return;
+        const int64_t age = std::max<int64_t>(0, (unixClock_ ? unixClock_() : storedUnix) - storedUnix);
+        Store(e, std::move(value));
+        e.storedUnix = storedUnix;
+        e.freshFor = freshness_ ? freshness_(*e.value, storedUnix) : rules_.fresh;
+        e.storedAt = clock_() - std::chrono::seconds(age);
         Trim();
     }
 
@@ -137,18 +156,18 @@ private:
     struct Outcome {
         bool ok = false;
         std::string error;
-        int retryAfter = 0;
+        int retryAfter = 0;  // a refusal's own; 0 for the entry's hold-off
         bool asked = true;
-        int refusal = 503;
+        Trouble trouble = Trouble::None;
     };
     struct Entry {
         std::shared_ptr<const T> value;
         std::chrono::steady_clock::time_point storedAt{};
         std::chrono::seconds freshFor{0};
         int64_t storedUnix = 0;
-        std::optional<std::chrono::steady_clock::time_point> failedAt;
+        std::optional<std::chrono::steady_clock::time_point> holdUntil;  // after the source failed
         std::string lastError;
-        int retryAfter = 0;
+        Trouble trouble = Trouble::None;
         std::shared_future<Outcome> flight;
     };
 
@@ -157,9 +176,9 @@ private:
         e.freshFor = freshness_ ? freshness_(value, e.storedUnix) : rules_.fresh;
         e.value = std::make_shared<const T>(std::move(value));
         e.storedAt = clock_();
-        e.failedAt.reset();
+        e.holdUntil.reset();
         e.lastError.clear();
-        e.retryAfter = 0;
+        e.trouble = Trouble::None;
     }
 
     static Answer Stamped(Answer a, const Entry& e) {
@@ -177,9 +196,15 @@ private:
         }
         Answer a;
         a.error = o.error.empty() ? "source failed" : o.error;
-        a.retryAfter = o.retryAfter;
         a.asked = o.asked;
-        a.refusal = o.refusal;
+        a.trouble = o.trouble == Trouble::None ? Trouble::SourceError : o.trouble;
+        a.retryAfter = o.retryAfter;
+        if (o.asked && e.holdUntil) {
+            // What is left of the hold-off, in whole seconds rounded up.
+            const auto left = *e.holdUntil - clock_();
+            a.retryAfter = static_cast<int>(std::max<int64_t>(
+                1, (std::chrono::duration_cast<std::chrono::milliseconds>(left).count() + 999) / 1000));
+        }
         if (e.value && clock_() - e.storedAt <= rules_.stale) {
             ++counts_.stale;
             a.source = CacheSource::Stale;

@@ -17,7 +17,7 @@ void CallBudget::Roll(int64_t now) const {
     }
 }
 
-bool CallBudget::TryTake(int weight, CallPurpose purpose) {
+bool CallBudget::TryTake(int weight, CallPurpose purpose, Trouble* why) {
     std::lock_guard<std::mutex> lock(mutex_);
     const int64_t now = clock_();
     Roll(now);
@@ -26,11 +26,16 @@ bool CallBudget::TryTake(int weight, CallPurpose purpose) {
         Window& w;
         int limit;
         int64_t length;
-    } windows[] = {{minute_, limits_.perMinute, 60}, {hour_, limits_.perHour, 3600}, {day_, limits_.perDay, 86400}};
+        Trouble full;
+    } windows[] = {{day_, limits_.perDay, 86400, Trouble::DayUsedUp},
+                   {hour_, limits_.perHour, 3600, Trouble::HourUsedUp},
+                   {minute_, limits_.perMinute, 60, Trouble::MinuteUsedUp}};
     for (const auto& x : windows) {
         const int64_t cap = int64_t{x.limit} * kOneCall * share / 100;
         if (x.w.used + weight > cap) {
+            // The longest window that is full says when there is room again.
             blockedUntil_ = std::max(blockedUntil_, (now / x.length + 1) * x.length);
+            if (why) *why = x.full;
             return false;
         }
     }
@@ -48,4 +53,22 @@ CallBudget::Used CallBudget::InUse() const {
     std::lock_guard<std::mutex> lock(mutex_);
     Roll(clock_());
     return {minute_.used, hour_.used, day_.used};
+}
+
+CallBudget::Windows CallBudget::Snapshot() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Roll(clock_());
+    return {minute_.index, minute_.used, hour_.index, hour_.used, day_.index, day_.used};
+}
+
+void CallBudget::Restore(const Windows& w) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Roll(clock_());
+    // Only the windows still current count; what they used adds to this run's.
+    const auto put = [](Window& mine, int64_t index, int64_t used) {
+        if (index == mine.index && used > 0) mine.used += std::min<int64_t>(used, int64_t{1} << 40);
+    };
+    put(minute_, w.minute, w.minuteUsed);
+    put(hour_, w.hour, w.hourUsed);
+    put(day_, w.day, w.dayUsed);
 }

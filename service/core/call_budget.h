@@ -12,6 +12,8 @@
 #include <functional>
 #include <mutex>
 
+#include "core/trouble.h"
+
 // What a call is for.
 enum class CallPurpose {
     New,      // a place or search nothing is cached for
@@ -40,8 +42,8 @@ public:
     CallBudget(CallLimits limits, Clock clock) : limits_(limits), clock_(std::move(clock)) {}
 
     // Takes `weight` from every window; false (and nothing taken) when it
-    // would overrun any of them, for `purpose`.
-    bool TryTake(int weight, CallPurpose purpose);
+    // would overrun any of them, for `purpose`, with the window in `why`.
+    bool TryTake(int weight, CallPurpose purpose, Trouble* why = nullptr);
 
     // Seconds until the fullest window rolls over (after a refusal: when to
     // try again).
@@ -52,6 +54,14 @@ public:
         int64_t minute = 0, hour = 0, day = 0;
     };
     Used InUse() const;
+
+    // The windows as they stand, to be kept across a restart, and put back.
+    // Windows that have rolled over since are dropped as they would have been.
+    struct Windows {
+        int64_t minute = -1, minuteUsed = 0, hour = -1, hourUsed = 0, day = -1, dayUsed = 0;  // index, thousandths
+    };
+    Windows Snapshot() const;
+    void Restore(const Windows& w);
 
 private:
     struct Window {

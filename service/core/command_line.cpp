@@ -27,6 +27,8 @@ const char kUsage[] =
     "  --client-calls-per-minute N\n"
     "                            requests one client may make that need the source (default 10)\n"
     "  --trust-proxy             behind a reverse proxy: the client is the last X-Forwarded-For address\n"
+    "  --state-dir DIR           keep the call budget and the last good forecasts in DIR across\n"
+    "                            restarts (made if missing; default: keep nothing)\n"
     "  --fixed-time YYYY-MM-DDTHH:MM\n"
     "                            date the sample documents with this UTC time instead of now\n"
     "  --parent-pid N            end shortly after process N ends (the card passes its own id)\n"
@@ -251,6 +253,14 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
                 return r;
             }
             o.fixedTimeUnix = UnixFromLocal(*t);
+        } else if (a == "--state-dir") {
+            bool printable = !v.empty() && v.size() <= 400;
+            for (char c : v) printable = printable && static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
+            if (!printable) {
+                r.error = "--state-dir wants a folder (up to 400 characters)";
+                return r;
+            }
+            o.stateDir = v;
         } else if (a == "--parent-pid") {
             if (!ReadPid(v, o.parentPid)) {
                 r.error = "--parent-pid wants a process id";
@@ -270,6 +280,7 @@ std::string ListenAddress(const std::string& host, int port) {
 }
 
 bool IsFileOption(const std::string& name) {
+    if (name == "state-dir") return true;
     for (const char* n : {"listen", "provider", "forecast-url", "geocoding-url", "upstream-timeout-ms", "threads",
                           "fixed-time", "nominatim-url", "contact", "upstream-concurrency", "call-limits",
                           "client-calls-per-minute", "trust-proxy"}) {

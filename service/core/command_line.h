@@ -21,6 +21,9 @@ struct CommandLine {
     int upstreamConcurrency = 1;      // calls to the source at once
     int clientCallsPerMinute = 10;    // per client: requests that need the source
     int callsPerMinute = 500, callsPerHour = 4500, callsPerDay = 9000;  // --call-limits
+    // --state-dir: where the budget and the last good forecasts are kept
+    // across restarts ("": nothing is kept; Windows keeps them beside the program).
+    std::string stateDir;
     bool help = false;
 };
 

@@ -13,7 +13,10 @@ extern const char kTitleLeadIn[];
 constexpr std::size_t kMaxNameLength = 40;
 constexpr std::size_t kMaxRegionLength = 24;
 constexpr std::size_t kMaxCountryLength = 40;
-constexpr std::size_t kMaxZoneLength = 8;
+// The longest zone text: "GMT+10:30" (Lord Howe Island in its summer,
+// Chatham Islands at +12:45 and +13:45). Every zone of the time-zone data
+// fits; the card shows it after the time and reads it at any length.
+constexpr std::size_t kMaxZoneLength = 9;
 
 // "City, RC" as shown in the card's title.
 std::string PlaceTitle(const Place& place);

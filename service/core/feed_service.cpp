@@ -68,7 +68,8 @@ nlohmann::json GateJson(const std::optional<UpstreamGate::State>& g) {
 
 }  // namespace
 
-FeedService::FeedService(Provider& provider, ServiceRules rules, CacheClock clock, std::function<int64_t()> nowUnix)
+FeedService::FeedService(Provider& provider, ServiceRules rules, CacheClock clock, std::function<int64_t()> nowUnix,
+                         StateStore* state)
     : provider_(provider),
       clock_(clock),
       nowUnix_(std::move(nowUnix)),
@@ -79,13 +80,15 @@ FeedService::FeedService(Provider& provider, ServiceRules rules, CacheClock cloc
                      return std::chrono::seconds((storedUnix / kForecastStepSeconds + 1) * kForecastStepSeconds -
                                                  storedUnix);
                  }),
-      clients_(rules.clients, clock) {}
+      clients_(rules.clients, clock),
+      state_(state && state->Keeps() ? state : nullptr) {}
 
 template <typename T, typename Call>
 Fetched<T> FeedService::Asking(const std::string& client, Call call) {
     int wait = 0;
     if (!client.empty() && !clients_.TryTake(client, wait))
-        return Fetched<T>::NotAsked("this client's allowance of requests that need the source is used up", wait, 429);
+        return Fetched<T>::NotAsked("this client's allowance of requests that need the source is used up", wait,
+                                    Trouble::ClientAllowance);
     return Track(call());
 }
 
@@ -102,18 +105,33 @@ ServiceReply FeedService::Stamped(std::string body, const typename Cache<T>::Ans
     return r;
 }
 
+// The reply when there is nothing to give: its first line is the short
+// reason the card shows, its Retry-After the time the line names.
 template <typename T>
 ServiceReply FeedService::Unavailable(const typename Cache<T>::Answer& a) {
-    ServiceReply r;
-    if (!a.asked && a.refusal == 429) {
-        r = Text(429, "Too many requests for new places from this address. Try again in a minute.");
-    } else {
-        r = Text(503, "The weather source is not answering and nothing is cached yet. Try again in a few minutes.");
-    }
+    const Trouble t = a.trouble == Trouble::None ? Trouble::SourceError : a.trouble;
+    const int wait = std::max(1, a.retryAfter);
+    ServiceReply r = Text(TroubleStatus(t), TroubleLine(t, wait) + "\n" + TroubleDetail(t));
     r.date = nowUnix_();
-    r.retryAfter = a.retryAfter > 0 ? a.retryAfter : 30;
+    r.retryAfter = wait;
     r.reason = a.error;
     return r;
+}
+
+void FeedService::RestoreKept(int64_t id) {
+    if (!state_) return;
+    {
+        std::lock_guard<std::mutex> lock(restoredMutex_);
+        if (restored_.size() >= 100000) restored_.clear();
+        if (!restored_.insert(id).second) return;
+    }
+    const std::string key = std::to_string(id);
+    if (forecasts_.Holds(key)) return;
+    std::optional<KeptForecast> kept = state_->LoadForecast(id);
+    if (!kept) return;
+    // The place is as good as new; the forecast is as old as it is.
+    places_.Restore(key, std::optional<Place>(kept->place), nowUnix_());
+    forecasts_.Restore(key, ForecastDocuments{std::move(kept->imperial), std::move(kept->metric)}, kept->storedUnix);
 }
 
 template <typename T>
@@ -134,24 +152,31 @@ ServiceReply FeedService::Weather(const std::string& rawQuery, const std::string
     if (q.status != QueryStatus::Ok) return Refused(q.status);
     if (!q.validId) return Constant(NotFoundDocument());
 
-    const auto place = places_.Get(std::to_string(q.id), [&] {
-        return Asking<std::optional<Place>>(client, [&] { return provider_.LookupPlace(q.id); });
+    const std::string key = std::to_string(q.id);
+    RestoreKept(q.id);
+    // A place with a forecast cached (even a stale one) is in use: its
+    // calls go before new places' and may use the budget kept for that.
+    const CallFor who{forecasts_.Holds(key) ? CallPurpose::Refresh : CallPurpose::New, client};
+    const auto place = places_.Get(key, [&] {
+        return Asking<std::optional<Place>>(client, [&] { return provider_.LookupPlace(q.id, who); });
     });
     if (place.source == CacheSource::Failed) return Unavailable<std::optional<Place>>(place);
     if (!*place.value) return Stamped<std::optional<Place>>(NotFoundDocument(), place);
     const Place& p = **place.value;
-    // One forecast serves both units. A place with a forecast cached (even
-    // a stale one) is in use: its refresh may use the budget kept for that.
-    const std::string key = std::to_string(q.id);
-    const CallPurpose purpose = forecasts_.Holds(key) ? CallPurpose::Refresh : CallPurpose::New;
+    // One forecast serves both units.
     const auto docs = forecasts_.Get(key, [&]() -> Fetched<ForecastDocuments> {
-        Fetched<::Weather> w = Asking<::Weather>(client, [&] { return provider_.FetchWeather(p, purpose); });
+        Fetched<::Weather> w = Asking<::Weather>(client, [&] { return provider_.FetchWeather(p, who); });
         if (!w.ok) return Fetched<ForecastDocuments>::Like(w);
-        return Fetched<ForecastDocuments>::Good({WeatherDocument(p, InUnits(w.value, Units::Imperial), Units::Imperial),
-                                                 WeatherDocument(p, w.value, Units::Metric)});
+        ForecastDocuments d{WeatherDocument(p, InUnits(w.value, Units::Imperial), Units::Imperial),
+                            WeatherDocument(p, w.value, Units::Metric)};
+        if (state_) state_->SaveForecast({p, nowUnix_(), d.imperial, d.metric});
+        return Fetched<ForecastDocuments>::Good(std::move(d));
     });
     if (docs.source == CacheSource::Failed) return Unavailable<ForecastDocuments>(docs);
-    return Stamped<ForecastDocuments>(q.units == Units::Metric ? docs.value->metric : docs.value->imperial, docs);
+    ServiceReply r =
+        Stamped<ForecastDocuments>(q.units == Units::Metric ? docs.value->metric : docs.value->imperial, docs);
+    r.stale = docs.source == CacheSource::Stale;
+    return r;
 }
 
 ServiceReply FeedService::Places(const std::string& rawQuery, const std::string& client) {
@@ -162,7 +187,8 @@ ServiceReply FeedService::Places(const std::string& rawQuery, const std::string&
     if (CodePoints(text) < 2) return Constant(PlaceSearchDocument({}, nowUnix_()));
 
     const auto found = searches_.Get(LowerAscii(text), [&] {
-        return Asking<std::vector<Place>>(client, [&] { return provider_.SearchPlaces(text, kMaxPlaces); });
+        return Asking<std::vector<Place>>(client,
+                                          [&] { return provider_.SearchPlaces(text, kMaxPlaces, {CallPurpose::New, client}); });
     });
     if (found.source == CacheSource::Failed) return Unavailable<std::vector<Place>>(found);
     // The card asks for the weather of a found place next: spare it a lookup.
@@ -198,6 +224,7 @@ ServiceReply FeedService::Health() {
         {"provider", provider_.Name()},
         {"upstream", upstream},
         {"gate", GateJson(provider_.GateState())},
+        {"state_folder", state_ ? nlohmann::json(state_->Folder()) : nlohmann::json(nullptr)},
         {"cache",
          {{"forecasts", CountsJson(forecasts_.Counts())},
           {"places", CountsJson(places_.Counts())},

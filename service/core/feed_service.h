@@ -5,12 +5,14 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "core/cache.h"
 #include "core/client_limits.h"
 #include "core/provider.h"
+#include "core/state_store.h"
 
 struct ServiceReply {
     int status = 200;
@@ -23,11 +25,19 @@ struct ServiceReply {
     int64_t lastModified = 0;  // Last-Modified; 0: none
     int retryAfter = 0;        // Retry-After in seconds, on 503 and 429; 0: none
     std::string reason;        // why a 503 or 429, for the log line
+    // A forecast answered from the last good copy while the source cannot
+    // be reached: the head says `Warning: 110 - "Response is Stale"`.
+    bool stale = false;
 };
 
+// The head line a stale forecast carries (ServiceReply::stale).
+constexpr char kStaleWarningName[] = "Warning";
+constexpr char kStaleWarningValue[] = "110 - \"Response is Stale\"";
+
 struct ServiceRules {
-    // Forecasts are fresh until the source's next 15-minute step.
-    CacheRules forecasts{std::chrono::seconds(900), std::chrono::seconds(6 * 3600), std::chrono::seconds(30), 10000};
+    // Forecasts are fresh until the source's next 15-minute step; the last
+    // good one is served for a day while the source cannot be reached.
+    CacheRules forecasts{std::chrono::seconds(900), std::chrono::seconds(24 * 3600), std::chrono::seconds(30), 10000};
     CacheRules places{std::chrono::seconds(86400), std::chrono::seconds(7 * 86400), std::chrono::seconds(30), 20000};
     CacheRules searches{std::chrono::seconds(86400), std::chrono::seconds(7 * 86400), std::chrono::seconds(30), 20000};
     ClientRules clients;
@@ -43,7 +53,10 @@ struct ForecastDocuments {
 
 class FeedService {
 public:
-    FeedService(Provider& provider, ServiceRules rules, CacheClock clock, std::function<int64_t()> nowUnix);
+    // `state` (may be null; must outlive the service) keeps the last good
+    // forecast of each place across restarts.
+    FeedService(Provider& provider, ServiceRules rules, CacheClock clock, std::function<int64_t()> nowUnix,
+                StateStore* state = nullptr);
 
     // `client` is the asking address, for its allowance of requests that
     // need the source; "" for none (the service's own callers).
@@ -60,6 +73,8 @@ private:
     // Calls the source for `client` if its allowance has room.
     template <typename T, typename Call>
     Fetched<T> Asking(const std::string& client, Call call);
+    // Puts a place's kept forecast, from an earlier run, into the caches.
+    void RestoreKept(int64_t id);
     // A document from a cache answer, with its caching headers.
     template <typename T>
     ServiceReply Stamped(std::string body, const typename Cache<T>::Answer& a);
@@ -73,6 +88,9 @@ private:
     Cache<std::vector<Place>> searches_;
     Cache<ForecastDocuments> forecasts_;
     ClientLimits clients_;
+    StateStore* const state_;
+    std::mutex restoredMutex_;
+    std::set<int64_t> restored_;  // ids whose kept forecast was looked for
 
     std::mutex upstreamMutex_;
     std::optional<std::chrono::steady_clock::time_point> lastSuccess_, lastFailure_;

@@ -24,6 +24,7 @@ std::vector<std::pair<std::string, std::string>> CachingHeaders(const ServiceRep
     if (reply.date > 0) h.emplace_back("Date", HttpDate(reply.date));
     if (reply.lastModified > 0) h.emplace_back("Last-Modified", HttpDate(reply.lastModified));
     if (reply.retryAfter > 0) h.emplace_back("Retry-After", std::to_string(reply.retryAfter));
+    if (reply.stale) h.emplace_back(kStaleWarningName, kStaleWarningValue);
     if (!reply.cache.empty()) h.emplace_back("X-Cache", reply.cache);
     return h;
 }

@@ -4,6 +4,7 @@
 
 #include "core/nominatim_json.h"
 #include "core/query.h"
+#include "core/client_group.h"
 
 namespace {
 
@@ -29,27 +30,36 @@ std::string NominatimLookupUrl(const std::string& base, int64_t placeId) {
 NominatimClient::NominatimClient(NominatimConfig config, UpstreamClient& client)
     : config_(std::move(config)), client_(client), gate_(config_.spacing, config_.longestWait, config_.clock, config_.sleep) {}
 
-Fetched<std::vector<Place>> NominatimClient::Call(const std::string& url) {
-    if (!gate_.Enter()) {
-        return Fetched<std::vector<Place>>::Failed(
-            "Nominatim allows one request a second and too many are waiting for their turn");
+Fetched<std::vector<Place>> NominatimClient::Call(const std::string& url, const std::string& client) {
+    int wait = 1;
+    if (!gate_.Enter(client.empty() ? "" : ClientGroup(client), &wait)) {
+        // Our own pace, not a fault of Nominatim's: no hold-off, and the
+        // service is not shown as failing.
+        return Fetched<std::vector<Place>>::NotAsked(
+            "Nominatim allows one request a second and too many are waiting for their turn", wait,
+            Trouble::SearchBusy);
     }
     const UpstreamReply r = client_.Get(url, config_.timeout);
-    if (!r.transportOk) return Fetched<std::vector<Place>>::Failed("Nominatim unreachable: " + r.error);
-    if (r.status != 200) return Fetched<std::vector<Place>>::Failed("Nominatim HTTP " + std::to_string(r.status));
+    if (!r.transportOk)
+        return Fetched<std::vector<Place>>::Failed("Nominatim unreachable: " + r.error, 0, Trouble::Unreachable);
+    if (r.status != 200) {
+        const int retry = r.status == 429 || r.status >= 500 ? std::min(r.retryAfter, 3600) : 0;
+        return Fetched<std::vector<Place>>::Failed("Nominatim HTTP " + std::to_string(r.status), retry);
+    }
     return ReadNominatimJson(r.body);
 }
 
-Fetched<std::vector<Place>> NominatimClient::Search(const std::string& text, const std::string& countryCode) {
-    Fetched<std::vector<Place>> found = Call(NominatimSearchUrl(config_.baseUrl, text, countryCode));
+Fetched<std::vector<Place>> NominatimClient::Search(const std::string& text, const std::string& countryCode,
+                                                    const std::string& client) {
+    Fetched<std::vector<Place>> found = Call(NominatimSearchUrl(config_.baseUrl, text, countryCode), client);
     if (found.ok && found.value.size() > kNominatimResults) found.value.resize(kNominatimResults);
     return found;
 }
 
-Fetched<std::optional<Place>> NominatimClient::Lookup(int64_t placeId) {
+Fetched<std::optional<Place>> NominatimClient::Lookup(int64_t placeId, const std::string& client) {
     if (!IsOsmPlaceId(placeId)) return Fetched<std::optional<Place>>::Good(std::nullopt);
-    const Fetched<std::vector<Place>> found = Call(NominatimLookupUrl(config_.baseUrl, placeId));
-    if (!found.ok) return Fetched<std::optional<Place>>::Failed(found.error);
+    const Fetched<std::vector<Place>> found = Call(NominatimLookupUrl(config_.baseUrl, placeId), client);
+    if (!found.ok) return Fetched<std::optional<Place>>::Like(found);
     for (const Place& p : found.value) {
         if (p.id == placeId) return Fetched<std::optional<Place>>::Good(p);
     }

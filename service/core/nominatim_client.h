@@ -31,13 +31,15 @@ public:
     NominatimClient(NominatimConfig config, UpstreamClient& client);
     // Places for a typed text, best first; `countryCode` ("GB") narrows
     // the search when the text itself says where ("SW1A 1AA").
-    Fetched<std::vector<Place>> Search(const std::string& text, const std::string& countryCode);
+    // `client` is the asking address (its share of the turns, rate_gate.h).
+    Fetched<std::vector<Place>> Search(const std::string& text, const std::string& countryCode,
+                                       const std::string& client = "");
     // The place of an OSM place id (nominatim_json.h); ok without a place
     // when the object is gone.
-    Fetched<std::optional<Place>> Lookup(int64_t placeId);
+    Fetched<std::optional<Place>> Lookup(int64_t placeId, const std::string& client = "");
 
 private:
-    Fetched<std::vector<Place>> Call(const std::string& url);
+    Fetched<std::vector<Place>> Call(const std::string& url, const std::string& client);
 
     NominatimConfig config_;
     UpstreamClient& client_;

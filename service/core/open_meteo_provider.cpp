@@ -18,8 +18,9 @@ std::string Failure(const UpstreamReply& r) {
 
 template <typename T>
 Fetched<T> CallFailed(const UpstreamReply& r) {
-    if (r.refused) return Fetched<T>::NotAsked(r.error, r.retryAfter);
-    return Fetched<T>::Failed(Failure(r), r.retryAfter);
+    if (r.refused) return Fetched<T>::NotAsked(r.error, r.retryAfter, r.trouble);
+    const Trouble t = r.trouble != Trouble::None ? r.trouble : r.transportOk ? Trouble::SourceError : Trouble::Unreachable;
+    return Fetched<T>::Failed(Failure(r), r.retryAfter, t);
 }
 
 constexpr char kCurrentVariables[] =
@@ -46,14 +47,17 @@ std::string Coordinate(double v) {
 OpenMeteoProvider::OpenMeteoProvider(OpenMeteoConfig config, UpstreamClient& client)
     : config_(std::move(config)),
       client_(client),
-      gate_(config_.gate, config_.clock ? config_.clock : [] {
-          return static_cast<int64_t>(
-              std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-                  .count());
-      }) {}
+      gate_(config_.gate,
+            config_.clock ? config_.clock
+                          : [] {
+                                return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::seconds>(
+                                                                std::chrono::system_clock::now().time_since_epoch())
+                                                                .count());
+                            },
+            config_.memory) {}
 
-UpstreamReply OpenMeteoProvider::Call(const std::string& url, int weight, CallPurpose purpose) {
-    return gate_.Call(client_, url, config_.timeout, weight, purpose);
+UpstreamReply OpenMeteoProvider::Call(const std::string& url, const CallFor& who, int weight) {
+    return gate_.Call(client_, url, config_.timeout, weight, who);
 }
 
 std::string UrlWith(const std::string& base, const std::string& path, const std::string& params) {
@@ -79,8 +83,8 @@ std::string LookupRequestUrl(const std::string& base, int64_t id) {
     return UrlWith(base, "/get", "id=" + std::to_string(id));
 }
 
-Fetched<std::optional<Place>> OpenMeteoProvider::LookupPlace(int64_t id) {
-    const UpstreamReply r = Call(LookupRequestUrl(config_.geocodingUrl, id));
+Fetched<std::optional<Place>> OpenMeteoProvider::LookupPlace(int64_t id, const CallFor& who) {
+    const UpstreamReply r = Call(LookupRequestUrl(config_.geocodingUrl, id), who);
     if (r.transportOk && (r.status == 400 || r.status == 404)) {
         // 400 {"reason":"Location ID not found."} is the source's "no such id".
         const std::string reason = ReadErrorReason(r.body);
@@ -94,17 +98,18 @@ Fetched<std::optional<Place>> OpenMeteoProvider::LookupPlace(int64_t id) {
     return Fetched<std::optional<Place>>::Good(std::move(p.value));
 }
 
-Fetched<std::vector<Place>> OpenMeteoProvider::SearchPlaces(const std::string& text, std::size_t count) {
-    const UpstreamReply r = Call(SearchRequestUrl(config_.geocodingUrl, text, count));
+Fetched<std::vector<Place>> OpenMeteoProvider::SearchPlaces(const std::string& text, std::size_t count,
+                                                            const CallFor& who) {
+    const UpstreamReply r = Call(SearchRequestUrl(config_.geocodingUrl, text, count), who);
     if (!r.transportOk || r.status != 200) return CallFailed<std::vector<Place>>(r);
     Fetched<std::vector<Place>> found = ReadSearchJson(r.body);
     if (found.ok && found.value.size() > count) found.value.resize(count);
     return found;
 }
 
-Fetched<Weather> OpenMeteoProvider::FetchWeather(const Place& place, CallPurpose purpose) {
+Fetched<Weather> OpenMeteoProvider::FetchWeather(const Place& place, const CallFor& who) {
     const UpstreamReply r =
-        Call(ForecastRequestUrl(config_.forecastUrl, place), CallWeight(kForecastVariables, kForecastDays), purpose);
+        Call(ForecastRequestUrl(config_.forecastUrl, place), who, CallWeight(kForecastVariables, kForecastDays));
     if (!r.transportOk || r.status != 200) return CallFailed<Weather>(r);
     Fetched<Weather> w = ReadForecastJson(r.body);
     if (w.ok) AddSunTimes(w.value, place.latitude, place.longitude);

@@ -13,6 +13,7 @@ struct OpenMeteoConfig {
     std::chrono::milliseconds timeout{5000};
     GateRules gate;           // concurrency, budget and pauses of calls to the source
     CallBudget::Clock clock;  // seconds for the budget and pauses; empty: the system clock
+    GateMemory* memory = nullptr;  // keeps the budget and pause across restarts; may be null
 };
 
 class OpenMeteoProvider : public Provider {
@@ -20,16 +21,16 @@ public:
     // `client` makes the upstream calls; it must outlive the provider.
     OpenMeteoProvider(OpenMeteoConfig config, UpstreamClient& client);
     const char* Name() const override { return "open-meteo"; }
-    Fetched<std::optional<Place>> LookupPlace(int64_t id) override;
-    Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count) override;
-    Fetched<Weather> FetchWeather(const Place& place, CallPurpose purpose) override;
+    Fetched<std::optional<Place>> LookupPlace(int64_t id, const CallFor& who) override;
+    Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count, const CallFor& who) override;
+    Fetched<Weather> FetchWeather(const Place& place, const CallFor& who) override;
 
     // Calls in flight, waiting, the pause and the budget used, for /health.
     std::optional<UpstreamGate::State> GateState() const override { return gate_.Now(); }
 
 private:
     // One upstream GET, if the gate lets it through (upstream_gate.h).
-    UpstreamReply Call(const std::string& url, int weight = kOneCall, CallPurpose purpose = CallPurpose::New);
+    UpstreamReply Call(const std::string& url, const CallFor& who, int weight = kOneCall);
 
     OpenMeteoConfig config_;
     UpstreamClient& client_;

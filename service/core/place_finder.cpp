@@ -7,17 +7,17 @@
 PlaceFinder::PlaceFinder(std::unique_ptr<Provider> main, std::unique_ptr<NominatimClient> fallback)
     : main_(std::move(main)), fallback_(std::move(fallback)) {}
 
-Fetched<std::optional<Place>> PlaceFinder::LookupPlace(int64_t id) {
-    if (!IsOsmPlaceId(id)) return main_->LookupPlace(id);
+Fetched<std::optional<Place>> PlaceFinder::LookupPlace(int64_t id, const CallFor& who) {
+    if (!IsOsmPlaceId(id)) return main_->LookupPlace(id, who);
     if (!fallback_) return Fetched<std::optional<Place>>::Good(std::nullopt);
-    return fallback_->Lookup(id);
+    return fallback_->Lookup(id, who.client);
 }
 
-Fetched<std::vector<Place>> PlaceFinder::SearchPlaces(const std::string& text, std::size_t count) {
+Fetched<std::vector<Place>> PlaceFinder::SearchPlaces(const std::string& text, std::size_t count, const CallFor& who) {
     using Found = Fetched<std::vector<Place>>;
     const SearchTerms terms = ReadSearchTerms(text);
     if (!terms.qualifier.empty()) {
-        Found all = main_->SearchPlaces(terms.name, kQualifiedSearchCount);
+        Found all = main_->SearchPlaces(terms.name, kQualifiedSearchCount, who);
         if (!all.ok) return all;
         std::vector<Place> kept;
         for (Place& p : all.value) {
@@ -25,7 +25,7 @@ Fetched<std::vector<Place>> PlaceFinder::SearchPlaces(const std::string& text, s
         }
         if (!kept.empty()) return Found::Good(std::move(kept));
     }
-    Found found = main_->SearchPlaces(text, count);
+    Found found = main_->SearchPlaces(text, count, who);
     if (!found.ok || !found.value.empty() || !fallback_) return found;
 
     // A miss at the main source: Nominatim, told the country where the
@@ -33,7 +33,7 @@ Fetched<std::vector<Place>> PlaceFinder::SearchPlaces(const std::string& text, s
     std::string country = terms.postcodeCountry;
     if (country.empty()) country = QualifierCountry(terms.qualifier);
     if (IsUsStateCode(country)) country.clear();  // "IL" may be Illinois: Nominatim reads the text itself
-    Found osm = fallback_->Search(text, country);
+    Found osm = fallback_->Search(text, country, who.client);
     if (!osm.ok) return osm;
     std::vector<Place> places;
     for (Place& p : osm.value) {
@@ -45,7 +45,7 @@ Fetched<std::vector<Place>> PlaceFinder::SearchPlaces(const std::string& text, s
         // Without an OSM object to refer to (postcodes from other
         // sources), the place is the town the answer names, from the main
         // source, whose ids last.
-        Found town = main_->SearchPlaces(p.name, kQualifiedSearchCount);
+        Found town = main_->SearchPlaces(p.name, kQualifiedSearchCount, who);
         if (!town.ok) return town;
         const Place* best = nullptr;  // in the same country, in the same region if one is
         for (const Place& t : town.value) {
@@ -61,6 +61,6 @@ Fetched<std::vector<Place>> PlaceFinder::SearchPlaces(const std::string& text, s
     return Found::Good(std::move(places));
 }
 
-Fetched<Weather> PlaceFinder::FetchWeather(const Place& place, CallPurpose purpose) {
-    return main_->FetchWeather(place, purpose);
+Fetched<Weather> PlaceFinder::FetchWeather(const Place& place, const CallFor& who) {
+    return main_->FetchWeather(place, who);
 }

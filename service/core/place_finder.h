@@ -19,9 +19,9 @@ public:
     // `fallback` may be null: no Nominatim.
     PlaceFinder(std::unique_ptr<Provider> main, std::unique_ptr<NominatimClient> fallback);
     const char* Name() const override { return main_->Name(); }
-    Fetched<std::optional<Place>> LookupPlace(int64_t id) override;
-    Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count) override;
-    Fetched<Weather> FetchWeather(const Place& place, CallPurpose purpose) override;
+    Fetched<std::optional<Place>> LookupPlace(int64_t id, const CallFor& who) override;
+    Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count, const CallFor& who) override;
+    Fetched<Weather> FetchWeather(const Place& place, const CallFor& who) override;
     std::optional<UpstreamGate::State> GateState() const override { return main_->GateState(); }
 
 private:

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/card_code_page.h"
 #include "core/utf8.h"
 
 namespace {
@@ -53,6 +54,34 @@ bool IsValidUtf8(const std::string& s) {
 }
 
 std::string CardText(const std::string& utf8, std::size_t maxLength) {
+    // The name as the card may show it, still in UTF-8: the punctuation it
+    // must not see and control characters made spaces.
+    std::string shown;
+    bool ascii = true;
+    uint32_t cp;
+    for (std::size_t i = 0; NextUtf8(utf8, i, cp);) {
+        if (cp < 0x80) {
+            shown += AllowedInCard(static_cast<char>(cp)) ? static_cast<char>(cp) : ' ';
+        } else if (cp < 0xA0 || cp == 0xAD || (cp >= 0x2000 && cp <= 0x200F) || (cp >= 0x2028 && cp <= 0x202F)) {
+            shown += ' ';  // C1 controls, soft hyphens, odd spaces and direction marks
+        } else {
+            AppendUtf8(shown, cp);
+            ascii = false;
+        }
+    }
+    std::vector<std::string> chars;
+    if (ascii || !CardCharacters(Squeeze(shown), chars)) return AsciiCardText(utf8, maxLength);
+    std::string out;
+    for (const std::string& c : chars) {
+        if (c == " " && (out.empty() || out.back() == ' ')) continue;
+        if (out.size() + c.size() > maxLength) break;
+        out += c;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+std::string AsciiCardText(const std::string& utf8, std::size_t maxLength) {
     std::string clean;  // stray bytes dropped, so the transliteration sees valid UTF-8 only
     bool asciiLetters = false;
     uint32_t cp;
@@ -80,19 +109,21 @@ std::string CardText(const std::string& utf8, std::size_t maxLength) {
     return out;
 }
 
+std::string Utf8OrWindows1252(const std::string& bytes) {
+    if (IsValidUtf8(bytes)) return bytes;
+    std::string out;
+    for (unsigned char c : bytes) {
+        const uint32_t cp = (c >= 0x80 && c < 0xA0) ? kCp1252[c - 0x80] : c;
+        if (cp != 0 || c == 0) AppendUtf8(out, cp);
+    }
+    return out;
+}
+
 std::string SearchText(const std::string& bytes, std::size_t maxBytes) {
     std::vector<uint32_t> cps;
-    const bool utf8 = IsValidUtf8(bytes);
+    const std::string utf8 = CardBytesToUtf8(bytes);
     uint32_t cp;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (utf8) {
-            i += DecodeUtf8(bytes, i, cp);
-        } else {
-            ++i;
-            cp = (c >= 0x80 && c < 0xA0) ? kCp1252[c - 0x80] : c;
-            if (cp == 0) continue;
-        }
+    for (std::size_t i = 0; NextUtf8(utf8, i, cp);) {
         if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) cp = ' ';
         cps.push_back(cp);
     }

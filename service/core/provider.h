@@ -12,14 +12,16 @@ class Provider {
 public:
     virtual ~Provider() = default;
     virtual const char* Name() const = 0;
+    // `who` says whom a call is for and whether it refreshes a place in use
+    // (upstream_gate.h): the order of the queue and the budget's share.
     // The place with this id; an ok answer without a place means "no such id".
-    virtual Fetched<std::optional<Place>> LookupPlace(int64_t id) = 0;
+    virtual Fetched<std::optional<Place>> LookupPlace(int64_t id, const CallFor& who) = 0;
     // Places matching a cleaned search text (valid UTF-8), best first.
-    virtual Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count) = 0;
+    virtual Fetched<std::vector<Place>> SearchPlaces(const std::string& text, std::size_t count,
+                                                     const CallFor& who) = 0;
     // Current conditions and five days of forecast, in metric units (one
-    // call serves both of the card's unit systems). `purpose` tells a
-    // refresh of a place in use from a new one.
-    virtual Fetched<Weather> FetchWeather(const Place& place, CallPurpose purpose) = 0;
+    // call serves both of the card's unit systems).
+    virtual Fetched<Weather> FetchWeather(const Place& place, const CallFor& who) = 0;
     // The gate in front of the source, for the health report; none for a
     // source that makes no calls.
     virtual std::optional<UpstreamGate::State> GateState() const { return std::nullopt; }

@@ -15,7 +15,7 @@ std::function<int64_t()> ServiceClock(const CommandLine& options) {
 }
 
 std::unique_ptr<Provider> MakeProvider(const CommandLine& options, std::function<int64_t()> nowUnix,
-                                       UpstreamClient& client) {
+                                       UpstreamClient& client, GateMemory* memory) {
     if (options.provider == "sample") return std::make_unique<SampleProvider>(std::move(nowUnix));
     OpenMeteoConfig cfg;
     cfg.forecastUrl = options.forecastUrl;
@@ -25,6 +25,7 @@ std::unique_ptr<Provider> MakeProvider(const CommandLine& options, std::function
     cfg.gate.calls.perMinute = options.callsPerMinute;
     cfg.gate.calls.perHour = options.callsPerHour;
     cfg.gate.calls.perDay = options.callsPerDay;
+    cfg.memory = memory;
     auto openMeteo = std::make_unique<OpenMeteoProvider>(cfg, client);
     std::unique_ptr<NominatimClient> nominatim;
     if (!options.nominatimUrl.empty()) {
@@ -34,6 +35,11 @@ std::unique_ptr<Provider> MakeProvider(const CommandLine& options, std::function
         nominatim = std::make_unique<NominatimClient>(n, client);
     }
     return std::make_unique<PlaceFinder>(std::move(openMeteo), std::move(nominatim));
+}
+
+std::string StateFolderFor(const CommandLine& options, const std::string& programFolder) {
+    if (!options.stateDir.empty()) return options.stateDir;
+    return programFolder.empty() ? "" : StateFolderBeside(programFolder);
 }
 
 std::string UserAgentFor(const CommandLine& options) {

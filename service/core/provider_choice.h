@@ -8,6 +8,7 @@
 #include "core/command_line.h"
 #include "core/feed_service.h"
 #include "core/provider.h"
+#include "core/state_store.h"
 #include "core/upstream_client.h"
 
 // Now in seconds since the epoch, or the --fixed-time.
@@ -15,8 +16,14 @@ std::function<int64_t()> ServiceClock(const CommandLine& options);
 
 // The sample places, or Open-Meteo through `client` (which must outlive
 // it), with Nominatim behind its place search unless --nominatim-url off.
+// `memory` (may be null; must outlive it) keeps the call budget and pause
+// across restarts.
 std::unique_ptr<Provider> MakeProvider(const CommandLine& options, std::function<int64_t()> nowUnix,
-                                       UpstreamClient& client);
+                                       UpstreamClient& client, GateMemory* memory = nullptr);
+
+// The state folder: --state-dir, else (on Windows, given the program's
+// folder) "cloudwick-feed-state" beside the program, else none.
+std::string StateFolderFor(const CommandLine& options, const std::string& programFolder = "");
 
 // The User-Agent of the upstream calls: the service, and --contact if given.
 std::string UserAgentFor(const CommandLine& options);

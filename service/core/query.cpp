@@ -39,6 +39,24 @@ std::size_t FindWord(const std::string& s, const std::string& word, std::size_t 
 
 }  // namespace
 
+std::string LenientPercentDecode(const std::string& in) {
+    std::string out;
+    out.reserve(in.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const int hi = in[i] == '%' && i + 1 < in.size() ? HexValue(in[i + 1]) : -1;
+        const int lo = hi >= 0 && i + 2 < in.size() ? HexValue(in[i + 2]) : -1;
+        if (in[i] == '+') {
+            out += ' ';
+        } else if (lo >= 0) {
+            out += static_cast<char>(hi * 16 + lo);
+            i += 2;
+        } else {
+            out += in[i];
+        }
+    }
+    return out;
+}
+
 bool PercentDecode(const std::string& in, std::string& out) {
     out.clear();
     out.reserve(in.size());
@@ -139,11 +157,9 @@ PlaceQuery ReadPlaceQuery(const std::string& raw) {
         return p;
     }
     q += raw[q] == '&' ? 3 : 2;
-    std::string statement;
-    if (!PercentDecode(raw.substr(q), statement)) {
-        p.status = QueryStatus::Malformed;
-        return p;
-    }
+    // The card sends what was typed as it is: a '%' that starts no escape
+    // and a '#' are part of the text.
+    const std::string statement = LenientPercentDecode(raw.substr(q));
     const std::string lower = Lower(statement);
     const std::size_t from = FindWord(lower, "from", 0);
     const std::size_t table = from == std::string::npos ? from : FindWord(lower, "geo.places", from);
@@ -165,12 +181,10 @@ PlaceQuery ReadPlaceQuery(const std::string& raw) {
         return p;
     }
     const char quote = statement[i];
+    // A text without its closing quote runs to the end (a server in front
+    // may have cut the target at a typed '#').
     const std::size_t close = statement.rfind(quote);
-    if (close == i) {
-        p.status = QueryStatus::Malformed;
-        return p;
-    }
-    p.text = statement.substr(i + 1, close - i - 1);
+    p.text = close == i ? statement.substr(i + 1) : statement.substr(i + 1, close - i - 1);
     return p;
 }
 
@@ -210,7 +224,7 @@ bool BritishShape(const std::string& shape) {
 }
 
 // Folded for comparing names: ASCII, lower case.
-std::string Folded(const std::string& s) { return Lower(CardText(s, 100)); }
+std::string Folded(const std::string& s) { return Lower(AsciiCardText(s, 100)); }
 
 }  // namespace
 

@@ -16,6 +16,10 @@ enum class QueryStatus { Ok, Malformed, TooLong };
 // hex digits.
 bool PercentDecode(const std::string& in, std::string& out);
 
+// Percent-decoding that keeps a '%' without two hex digits after it as
+// it is; '+' is a space.
+std::string LenientPercentDecode(const std::string& in);
+
 // Percent-encodes everything but unreserved characters (RFC 3986).
 std::string UrlEncode(const std::string& s);
 
@@ -38,7 +42,9 @@ ForecastQuery ReadForecastQuery(const std::string& raw);
 // the text in single quotes (as the card sends it) or double quotes. The
 // card puts the typed text into the query unencoded apart from spaces, so
 // the q value runs to the end of the query string and the text to the last
-// matching quote: apostrophes and ampersands in the text survive.
+// matching quote: apostrophes and ampersands in the text survive, and so
+// do a '%' that starts no escape and a '#'. A text whose closing quote is
+// missing runs to the end.
 struct PlaceQuery {
     QueryStatus status = QueryStatus::Ok;
     std::string text;  // decoded bytes, not yet cleaned

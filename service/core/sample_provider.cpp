@@ -99,12 +99,12 @@ const std::vector<Place>& SamplePlaces() {
 
 SampleProvider::SampleProvider(std::function<int64_t()> nowUnix) : nowUnix_(std::move(nowUnix)) {}
 
-Fetched<std::optional<Place>> SampleProvider::LookupPlace(int64_t id) {
+Fetched<std::optional<Place>> SampleProvider::LookupPlace(int64_t id, const CallFor&) {
     const SampleEntry* e = Find(id);
     return Fetched<std::optional<Place>>::Good(e ? std::optional<Place>(e->place) : std::nullopt);
 }
 
-Fetched<std::vector<Place>> SampleProvider::SearchPlaces(const std::string& text, std::size_t count) {
+Fetched<std::vector<Place>> SampleProvider::SearchPlaces(const std::string& text, std::size_t count, const CallFor&) {
     // A match is a place whose name starts with the text, ignoring case; a
     // trailing ", region" part of the text is ignored ("Springfield, IL").
     std::string want = Lower(text.substr(0, text.find(',')));
@@ -117,7 +117,7 @@ Fetched<std::vector<Place>> SampleProvider::SearchPlaces(const std::string& text
     return Fetched<std::vector<Place>>::Good(found);
 }
 
-Fetched<Weather> SampleProvider::FetchWeather(const Place& place, CallPurpose) {
+Fetched<Weather> SampleProvider::FetchWeather(const Place& place, const CallFor&) {
     const SampleEntry* e = Find(place.id);
     if (!e) return Fetched<Weather>::Failed("no sample weather for this place");
     const SampleWeather& s = e->weather;

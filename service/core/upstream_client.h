@@ -4,6 +4,8 @@
 #include <chrono>
 #include <string>
 
+#include "core/trouble.h"
+
 struct UpstreamReply {
     bool transportOk = false;  // false: no HTTP answer at all (refused, timed out, too big)
     long status = 0;
@@ -11,6 +13,7 @@ struct UpstreamReply {
     std::string error;         // why, when transportOk is false
     int retryAfter = 0;        // the reply's Retry-After in seconds (0: none or unreadable)
     bool refused = false;      // not sent: this service's own limits said no (error says which)
+    Trouble trouble = Trouble::None;  // for a refusal or a failure: which, in the reply's terms
 };
 
 // Upstream bodies larger than this are refused.

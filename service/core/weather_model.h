@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/trouble.h"
+
 enum class Units { Imperial, Metric };
 
 struct Place {
@@ -59,34 +61,34 @@ struct Weather {
 // Outcome of one call to a data source: `ok` false means the source failed
 // (unreachable, rate-limited, overloaded, unreadable answer), not "no match",
 // or that this service did not ask it (`asked` false: its own limits said
-// no, and the source is not to blame).
+// no, and the source is not to blame). `trouble` says which, in the terms
+// the reply's reason line uses.
 template <typename T>
 struct Fetched {
     bool ok = false;
     T value{};
-    std::string error;
+    std::string error;  // for the log
     bool asked = true;
     int retryAfter = 0;  // seconds to wait before asking again, when known
-    int refusal = 503;   // the reply's status when the service refused to ask (503, or 429 for a client over its limit)
+    Trouble trouble = Trouble::None;
 
     static Fetched Good(T v) { return Fetched{true, std::move(v), {}}; }
-    static Fetched Failed(std::string why, int retryAfter = 0) {
+    static Fetched Failed(std::string why, int retryAfter = 0, Trouble trouble = Trouble::SourceError) {
         Fetched f{false, T{}, std::move(why)};
         f.retryAfter = retryAfter;
+        f.trouble = trouble;
         return f;
     }
-    static Fetched NotAsked(std::string why, int retryAfter, int status = 503) {
-        Fetched f = Failed(std::move(why), retryAfter);
+    static Fetched NotAsked(std::string why, int retryAfter, Trouble trouble) {
+        Fetched f = Failed(std::move(why), retryAfter, trouble);
         f.asked = false;
-        f.refusal = status;
         return f;
     }
     // The same failure, for another kind of value.
     template <typename U>
     static Fetched Like(const Fetched<U>& other) {
-        Fetched f = Failed(other.error, other.retryAfter);
+        Fetched f = Failed(other.error, other.retryAfter, other.trouble);
         f.asked = other.asked;
-        f.refusal = other.refusal;
         return f;
     }
 };

@@ -52,8 +52,9 @@ int main(int argc, char** argv) {
     const std::function<int64_t()> nowUnix = ServiceClock(o);
     CurlClient client;
     client.SetUserAgent(UserAgentFor(o));
-    const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client);
-    FeedService service(*provider, ServiceRulesFor(o), [] { return std::chrono::steady_clock::now(); }, nowUnix);
+    StateStore state(StateFolderFor(o), [](const std::string& s) { std::cerr << "cloudwick-feed: " + s + "\n"; });
+    const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client, &state);
+    FeedService service(*provider, ServiceRulesFor(o), [] { return std::chrono::steady_clock::now(); }, nowUnix, &state);
     FeedRouter router(service);
     std::mutex logMutex;
     const auto log = [&logMutex](const std::string& line) {

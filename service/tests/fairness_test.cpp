@@ -111,6 +111,37 @@ TEST(Fairness, AFloodFromOneAddressDoesNotStarveAnotherAddressesNewPlace) {
         << log;
 }
 
+// One address keeps the queue to the source full of new searches (eight
+// at a time) while each source call takes 300 ms. Another address's new
+// search waits for the call in flight and no more: it goes before the
+// busy address's waiters.
+TEST(Fairness, ABusyAddressDelaysAnotherAddressesSearchByOneCallAtMost) {
+    Rig s(5000ms);
+    s.stub_.SetGeocodingMode(Mode::Normal, 300ms);
+    std::atomic<bool> stop{false};
+    std::atomic<int> n{0};
+    std::vector<std::thread> flood;
+    for (int a = 0; a < 8; ++a) {
+        flood.emplace_back([&] {
+            while (!stop) {
+                const RawReply r = s.Get(kSearch + "'Busy" + std::to_string(n++) + "'", "127.0.5.1");
+                if (r.status != 200) std::this_thread::sleep_for(20ms);  // turned away: again soon
+            }
+        });
+    }
+    while (s.stub_.searchCalls() < 3) std::this_thread::sleep_for(1ms);
+    const auto t0 = std::chrono::steady_clock::now();
+    const RawReply r = s.Get(kSearch + "'Springfield'", "127.0.6.1");
+    const double took = Ms(std::chrono::steady_clock::now() - t0);
+    stop = true;
+    for (auto& t : flood) t.join();
+    std::printf("one address flooding new searches, 300 ms a source call: another address's search took %.0f ms\n",
+                took);
+    EXPECT_EQ(r.status, 200) << r.body;
+    EXPECT_NE(r.body.find("<woeid>4250542</woeid>"), std::string::npos);
+    EXPECT_LT(took, 2 * 300 + 150);  // the call in flight, then its own
+}
+
 TEST(Fairness, HalfOpenConnectionsDoNotDelayTheCard) {
     Rig s;
     ASSERT_EQ(s.Get("/forecastrss?w=4250542").status, 200);

@@ -124,6 +124,19 @@ TEST(WeatherDocument, EverythingTheCardReadsFitsTheFirst2000BytesAtTheLongest) {
     EXPECT_LE(end + 2, 2000u) << "second forecast ends at byte " << end + 2;
 }
 
+// Lord Howe Island in its winter is ten and a half hours ahead, with no
+// letters for its zone: the longest text any zone needs.
+TEST(WeatherDocument, TheLongestZoneTextIsWrittenWhole) {
+    Place p = SpringfieldIl();
+    p.timezone = "Australia/Lord_Howe";
+    Weather w = ExampleWeather();
+    w.utcOffsetSeconds = 10 * 3600 + 1800;
+    w.current.localTime = "2026-07-08T09:50";
+    const std::string doc = WeatherDocument(p, w, Units::Metric);
+    At(doc, "<lastBuildDate>Wed, 08 Jul 2026 9:50 am GMT+10:30</lastBuildDate>");
+    At(doc, "date=\"Wed, 08 Jul 2026 9:50 am GMT+10:30\" />");
+}
+
 TEST(NotFoundDocument, IsTheShortOldStyleError) {
     const std::string doc = NotFoundDocument();
     At(doc, "<title>Cloudwick Feed - Error</title>");

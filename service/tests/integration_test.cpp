@@ -148,15 +148,15 @@ TEST_F(ServiceAgainstStub, SlowUpstreamTimesOutAndTheStaleDocumentIsServed) {
     EXPECT_LT(took, 1200ms);
 }
 
-TEST_F(ServiceAgainstStub, StaleLimitIsSixHoursThenA503) {
+TEST_F(ServiceAgainstStub, StaleLimitIsADayThenA503) {
     Get("/forecastrss?w=4250542");
     stub_.SetForecastMode(Mode::TooManyRequests);
-    clock_.Advance(6h);
+    clock_.Advance(24h);
     EXPECT_EQ(Get("/forecastrss?w=4250542").header("x-cache"), "stale");
     clock_.Advance(1min);
     const RawReply r = Get("/forecastrss?w=4250542");
     EXPECT_EQ(r.status, 503);
-    EXPECT_LT(r.body.size(), 200u);
+    EXPECT_LT(r.body.size(), 1000u);
     EXPECT_EQ(r.header("content-type").rfind("text/plain", 0), 0u);
 }
 
@@ -213,7 +213,6 @@ TEST_F(ServiceAgainstStub, BadRequestsAreRefused) {
     EXPECT_EQ(Get("/").status, 404);
     EXPECT_EQ(Get("/forecast").status, 404);
     EXPECT_EQ(Get("/forecastrss?w=%4").status, 400);
-    EXPECT_EQ(Get(kSearch + "'100%'").status, 400);
     EXPECT_EQ(Get("/v1/public/yql?q=select%20*%20from%20weather.forecast").status, 400);
     EXPECT_EQ(Get("/forecastrss?w=1&pad=" + std::string(2100, 'x')).status, 414);
     EXPECT_EQ(Get(kSearch + "'" + std::string(2100, 'x') + "'").status, 414);
@@ -263,9 +262,12 @@ TEST_F(ServiceAgainstStub, SearchTextReachesTheUpstreamSanitised) {
     EXPECT_EQ(names[1], "A&count=1000&name=B");  // one value, not extra parameters
     EXPECT_NE(targets[1].find("name=A%26count%3D1000%26name%3DB&count=10&"), std::string::npos) << targets[1];
     EXPECT_EQ(names[2], "Saint John's Wood, GB");
-    // A typed '#' starts a URL fragment, which never reaches the service:
-    // the text is cut there and the unterminated query refused.
-    EXPECT_EQ(Get(kSearch + "'#1'").status, 400);
+    // A lone '%' is part of the text, never a 400 the card would wait for.
+    EXPECT_EQ(Get(kSearch + "'100%'").status, 200);
+    EXPECT_EQ(stub_.SearchNames().back(), "100%");
+    // cpp-httplib cuts the target at a typed '#' (as a URL fragment); the
+    // text is then read to the end, never refused.
+    EXPECT_EQ(Get(kSearch + "'#1'").status, 200);
 }
 
 TEST_F(ServiceAgainstStub, SearchFailureWithNothingCachedIsA503) {

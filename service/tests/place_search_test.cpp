@@ -156,4 +156,55 @@ TEST(RateGate, OneTurnPerSpacingAndNoLongQueue) {
     EXPECT_EQ(t.woke.size(), 2u);
 }
 
+// One client cannot take every turn to come; a refusal says honestly when
+// asking again can succeed.
+TEST(RateGate, EachClientHoldsAtMostItsShareOfTheTurnsToCome) {
+    using namespace std::chrono_literals;
+    FakeTime t;
+    RateGate gate(1000ms, 4000ms, [&t] { return t.now; }, [](std::chrono::steady_clock::duration) {}, 2);
+    int wait = 0;
+    EXPECT_TRUE(gate.Enter("192.0.2.1", &wait));   // now
+    EXPECT_TRUE(gate.Enter("192.0.2.1", &wait));   // +1 s
+    EXPECT_TRUE(gate.Enter("192.0.2.1", &wait));   // +2 s
+    EXPECT_FALSE(gate.Enter("192.0.2.1", &wait));  // two turns to come are its share...
+    EXPECT_EQ(wait, 1);                            // ...until the first of them has come
+    EXPECT_TRUE(gate.Enter("192.0.2.2", &wait));   // +3 s: another client is not held up
+    EXPECT_TRUE(gate.Enter("192.0.2.3", &wait));   // +4 s
+    EXPECT_FALSE(gate.Enter("192.0.2.4", &wait));  // +5 s is past the longest wait...
+    EXPECT_EQ(wait, 1);                            // ...by one second
+    t.now += 1500ms;
+    EXPECT_TRUE(gate.Enter("192.0.2.1", &wait));  // its first turn has passed
+}
+
+// Nominatim's pace is the service's own: a search turned away for it is
+// not a failure of the source (no hold-off, the source not shown failing)
+// and asks for the right wait.
+TEST(NominatimClient, ItsFullQueueIsALocalRefusal) {
+    using namespace std::chrono_literals;
+    struct NeverCalled : UpstreamClient {
+        int calls = 0;
+        UpstreamReply Get(const std::string&, std::chrono::milliseconds) override {
+            ++calls;
+            UpstreamReply r;
+            r.transportOk = true;
+            r.status = 200;
+            r.body = "[]";
+            return r;
+        }
+    } upstream;
+    FakeTime t;
+    NominatimConfig cfg;
+    cfg.baseUrl = "http://n";
+    cfg.clock = [&t] { return t.now; };
+    cfg.sleep = [](std::chrono::steady_clock::duration) {};
+    NominatimClient nominatim(cfg, upstream);
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(nominatim.Search("Eiffel Tower", "", "192.0.2." + std::to_string(i)).ok);
+    const auto refused = nominatim.Search("Big Ben", "GB", "192.0.2.9");
+    EXPECT_FALSE(refused.ok);
+    EXPECT_FALSE(refused.asked);
+    EXPECT_EQ(refused.trouble, Trouble::SearchBusy);
+    EXPECT_EQ(refused.retryAfter, 1);
+    EXPECT_EQ(upstream.calls, 5);
+}
+
 }  // namespace

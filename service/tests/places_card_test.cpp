@@ -114,13 +114,18 @@ TEST_F(PlacesAgainstStubs, NoMatchAnywhereIsReadAtOnceAsNotFound) {
 }
 
 TEST_F(PlacesAgainstStubs, NominatimIsAskedAtMostOnceASecondByTheWholeService) {
-    // Six cards search at once for texts Open-Meteo does not know. Nominatim
-    // sees the requests one second apart; the sixth, whose turn would come
-    // after more than four seconds, gets a quick 503 instead of a worker.
+    // Six cards on six machines search at once for texts Open-Meteo does
+    // not know. Nominatim sees the requests one second apart; the sixth,
+    // whose turn would come after more than four seconds, gets a quick 503
+    // instead of a worker.
     const char* texts[] = {"Eiffel Tower", "Golden Gate Bridge", "JFK", "SW1A 1AA", "Atlantis", "Xanadu"};
     std::vector<std::string> replies(6);
     std::vector<std::thread> cards;
-    for (int i = 0; i < 6; ++i) cards.emplace_back([&, i] { replies[i] = Reply(Typed(texts[i])); });
+    for (int i = 0; i < 6; ++i) {
+        cards.emplace_back([&, i] {
+            replies[i] = SendRaw(server_.port(), CardRequest(Typed(texts[i])), "127.0.3." + std::to_string(i + 1)).raw;
+        });
+    }
     for (auto& t : cards) t.join();
     auto calls = stubs_.NominatimCalls();
     ASSERT_EQ(calls.size(), 5u);
@@ -130,6 +135,32 @@ TEST_F(PlacesAgainstStubs, NominatimIsAskedAtMostOnceASecondByTheWholeService) {
     int refused = 0;
     for (const std::string& r : replies) refused += r.rfind("HTTP/1.1 503", 0) == 0;
     EXPECT_EQ(refused, 1);
+}
+
+// One machine searching for many landmarks at once holds at most its share
+// of Nominatim's turns; another machine's search still gets one, and the
+// refused ones hear when to try again.
+TEST_F(PlacesAgainstStubs, OneMachineCannotTakeEveryNominatimTurn) {
+    const char* texts[] = {"Eiffel Tower", "Golden Gate Bridge", "JFK", "SW1A 1AA", "Atlantis"};
+    std::vector<RawReply> replies(5);
+    std::vector<std::thread> cards;
+    for (int i = 0; i < 5; ++i)
+        cards.emplace_back([&, i] { replies[i] = SendRaw(server_.port(), CardRequest(Typed(texts[i])), "127.0.4.1"); });
+    for (auto& t : cards) t.join();
+    const RawReply other = SendRaw(server_.port(), CardRequest(Typed("Xanadu")), "127.0.4.2");
+    EXPECT_EQ(other.status, 200);
+    int refused = 0;
+    for (const RawReply& r : replies) {
+        if (r.status != 503) continue;
+        ++refused;
+        // Turned away by the queue to Open-Meteo or by Nominatim's turns,
+        // with the wait in the line and in Retry-After alike.
+        const std::string line = r.body.substr(0, r.body.find('\n'));
+        const std::string wait = "; wait " + r.header("retry-after") + " s";
+        EXPECT_TRUE(line == "Place search busy" + wait || line == "Weather source busy" + wait) << line;
+    }
+    EXPECT_GE(refused, 1);  // its turn now and two to come, at most
+    EXPECT_LE(stubs_.NominatimCalls().size(), 4u);
 }
 
 class PlacesWithoutNominatim : public PlacesAgainstStubs {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -258,6 +259,40 @@ TEST(Program, AnOpenStreetMapPlaceIdStillWorksAfterARestart) {
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[1].target.rfind("/lookup?osm_ids=W5013364&", 0), 0u) << calls[1].target;
     EXPECT_EQ(calls[1].userAgent, "cloudwick-feed/1.0 (ops@example.org)");
+}
+
+// --state-dir: the last good forecast and the budget outlive the process.
+// Started again twenty minutes on with the source gone, the program serves
+// the kept document unchanged, marked stale, with no call to anyone.
+TEST(Program, TheStateFolderKeepsTheLastWeatherAcrossARestart) {
+    char folder[] = "/tmp/cloudwick-feed-state-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string state = std::string(folder) + "/state";
+    const int port = FreePort();
+    std::string good;
+    std::vector<std::string> args;
+    {
+        StubGeocoders stubs;
+        args = {"--listen", "127.0.0.1:" + std::to_string(port), "--forecast-url", stubs.ForecastUrl(),
+                "--geocoding-url", stubs.GeocodingUrl(), "--nominatim-url", "off", "--state-dir", state,
+                "--fixed-time", "2026-12-08T15:50"};
+        Program first(args);
+        ASSERT_TRUE(first.WaitForPort(port)) << first.Output();
+        const RawReply r = CardGet(port, "/forecastrss?w=4250542");
+        ASSERT_EQ(r.status, 200) << r.raw;
+        EXPECT_EQ(r.header("warning"), "");
+        good = r.body;
+    }  // killed, and the source is gone
+    std::ifstream budget(state + "/budget.state");
+    EXPECT_TRUE(budget.good()) << "the budget is kept";
+    args.back() = "2026-12-08T16:10";
+    Program second(args);
+    ASSERT_TRUE(second.WaitForPort(port)) << second.Output();
+    const RawReply kept = CardGet(port, "/forecastrss?w=4250542");
+    EXPECT_EQ(kept.status, 200);
+    EXPECT_EQ(kept.header("warning"), "110 - \"Response is Stale\"");
+    EXPECT_EQ(kept.body, good);
+    std::system(("rm -rf '" + std::string(folder) + "'").c_str());
 }
 
 }  // namespace

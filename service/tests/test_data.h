@@ -79,6 +79,7 @@ inline Place LongestPlace() {
 inline Weather LongestWeather() {
     Weather w = ExampleWeather();
     w.zoneAbbreviation = std::string(30, 'Z');
+    w.utcOffsetSeconds = 10 * 3600 + 1800;  // the longest zone text: "GMT+10:30"
     w.current.temperature = -120.4;
     w.current.feelsLike = -130.4;
     w.current.windSpeed = 333.333;
@@ -94,7 +95,8 @@ inline Weather LongestWeather() {
 }
 
 // Reply headers as the service sends them, with the longest values: a
-// weather document's, and a place search's (no Last-Modified).
+// weather document's (a stale one's, with its Warning), and a place
+// search's (no Last-Modified, no Warning).
 inline std::string LongestHeaders() {
     return "HTTP/1.1 200 OK\r\n"
            "Cache-Control: public, max-age=86400\r\n"
@@ -103,11 +105,13 @@ inline std::string LongestHeaders() {
            "Date: Wed, 08 Dec 2026 09:50:01 GMT\r\n"
            "Keep-Alive: timeout=5, max=100\r\n"
            "Last-Modified: Wed, 08 Dec 2026 09:50:01 GMT\r\n"
+           "Warning: 110 - \"Response is Stale\"\r\n"
            "X-Cache: failed\r\n\r\n";
 }
 
 inline std::string LongestPlaceHeaders() {
     std::string h = LongestHeaders();
     h.erase(h.find("Last-Modified"), 46);
+    h.erase(h.find("Warning"), h.find("X-Cache") - h.find("Warning"));  // a place search is never marked stale
     return h;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "core/feed_dates.h"
+#include "core/feed_document.h"
 #include "core/zone_table.h"
 
 namespace {
@@ -124,10 +125,9 @@ TEST(ZoneRule, GmtOffsetSpellings) {
     EXPECT_EQ(GmtOffsetText(12 * 3600 + 2700), "GMT+12:45");
 }
 
-// Every rule of the Windows program's table is the one the Linux program
-// reads from the same machine's files, and every rule is readable.
-TEST(ZoneTable, MatchesTheSystemFilesItWasMadeFrom) {
-    std::size_t zones = 0;
+// Every IANA zone name under /usr/share/zoneinfo, skipping the posix/ and
+// right/ copies; `visit` gets each name with its TZ rule string.
+void ForEachZone(const std::function<void(const std::string&, const std::string&)>& visit) {
     const std::function<void(const std::string&)> walk = [&](const std::string& rel) {
         DIR* d = opendir(("/usr/share/zoneinfo/" + rel).c_str());
         if (!d) return;
@@ -140,14 +140,57 @@ TEST(ZoneTable, MatchesTheSystemFilesItWasMadeFrom) {
                 continue;
             }
             const std::string rule = SystemZoneRule(path);
-            if (rule.empty()) continue;
-            ++zones;
-            EXPECT_EQ(BuiltInZoneRule(path), rule) << path;
-            EXPECT_TRUE(ReadZoneRule(rule).has_value()) << path << ": " << rule;
+            if (!rule.empty()) visit(path, rule);
         }
         closedir(d);
     };
     walk("");
+}
+
+TEST(ZoneText, TheLongestOffsetsFitTheDocuments) {
+    const ZoneCase cases[] = {
+        {"Australia/Lord_Howe", "2026-07-08T00:00", 10 * 3600 + 1800, "GMT+10:30"},
+        {"Australia/Lord_Howe", "2026-12-08T00:00", 11 * 3600, "GMT+11"},
+        {"Pacific/Chatham", "2026-07-08T00:00", 12 * 3600 + 2700, "GMT+12:45"},
+        {"Pacific/Chatham", "2026-12-08T00:00", 13 * 3600 + 2700, "GMT+13:45"},
+        {"Pacific/Marquesas", "2026-12-08T00:00", -9 * 3600 - 1800, "GMT-9:30"},
+        {"Pacific/Kiritimati", "2026-12-08T00:00", 14 * 3600, "GMT+14"},
+    };
+    for (const ZoneCase& c : cases) {
+        const std::string text = ZoneText(c.zone, Utc(c.utc), c.offsetSeconds);
+        EXPECT_EQ(text, c.text) << c.zone << " at " << c.utc;
+        EXPECT_LE(text.size(), kMaxZoneLength) << c.zone;
+    }
+}
+
+// Whatever the zone and the day, its text fits: each zone is tried at the
+// middle of every month of two years (both sides of any daylight saving).
+TEST(ZoneText, EveryZoneOfTheSystemDataFits) {
+    std::size_t zones = 0;
+    ForEachZone([&](const std::string& zone, const std::string& ruleText) {
+        const auto rule = ReadZoneRule(ruleText);
+        if (!rule) return;
+        ++zones;
+        for (int month = 0; month < 24; ++month) {
+            const int64_t t = Utc("2026-01-15T12:00") + int64_t{month} * 30 * 86400 + (month % 2) * 11 * 3600;
+            const int offset = ZoneAt(*rule, t).offsetSeconds;
+            const std::string text = ZoneText(zone, t, offset);
+            EXPECT_LE(text.size(), kMaxZoneLength) << zone << ": " << text;
+            EXPECT_FALSE(text.empty()) << zone;
+        }
+    });
+    EXPECT_GT(zones, 300u);
+}
+
+// Every rule of the Windows program's table is the one the Linux program
+// reads from the same machine's files, and every rule is readable.
+TEST(ZoneTable, MatchesTheSystemFilesItWasMadeFrom) {
+    std::size_t zones = 0;
+    ForEachZone([&](const std::string& path, const std::string& rule) {
+        ++zones;
+        EXPECT_EQ(BuiltInZoneRule(path), rule) << path;
+        EXPECT_TRUE(ReadZoneRule(rule).has_value()) << path << ": " << rule;
+    });
     EXPECT_GT(zones, 300u);
     EXPECT_EQ(BuiltInZoneRule("Europe/Nowhere"), "");
     EXPECT_EQ(BuiltInZoneRule(""), "");

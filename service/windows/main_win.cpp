@@ -108,8 +108,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::function<int64_t()> nowUnix = ServiceClock(o);
     WinHttpClient client(note);
     client.SetUserAgent(UserAgentFor(o));
-    const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client);
-    FeedService service(*provider, ServiceRulesFor(o), [] { return std::chrono::steady_clock::now(); }, nowUnix);
+    StateStore state(StateFolderFor(o, folder), note);
+    const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client, &state);
+    FeedService service(*provider, ServiceRulesFor(o), [] { return std::chrono::steady_clock::now(); }, nowUnix, &state);
     FeedRouter router(service);
     SocketServerOptions serverOptions;
     serverOptions.workers = o.threads;

@@ -85,6 +85,15 @@ REQUESTS = [
 ]
 
 
+# The Linux program reads a search's bytes as UTF-8 when they are valid
+# UTF-8; the Windows program reads them in the machine's code page (1252 here).
+READ_AS_UTF8_ON_LINUX_ONLY = [card_request(SEARCH + b"'%C4%90%C3%A0%20L%E1%BA%A1t'")]
+# The Linux program writes names in ASCII; the Windows one in the machine's
+# code page where the whole name fits it (the same length in 1252).
+IN_CODE_PAGE_1252 = [(b"Zurich", b"Z\xfcrich"), (b"Europe/Z\xfcrich", b"Europe/Zurich"),  # a zone name is no name
+                     (b"Ile-de-France", b"\xcele-de-France")]
+
+
 def case_same_bytes_as_linux(name):
     linux = need_file("FEED_LINUX")
     c = Checks()
@@ -103,6 +112,12 @@ def case_same_bytes_as_linux(name):
                         win_raw, lin_raw = exchange(80, req), exchange(8081, req)
                         what = "%s %s" % (provider, req.split(b"\r\n")[0][:70].decode("latin-1"))
                         c.true(status_of(lin_raw) != 0, what + ": the Linux program answers")
+                        if req in READ_AS_UTF8_ON_LINUX_ONLY:
+                            c.eq(status_of(win_raw), 200, what)
+                            continue
+                        # Names that fit the Windows machine's code page (1252) are written in it.
+                        for ascii_name, cp1252_name in IN_CODE_PAGE_1252:
+                            lin_raw = lin_raw.replace(ascii_name, cp1252_name)
                         c.eq(win_raw, lin_raw, what)
                         print("%s: %d, %d bytes" % (what, status_of(win_raw), len(win_raw)))
                     doc = exchange(80, REQUESTS[1])
@@ -320,6 +335,113 @@ def case_slow_upstream_times_out(name):
             c.true(took < 3, "WinHTTP gave up in %.2f s" % took)
     finally:
         stub.close()
+    c.done()
+
+
+# ---- the card's code page; the state folder ----
+
+def stub_conf(stub):
+    return ("forecast-url=%s\ngeocoding-url=%s\nnominatim-url=%s\nfixed-time=%s\n"
+            % (stub.forecast_url, stub.geocoding_url, stub.nominatim_url, FIXED))
+
+
+def locale_machine(name, lang):
+    """A machine whose Windows runs in `lang` (its ANSI code page follows)."""
+    if lang != "en_US.UTF-8":
+        have = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.lower().split()
+        if lang.lower().replace("utf-8", "utf8") not in have:
+            raise Skip("the %s locale is not installed (tools/setup.sh makes it)" % lang)
+    m = Machine(name, need_file("FEED_EXE"))
+    m.env["LANG"] = m.env["LC_ALL"] = lang
+    return m
+
+
+def locality(reply):
+    """The first place's id and town name, as the card reads them."""
+    woeid = re.search(rb"<woeid>(\d+)</woeid>", reply)
+    town = re.search(rb'<locality1 type="Town" woeid="\d+">([^<]*)</locality1>', reply)
+    return (woeid.group(1) if woeid else None, town.group(1) if town else None)
+
+
+def case_cyrillic_search_in_code_page_1251(name):
+    """A Russian Windows: "Moskva" typed in Cyrillic reaches the service in
+    code page 1251, finds Moscow, and the name comes back in Cyrillic."""
+    c = Checks()
+    stub = StubUpstream()
+    try:
+        with locale_machine(name, "ru_RU.UTF-8") as m:
+            m.write_conf(stub_conf(stub))
+            start_serving(m)
+            moscow = "\u041c\u043e\u0441\u043a\u0432\u0430"
+            reply = exchange(80, card_request(SEARCH + b"'" + moscow.encode("cp1251") + b"'"))
+            c.eq(status_of(reply), 200, "the search")
+            c.eq(locality(reply), (b"524901", moscow.encode("cp1251")), "Moscow, named in code page 1251")
+            doc = exchange(80, card_request(b"/forecastrss?w=524901&u=c"))
+            c.true(b"<title>Cloudwick Feed - " + moscow.encode("cp1251") + b", RU</title>" in doc,
+                   "the card's title in Cyrillic")
+            # A name with a letter outside the code page is written in ASCII, whole.
+            zurich = exchange(80, card_request(b"/forecastrss?w=2657896"))
+            c.true(b"<title>Cloudwick Feed - Zurich, CH</title>" in zurich, "Zurich transliterated")
+            print("Moscow:", locality(reply))
+    finally:
+        stub.close()
+    c.done()
+
+
+def case_accented_search_in_code_page_1252(name):
+    """A Western Windows: "Zurich" typed with its u-umlaut in code page
+    1252 comes back with it; a name with letters 1252 lacks comes back in
+    ASCII."""
+    c = Checks()
+    stub = StubUpstream()
+    try:
+        with locale_machine(name, "en_US.UTF-8") as m:
+            m.write_conf(stub_conf(stub))
+            start_serving(m)
+            reply = exchange(80, card_request(SEARCH + b"'Z\xfcrich'"))
+            c.eq(locality(reply), (b"2657896", b"Z\xfcrich"), "Zurich with its umlaut, in code page 1252")
+            c.true(b"<title>Cloudwick Feed - Z\xfcrich, CH</title>" in exchange(80, card_request(b"/forecastrss?w=2657896")),
+                   "the card's title with its umlaut")
+            c.true(b"Da Lat, VN" in exchange(80, card_request(b"/forecastrss?w=1584071")), "Da Lat in ASCII")
+    finally:
+        stub.close()
+    c.done()
+
+
+def case_last_weather_after_a_restart_offline(name):
+    """The service keeps the last good forecast in cloudwick-feed-state
+    beside itself; started again with the source unreachable, it serves it
+    at once, unchanged, marked stale."""
+    c = Checks()
+    stub = StubUpstream()
+    with Machine(name, need_file("FEED_EXE")) as m:
+        m.write_conf(stub_conf(stub))
+        p = start_serving(m)
+        good = exchange(80, card_request(b"/forecastrss?w=4250542"))
+        c.eq(status_of(good), 200, "weather from the source")
+        folder = os.path.join(m.app, "cloudwick-feed-state")
+        c.true(wait_for(lambda: os.path.isdir(folder) and any(f.startswith("place-") for f in os.listdir(folder)), 10),
+               "the forecast is kept beside the program")
+        c.true(not any(f.endswith(".new") for f in os.listdir(folder)), "no half-written file is left")
+        p.kill()
+        p.wait()
+        m.close()
+        stub.close()  # the source is gone: connections are refused
+
+        m.write_conf(stub_conf(stub).replace(FIXED, "2026-12-08T16:10"))  # 20 minutes on: no longer fresh
+        start_serving(m)
+        t0 = time.time()
+        kept = exchange(80, card_request(b"/forecastrss?w=4250542"))
+        took = time.time() - t0
+        c.eq(status_of(kept), 200, "the kept forecast")
+        c.true(b'\r\nWarning: 110 - "Response is Stale"\r\n' in kept, "marked stale")
+        c.eq(kept.split(b"\r\n\r\n", 1)[1], good.split(b"\r\n\r\n", 1)[1], "the same document, with its own time")
+        c.true(took < 2, "served in %.2f s" % took)
+        other = exchange(80, card_request(b"/forecastrss?w=2950159"))
+        c.eq(status_of(other), 503, "a place never fetched")
+        reason = other.split(b"\r\n\r\n", 1)[1].split(b"\n")[0]
+        c.true(reason in (b"Weather source unreachable", b"Weather source paused for 3 s",
+                          b"Weather source paused for 2 s", b"Weather source paused for 1 s"), "the reason: %r" % reason)
     c.done()
 
 

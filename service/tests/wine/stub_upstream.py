@@ -23,6 +23,11 @@ PLACES = {
     9000014: dict(name="\u5317\u4eac\u5e02", latitude=39.9075, longitude=116.39723, elevation=49.0,
                   feature_code="PPLC", country_code="CN", timezone="Asia/Shanghai", population=18960744,
                   country_id=1814991, country="China", admin1="\u5317\u4eac"),
+    # A name in Cyrillic, for a machine whose ANSI code page is 1251.
+    524901: dict(name="\u041c\u043e\u0441\u043a\u0432\u0430", latitude=55.75222, longitude=37.61556,
+                 elevation=144.0, feature_code="PPLC", country_code="RU", timezone="Europe/Moscow",
+                 population=10381222, country_id=2017370, country="Russia",
+                 admin1="\u041c\u043e\u0441\u043a\u0432\u0430"),
     2657896: dict(name="Z\u00fcrich", latitude=47.36667, longitude=8.55, elevation=429.0, feature_code="PPLA",
                   country_code="CH", admin1_id=2657895, timezone="Europe/Zurich", population=341730,
                   country_id=2658434, country="Switzerland", admin1="Z\u00fcrich"),
@@ -41,7 +46,7 @@ OSM = {
 # December offsets of the zones above, so the documents' zone text is the
 # real one (CST, CET) or, where a zone has no letters, GMT+7.
 OFFSETS = {"America/Chicago": -21600, "Europe/Zurich": 3600, "Asia/Ho_Chi_Minh": 25200,
-           "Asia/Shanghai": 28800, "Europe/Paris": 3600}
+           "Asia/Shanghai": 28800, "Europe/Paris": 3600, "Europe/Moscow": 10800}
 
 
 def zone_of(lat):
