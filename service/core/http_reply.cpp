@@ -8,9 +8,11 @@ const char* ReasonPhrase(int status) {
     switch (status) {
         case 200: return "OK";
         case 400: return "Bad Request";
+        case 403: return "Forbidden";
         case 404: return "Not Found";
         case 408: return "Request Timeout";
         case 414: return "URI Too Long";
+        case 431: return "Request Header Fields Too Large";
         case 429: return "Too Many Requests";
         case 500: return "Internal Server Error";
         case 503: return "Service Unavailable";

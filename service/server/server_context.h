@@ -1,0 +1,45 @@
+#pragma once
+// What the server's connections share (internal to server/).
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include <boost/asio/io_context.hpp>
+
+#include "core/connection_policy.h"
+#include "core/feed_router.h"
+#include "core/http_reply.h"
+#include "server/feed_server.h"
+#include "server/log_queue.h"
+#include "server/worker_pool.h"
+
+class HttpSession;
+
+struct ServerContext {
+    ServerContext(FeedRouter& r, LogQueue& l, FeedServerOptions o)
+        : router(r), log(l), options(std::move(o)), table(options.limits), workers(options.workers) {
+        replyRules.keepAliveSeconds = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::seconds>(options.limits.idle).count());
+        replyRules.maxRequests = options.limits.maxRequests;
+    }
+
+    // Closes connection `id` (on its own strand), if it is still open.
+    void Close(ConnectionTable::Id id);
+    // A connection has ended: out of the table and the registry.
+    void Forget(ConnectionTable::Id id);
+
+    FeedRouter& router;
+    LogQueue& log;
+    const FeedServerOptions options;
+    ConnectionTable table;
+    WorkerPool workers;
+    ConnectionRules replyRules;
+
+    std::mutex sessionsMutex;
+    std::unordered_map<ConnectionTable::Id, std::weak_ptr<HttpSession>> sessions;
+
+    // Last, so that it goes first: the connections its handlers still hold
+    // end while the table they leave is there.
+    boost::asio::io_context io;
+};
