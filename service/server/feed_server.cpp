@@ -74,7 +74,10 @@ struct FeedServer::Impl {
         const auto admission = ctx.table.Open(id, ConnectionKey(v6.to_bytes()), trustedPeer, std::chrono::steady_clock::now());
         for (ConnectionTable::Id out : admission.pushedOut) ctx.Close(out);
         if (!admission.accepted) {
-            ctx.log.Note("no room for a connection from " + peer + " (every connection is being answered)");
+            ServiceReply none;
+            none.status = 503;
+            none.reason = "no room for the connection: every connection is being answered";
+            ctx.log.Request(peer, "-", "", none);
             socket.close(ec);
             return;
         }

@@ -20,10 +20,11 @@ namespace {
 bool IEquals(beast::string_view a, const char* b) { return beast::iequals(a, beast::string_view(b)); }
 
 // 414 when not even the request line fits, 431 when the headers do not.
-int TooLargeStatus(const beast::flat_buffer& buffer) {
+// `taken`: bytes of this head the parser has already taken (its request line).
+int TooLargeStatus(const beast::flat_buffer& buffer, std::size_t taken) {
     const char* data = static_cast<const char*>(buffer.data().data());
     const std::string_view bytes(data, buffer.size());
-    return bytes.find('\n') == std::string_view::npos ? 414 : 431;
+    return taken == 0 && bytes.find('\n') == std::string_view::npos ? 414 : 431;
 }
 
 }  // namespace
@@ -89,22 +90,24 @@ void HttpSession::TakeRequest() {
         return;
     }
     if (!parser_) {
+        taken_ = 0;
         parser_.emplace();
         parser_->header_limit(static_cast<std::uint32_t>(ctx_.options.limits.maxHeadBytes));
     }
     beast::error_code ec;
     const std::size_t used = parser_->put(buffer_.data(), ec);
     buffer_.consume(used);
+    taken_ += used;
     if (ec == http::error::need_more) {
         if (buffer_.size() >= buffer_.max_size()) {
-            Refuse(UnreadableRequestReply(TooLargeStatus(buffer_)), true, "", "");
+            Refuse(UnreadableRequestReply(TooLargeStatus(buffer_, taken_)), true, "", "");
             return;
         }
         ReadMore();
         return;
     }
     if (ec == http::error::header_limit) {
-        Refuse(UnreadableRequestReply(TooLargeStatus(buffer_)), true, "", "");
+        Refuse(UnreadableRequestReply(TooLargeStatus(buffer_, taken_)), true, "", "");
         return;
     }
     if (ec && !parser_->is_header_done()) {

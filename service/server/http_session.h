@@ -50,6 +50,7 @@ private:
     const bool trustedPeer_;
     boost::beast::flat_buffer buffer_;
     std::optional<boost::beast::http::request_parser<boost::beast::http::empty_body>> parser_;
+    std::size_t taken_ = 0;  // bytes of the current head the parser has taken
     std::string out_;
     std::string method_, target_;
     int served_ = 0;

@@ -19,9 +19,9 @@ void LogQueue::Request(const std::string& client, const std::string& method, con
     Add(RequestLogLine(now, client, method, target, reply));
 }
 
-void LogQueue::Note(const std::string& text) { Add(UtcStamp(now_()) + " cloudwick-feed: " + text + "\n"); }
+void LogQueue::Note(const std::string& text) { Add(UtcStamp(now_()) + " cloudwick-feed: " + text + "\n", true); }
 
-void LogQueue::Add(std::string line) {
+void LogQueue::Add(std::string line, bool urgent) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (stopped_) {
         lock.unlock();
@@ -34,8 +34,9 @@ void LogQueue::Add(std::string line) {
     }
     const bool first = pending_.empty();
     pending_ += line;
+    urgent_ |= urgent;
     lock.unlock();
-    if (first) wake_.notify_one();
+    if (first || urgent) wake_.notify_one();
 }
 
 void LogQueue::Stop() {
@@ -58,7 +59,7 @@ void LogQueue::Loop() {
             wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
         }
         const bool stopping = stopping_;
-        if (!stopping) {
+        if (!stopping && !urgent_) {
             // Let a burst gather into one write.
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -66,6 +67,7 @@ void LogQueue::Loop() {
         }
         std::string batch;
         batch.swap(pending_);
+        urgent_ = false;
         const long long dropped = dropped_;
         dropped_ = 0;
         if (stopping) stopped_ = true;

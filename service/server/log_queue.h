@@ -26,13 +26,14 @@ public:
     // One request's line (see RequestLogLine); `client` is its address.
     void Request(const std::string& client, const std::string& method, const std::string& target,
                  const ServiceReply& reply);
-    // A line about the service itself ("cloudwick-feed: ..."), dated, never folded.
+    // A line about the service itself ("cloudwick-feed: ..."), dated, never
+    // folded, written at once.
     void Note(const std::string& text);
     // Writes what is queued and ends the thread; later lines are written at once.
     void Stop();
 
 private:
-    void Add(std::string line);
+    void Add(std::string line, bool urgent = false);
     void Loop();
 
     std::function<void(const std::string&)> write_;
@@ -42,6 +43,6 @@ private:
     std::condition_variable wake_;
     std::string pending_;
     long long dropped_ = 0;
-    bool stopping_ = false, stopped_ = false;
+    bool urgent_ = false, stopping_ = false, stopped_ = false;
     std::thread thread_;
 };

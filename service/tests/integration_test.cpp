@@ -263,9 +263,10 @@ TEST_F(ServiceAgainstStub, SearchTextReachesTheUpstreamSanitised) {
     EXPECT_EQ(names[1], "A&count=1000&name=B");  // one value, not extra parameters
     EXPECT_NE(targets[1].find("name=A%26count%3D1000%26name%3DB&count=10&"), std::string::npos) << targets[1];
     EXPECT_EQ(names[2], "Saint John's Wood, GB");
-    // A typed '#' starts a URL fragment, which never reaches the service:
-    // the text is cut there and the unterminated query refused.
-    EXPECT_EQ(Get(kSearch + "'#1'").status, 400);
+    // The card sends a typed '#' as it is; the server hands it on with the rest.
+    EXPECT_EQ(Get(kSearch + "'#1'").status, 200);
+    ASSERT_EQ(stub_.SearchNames().size(), 4u);
+    EXPECT_EQ(stub_.SearchNames()[3], "#1");
 }
 
 TEST_F(ServiceAgainstStub, SearchFailureWithNothingCachedIsA503) {

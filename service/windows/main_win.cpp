@@ -5,7 +5,6 @@
 // Exit codes: 0 --help; 1 cannot listen (port in use); 2 bad options;
 // 3 another copy already runs; 4 the --parent-pid process is not running.
 // Started with --parent-pid, it ends (code 0) shortly after that process.
-#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdlib>
@@ -15,13 +14,11 @@
 
 #include "core/command_line.h"
 #include "core/conf_file.h"
-#include "core/feed_router.h"
-#include "core/feed_service.h"
-#include "core/request_log.h"
 #include "core/provider_choice.h"
+#include "core/request_log.h"
+#include "server/feed_program.h"
 #include "windows/lifetime_win.h"
 #include "windows/log_file_win.h"
-#include "windows/socket_server_win.h"
 #include "windows/winhttp_client_win.h"
 
 namespace {
@@ -62,10 +59,9 @@ void PrintUsage() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::string folder = ProgramFolder();
     LogFile logFile(folder + "\\cloudwick-feed.log");
-    const auto log = [&logFile](const std::string& line) { logFile.Write(line); };
-    // Lines about the service itself carry the time, as the request lines do.
-    const auto note = [&log](const std::string& text) {
-        log(UtcStamp(static_cast<int64_t>(std::time(nullptr))) + " cloudwick-feed: " + text + "\n");
+    // Before the service's own log queue runs: lines written at once, dated.
+    const auto note = [&logFile](const std::string& text) {
+        logFile.Write(UtcStamp(WallClockSeconds()) + " cloudwick-feed: " + text + "\n");
     };
 
     const std::string confPath = folder + "\\cloudwick-feed.conf";
@@ -86,6 +82,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         PrintUsage();
         return 0;
     }
+    if (o.allowedHostsGiven) {
+        // The local service answers the card only; web pages reach it by other names.
+        note("allowed-host is for the Linux program; on Windows only localhost and 127.0.0.1 are answered");
+        return 2;
+    }
     if (!ClaimSingleInstance()) {
         note("another cloudwick-feed is already running on this machine; this one exits");
         return 3;
@@ -101,31 +102,25 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         }
     }
 
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    const std::function<int64_t()> nowUnix = ServiceClock(o);
     WinHttpClient client;
     client.SetUserAgent(UserAgentFor(o));
-    const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client);
-    FeedService service(*provider, ServiceRulesFor(o), [] { return std::chrono::steady_clock::now(); }, nowUnix);
-    FeedRouter router(service);
-    SocketServerOptions serverOptions;
-    serverOptions.workers = o.threads;
-    serverOptions.trustProxy = o.trustProxy;
-    SocketServer server(router, log, serverOptions);
+    FeedProgram program(o, client, [&logFile](const std::string& lines) { logFile.Write(lines); },
+                        ScreenRules{{"localhost", "127.0.0.1"}});
     std::string why;
-    const int port = server.Listen(o.host, o.port, why);
+    const int port = program.Listen(why);
     if (port < 0) {
         note("cannot listen on " + ListenAddress(o.host, o.port) + ": " + why);
         return 1;
     }
-    std::string config = "listening on " + ListenAddress(o.host, port) + " with provider " + provider->Name();
-    if (o.trustProxy) config += "; clients from X-Forwarded-For";
-    if (o.provider != "sample") config += " (" + o.forecastUrl + ", " + o.geocodingUrl + ")";
+    std::string config = program.Summary(port);
     config += haveConf ? "; options file " + confPath : "; no options file";
     config += o.parentPid > 0 ? "; ends with process " + std::to_string(o.parentPid) : "; started by hand";
-    note(config);
-    if (o.provider != "sample") note(FallbackNote(o));
-    server.Run();
+    program.log().Note(config);
+    if (o.provider != "sample") program.log().Note(FallbackNote(o));
+
+    // ---- The service is ready: it listens and answers from here on. ----
+    // (Announce readiness to the cards here, through windows/lifetime_win.h.)
+
+    program.Run();
     return 0;
 }
