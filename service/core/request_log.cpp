@@ -36,8 +36,8 @@ std::string UtcStamp(int64_t unixSeconds) {
 
 std::string RequestLogLine(int64_t unixSeconds, const std::string& remote, const std::string& method,
                            const std::string& target, const ServiceReply& reply) {
-    return UtcStamp(unixSeconds) + " " + LoggableTarget(remote, 64) + " \"" + LoggableTarget(method, 20) + " " +
-           LoggableTarget(target, 300) + "\" " + std::to_string(reply.status) + " " +
+    return UtcStamp(unixSeconds) + " " + LoggableTarget(remote, 64) + " \"" + LoggableTarget(method, 20) +
+           (target.empty() ? "" : " " + LoggableTarget(target, 300)) + "\" " + std::to_string(reply.status) + " " +
            std::to_string(reply.body.size()) + (reply.cache.empty() ? "" : " cache=" + LoggableTarget(reply.cache, 20)) +
            (reply.reason.empty() ? "" : " reason=\"" + LoggableTarget(reply.reason, 200) + "\"") + "\n";
 }

@@ -56,6 +56,15 @@ struct FeedServer::Impl {
                 return;
             }
             Admit(std::move(socket));
+            // Take every connection already waiting before waiting again:
+            // one wake-up for a burst (under Wine each wait costs milliseconds).
+            for (int i = 0; i < 256; ++i) {
+                tcp::socket next(asio::make_strand(ctx.io));
+                boost::system::error_code more;
+                acceptor.accept(next, more);
+                if (more) break;
+                Admit(std::move(next));
+            }
             Accept();
         });
     }
@@ -148,6 +157,7 @@ int FeedServer::Listen(const std::string& host, int port, std::string& why) {
         a.bind(endpoint, ec);
     }
     if (!ec) a.listen(asio::socket_base::max_listen_connections, ec);
+    if (!ec) a.non_blocking(true, ec);
     if (ec) {
         why = ec == asio::error::address_in_use       ? "the port is in use by another program"
               : ec == asio::error::access_denied      ? "a port below 1024 needs root or the capability CAP_NET_BIND_SERVICE"
