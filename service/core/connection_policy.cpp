@@ -47,6 +47,17 @@ void ConnectionTable::Answering(Id id, Clock::time_point deadline) {
     it->second.deadline = deadline;
 }
 
+void ConnectionTable::Closing(Id id, Clock::time_point deadline) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = entries_.find(id);
+    if (it == entries_.end() || it->second.closing) return;
+    const auto n = perKey_.find(it->second.key);
+    if (n != perKey_.end() && --n->second == 0) perKey_.erase(n);
+    it->second.closing = true;
+    it->second.waiting = false;
+    it->second.deadline = deadline;
+}
+
 void ConnectionTable::Closed(Id id) {
     std::lock_guard<std::mutex> lock(mutex_);
     Erase(id);
@@ -74,6 +85,10 @@ std::size_t ConnectionTable::CountFor(const std::string& key) const {
 ConnectionTable::Id ConnectionTable::LongestWaiting(const std::string* key) const {
     Id best = 0;
     Clock::time_point bestSince = Clock::time_point::max();
+    if (!key) {
+        for (const auto& [id, e] : entries_)
+            if (e.closing) return id;
+    }
     for (const auto& [id, e] : entries_) {
         if (!e.waiting || (key && e.key != *key)) continue;
         if (e.since < bestSince || (e.since == bestSince && id < best)) {
@@ -87,7 +102,9 @@ ConnectionTable::Id ConnectionTable::LongestWaiting(const std::string* key) cons
 void ConnectionTable::Erase(Id id) {
     const auto it = entries_.find(id);
     if (it == entries_.end()) return;
-    const auto n = perKey_.find(it->second.key);
-    if (n != perKey_.end() && --n->second == 0) perKey_.erase(n);
+    if (!it->second.closing) {
+        const auto n = perKey_.find(it->second.key);
+        if (n != perKey_.end() && --n->second == 0) perKey_.erase(n);
+    }
     entries_.erase(it);
 }

@@ -51,6 +51,10 @@ public:
     void Waiting(Id id, Clock::time_point since, Clock::time_point deadline);
     // Being answered; `deadline`: for its reply to be taken (max(): none).
     void Answering(Id id, Clock::time_point deadline);
+    // Its last reply is sent and the connection is closing (until
+    // `deadline`): it no longer counts for its address, and it is the first
+    // to go when room is needed.
+    void Closing(Id id, Clock::time_point deadline);
     void Closed(Id id);
 
     // Connections past their deadline, to be closed.
@@ -64,6 +68,7 @@ private:
         std::string key;
         bool exempt = false;
         bool waiting = true;
+        bool closing = false;
         Clock::time_point since, deadline;
     };
     // The waiting connection (of `key`, or any when empty) that has waited

@@ -199,7 +199,10 @@ void HttpSession::Send(ServiceReply reply, bool head, bool close, const std::str
     if (closed_) return;
     ctx_.log.Request(client, method, target, reply);
     out_ = ReplyBytes(reply, head, close, ctx_.replyRules);
-    ctx_.table.Answering(id_, Clock::now() + ctx_.options.limits.write);
+    // A last reply frees the connection's place at once: the client may
+    // connect again as soon as the reply arrives.
+    if (close) ctx_.table.Closing(id_, Clock::now() + ctx_.options.limits.write + std::chrono::seconds(1));
+    else ctx_.table.Answering(id_, Clock::now() + ctx_.options.limits.write);
     asio::async_write(socket_, asio::buffer(out_), [self = shared_from_this(), close](beast::error_code ec, std::size_t) {
         if (self->closed_) return;
         if (ec) {
@@ -215,12 +218,11 @@ void HttpSession::Send(ServiceReply reply, bool head, bool close, const std::str
 }
 
 // After the last reply: no more sending, and what the client still sends is
-// read and dropped for a moment, so that closing with unread bytes does not
+// read and dropped for a moment (the deadline Send() set), so that closing with unread bytes does not
 // reset the connection before the client has the reply.
 void HttpSession::Linger() {
     beast::error_code ignored;
     socket_.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
-    ctx_.table.Answering(id_, Clock::now() + std::chrono::seconds(1));
     buffer_.clear();
     Drain();
 }

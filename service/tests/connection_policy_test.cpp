@@ -73,6 +73,20 @@ TEST(ConnectionTable, OneAddressAtItsLimitDoesNotTouchAnother) {
     EXPECT_EQ(t.size(), 64u + 200u + 1u);
 }
 
+TEST(ConnectionTable, AClosingConnectionNoLongerCountsAndGoesFirst) {
+    ConnectionTable t(Small());  // 2 per address, 4 in all
+    t.Open(1, "192.0.2.1", false, t0);
+    t.Open(2, "192.0.2.1", false, t0 + 1s);
+    t.Closing(1, t0 + 3s);  // its last reply sent: a client that reconnects takes its place
+    const auto again = t.Open(3, "192.0.2.1", false, t0 + 2s);
+    EXPECT_TRUE(again.accepted);
+    EXPECT_TRUE(again.pushedOut.empty()) << "connection 2 is in use and must stay";
+    t.Open(4, "192.0.2.2", false, t0 + 2s);
+    // At the total, the closing one goes before any waiting one.
+    EXPECT_EQ(t.Open(5, "192.0.2.3", false, t0 + 2s).pushedOut, std::vector<ConnectionTable::Id>{1});
+    EXPECT_EQ(t.CountFor("192.0.2.1"), 2u);
+}
+
 TEST(ConnectionTable, DeadlinesForIdleHeadAndWrite) {
     ConnectionLimits l;
     ConnectionTable t(l);
