@@ -9,7 +9,7 @@ PACKAGES=(
   wine wine32:i386
   xvfb xdotool imagemagick x11-utils icoutils
   librsvg2-bin fonts-dejavu-core fonts-dejavu-extra fonts-wine
-  libcpp-httplib-dev libcurl4-openssl-dev nlohmann-json3-dev libssl-dev libicu-dev icu-devtools tzdata
+  libboost1.81-dev libcpp-httplib-dev libcurl4-openssl-dev nlohmann-json3-dev libssl-dev libicu-dev icu-devtools tzdata
   wrk nginx-light curl ca-certificates
   python3 procps psmisc systemd
 )

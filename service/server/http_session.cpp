@@ -3,12 +3,12 @@
 #include <boost/asio/post.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/http/error.hpp>
-#include <boost/beast/http/field.hpp>
 
 #include "core/client_address.h"
 #include "core/feed_router.h"
 #include "core/http_reply.h"
 #include "core/request_screen.h"
+#include "server/request_facts.h"
 #include "server/server_context.h"
 
 namespace asio = boost::asio;
@@ -16,8 +16,6 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 
 namespace {
-
-bool IEquals(beast::string_view a, const char* b) { return beast::iequals(a, beast::string_view(b)); }
 
 // 414 when not even the request line fits, 431 when the headers do not.
 // `taken`: bytes of this head the parser has already taken (its request line).
@@ -134,28 +132,8 @@ void HttpSession::Answer() {
     method_.assign(req.method_string().data(), req.method_string().size());
     target_.assign(req.target().data(), req.target().size());
 
-    RequestFacts facts;
-    facts.http11 = req.version() >= 11;
     std::string forwardedFor;
-    for (const auto& f : req) {
-        switch (f.name()) {
-            case http::field::host: facts.hosts.emplace_back(f.value().data(), f.value().size()); break;
-            case http::field::content_length:
-                ++facts.contentLengths;
-                facts.nonZeroLength |= f.value() != "0";
-                break;
-            case http::field::transfer_encoding: facts.transferEncoding = true; break;
-            case http::field::origin: facts.origin = true; break;
-            case http::field::referer: facts.referer = true; break;
-            default:
-                if (IEquals(f.name_string(), "sec-fetch-site")) {
-                    facts.secFetchSite = std::string_view(f.value().data(), f.value().size());
-                } else if (trustedPeer_ && IEquals(f.name_string(), "x-forwarded-for")) {
-                    if (!forwardedFor.empty()) forwardedFor += ", ";
-                    forwardedFor.append(f.value().data(), f.value().size());
-                }
-        }
-    }
+    const RequestFacts facts = FactsOf(req, trustedPeer_ ? &forwardedFor : nullptr);
     const std::string client =
         trustedPeer_ ? ClientAddress(peer_, forwardedFor, ctx_.options.trustedProxies) : peer_;
     if (auto refusal = ScreenRequest(facts, ctx_.options.screen)) {
