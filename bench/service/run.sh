@@ -146,10 +146,11 @@ count_syscalls() {  # name "pid..." url
   requests="$(wrk -t"$threads" -c"$connections" -d3s "$3" | awk '/requests in/ {print $1}')"
   kill -INT "$strace_pid" 2>/dev/null || true
   wait "$strace_pid" 2>/dev/null || true
-  calls="$(awk '$NF == "total" {print $(NF-2)}' "$work/strace-$1.txt")"
+  calls="$(awk '$NF == "total" {print $4}' "$work/strace-$1.txt")"
   python3 -c "print('%-22s %8.1f system calls per request (%s calls, %s requests, under strace)' % ('$1', $calls / $requests, '$calls', '$requests'))"
 }
 if [ "${STRACE:-1}" != 0 ] && command -v strace >/dev/null; then
   count_syscalls "cloudwick-feed" "$feed_pid" "http://127.0.0.1:$feed_port$target"
-  count_syscalls "nginx" "$nginx_pid $(pgrep -P "$nginx_pid" | tr '\n' ' ')" "http://127.0.0.1:$nginx_port$target"
+  # Its workers answer (the cache loader may come and go).
+  count_syscalls "nginx" "$(pgrep -P "$nginx_pid" -f "worker process" | tr '\n' ' ')" "http://127.0.0.1:$nginx_port$target"
 fi
