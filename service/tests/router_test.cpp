@@ -59,6 +59,25 @@ TEST_F(Router, EachRequestGetsItsAnswer) {
     EXPECT_EQ(UnreadableRequestReply().body, "Bad request.\n");
 }
 
+TEST_F(Router, OnlyWhatCannotCallTheSourceIsAnsweredOnTheNetworkThreads) {
+    const std::string place = "/forecastrss?w=4250542";
+    const std::string search = "/v1/public/yql?q=select * from geo.places where text = 'Ber'";
+    // Never asked for: it may need the source, so it goes to a worker.
+    EXPECT_FALSE(router_.AnswersAtOnce("GET", place));
+    EXPECT_FALSE(router_.AnswersAtOnce("GET", "/forecast%72ss?w=4250542"));
+    EXPECT_FALSE(router_.AnswersAtOnce("GET", search));
+    // Once answered from the cache and while fresh: at once.
+    ASSERT_EQ(router_.Answer("GET", place).status, 200);
+    EXPECT_TRUE(router_.AnswersAtOnce("GET", place));
+    EXPECT_TRUE(router_.AnswersAtOnce("HEAD", place));
+    EXPECT_FALSE(router_.AnswersAtOnce("GET", place + "&u=c")) << "another document";
+    // Requests that never call the source.
+    for (const char* target : {"/health", "/nothing", "/forecastrss/?w=1"})
+        EXPECT_TRUE(router_.AnswersAtOnce("GET", target)) << target;
+    EXPECT_TRUE(router_.AnswersAtOnce("POST", place));
+    EXPECT_TRUE(router_.AnswersAtOnce("GET", "/forecastrss?w=" + std::string(3000, '1')));
+}
+
 TEST(ReplyBytes, HeadersInTheServersOrderWithKeepAliveOrClose) {
     ServiceReply r;
     r.body = "<rss/>";
