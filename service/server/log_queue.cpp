@@ -36,7 +36,7 @@ void LogQueue::Add(std::string line, bool urgent) {
     pending_ += line;
     urgent_ |= urgent;
     lock.unlock();
-    if (first || urgent) wake_.notify_one();
+    if (first || urgent) wake_.notify_all();
 }
 
 void LogQueue::Stop() {
@@ -58,13 +58,12 @@ void LogQueue::Loop() {
         } else {
             wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
         }
-        const bool stopping = stopping_;
+        bool stopping = stopping_;
         if (!stopping && !urgent_) {
-            // Let a burst gather into one write.
-            lock.unlock();
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            lock.lock();
+            // Let a burst gather into one write; a note or the stop cuts it short.
+            wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return stopping_ || urgent_; });
         }
+        stopping = stopping_;
         std::string batch;
         batch.swap(pending_);
         urgent_ = false;
