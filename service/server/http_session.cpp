@@ -136,14 +136,13 @@ void HttpSession::Answer() {
     const RequestFacts facts = FactsOf(req, trustedPeer_ ? &forwardedFor : nullptr);
     const std::string client =
         trustedPeer_ ? ClientAddress(peer_, forwardedFor, ctx_.options.trustedProxies) : peer_;
-    if (auto refusal = ScreenRequest(facts, ctx_.options.screen)) {
-        refusal->reply.date = ctx_.router.Now();
-        Send(std::move(refusal->reply), method_ == "HEAD", refusal->close || !parser_->keep_alive(), method_,
-             target_, client);
-        return;
-    }
     ++served_;
     const bool close = !parser_->keep_alive() || served_ >= ctx_.options.limits.maxRequests;
+    if (auto refusal = ScreenRequest(facts, ctx_.options.screen)) {
+        refusal->reply.date = ctx_.router.Now();
+        Send(std::move(refusal->reply), method_ == "HEAD", refusal->close || close, method_, target_, client);
+        return;
+    }
     const bool head = method_ == "HEAD";
     ctx_.table.Answering(id_, Clock::time_point::max());
     if (ctx_.router.AnswersAtOnce(method_, target_)) {

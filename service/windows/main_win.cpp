@@ -91,8 +91,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         note("another cloudwick-feed is already running on this machine; this one exits");
         return 3;
     }
+    WinHttpClient client;
+    client.SetUserAgent(UserAgentFor(o));
+    FeedProgram program(o, client, [&logFile](const std::string& lines) { logFile.Write(lines); },
+                        ScreenRules{{"localhost", "127.0.0.1"}});
     if (o.parentPid > 0) {
-        const bool watching = WatchProcess(static_cast<uint32_t>(o.parentPid), [note, pid = o.parentPid] {
+        const bool watching = WatchProcess(static_cast<uint32_t>(o.parentPid), [note, &program, pid = o.parentPid] {
+            program.log().Stop();  // what is queued is written first
             note("process " + std::to_string(pid) + " that started the service has ended; stopping");
             ExitProcess(0);
         });
@@ -101,11 +106,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             return 4;
         }
     }
-
-    WinHttpClient client;
-    client.SetUserAgent(UserAgentFor(o));
-    FeedProgram program(o, client, [&logFile](const std::string& lines) { logFile.Write(lines); },
-                        ScreenRules{{"localhost", "127.0.0.1"}});
     std::string why;
     const int port = program.Listen(why);
     if (port < 0) {
