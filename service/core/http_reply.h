@@ -2,8 +2,6 @@
 // The bytes of a reply on the wire: status line, headers and body in one
 // piece, written by the server in one write.
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "core/feed_service.h"
 
@@ -16,12 +14,10 @@ struct ConnectionRules {
 // "OK", "Not Found", ...
 const char* ReasonPhrase(int status);
 
-// The headers for HTTP caches, and the X-Cache note, in the order written:
-// Cache-Control (public, max-age=N; no-store for errors, health and
-// refusals), Date, Last-Modified, Retry-After. Replies are never
-// compressed, so no Vary is needed.
-std::vector<std::pair<std::string, std::string>> CachingHeaders(const ServiceReply& reply);
-
-// Status line, headers (by name in alphabetical order) and, unless
-// `head` (a HEAD request), the body. `close`: the connection ends after it.
+// Status line, headers by name in alphabetical order, and, unless `head`
+// (a HEAD request), the body. The headers for HTTP caches: Cache-Control
+// (public, max-age=N; no-store for errors, health and refusals), Date,
+// Last-Modified, Retry-After; and the X-Cache note. Never a
+// Content-Encoding: replies are never compressed, so no Vary is needed.
+// `close`: the connection ends after it.
 std::string ReplyBytes(const ServiceReply& reply, bool head, bool close, const ConnectionRules& rules = {});

@@ -21,6 +21,11 @@ using tcp = asio::ip::tcp;
 namespace {
 // How often deadlines are checked while connections are open.
 constexpr auto kReapEvery = std::chrono::milliseconds(250);
+
+int NetworkThreads(const FeedServerOptions& o) {
+    if (o.networkThreads > 0) return o.networkThreads;
+    return static_cast<int>(std::max(1u, std::min(8u, std::thread::hardware_concurrency())));
+}
 }  // namespace
 
 void ServerContext::Close(ConnectionTable::Id id) {
@@ -41,10 +46,11 @@ void ServerContext::Forget(ConnectionTable::Id id) {
 
 struct FeedServer::Impl {
     Impl(FeedRouter& router, LogQueue& log, FeedServerOptions options)
-        : ctx(router, log, std::move(options)), strand(asio::make_strand(ctx.io)), acceptor(strand), reaper(strand) {}
+        : ctx(router, log, options, NetworkThreads(options)), strand(asio::make_strand(*ctx.ios[0])), acceptor(strand),
+          reaper(strand) {}
 
     void Accept() {
-        acceptor.async_accept(asio::make_strand(ctx.io), [this](boost::system::error_code ec, tcp::socket socket) {
+        acceptor.async_accept(asio::make_strand(ctx.NextIo()), [this](boost::system::error_code ec, tcp::socket socket) {
             if (!acceptor.is_open()) return;
             if (ec) {
                 // Out of file handles or memory: try again shortly, not in a loop.
@@ -59,7 +65,7 @@ struct FeedServer::Impl {
             // Take every connection already waiting before waiting again:
             // one wake-up for a burst (under Wine each wait costs milliseconds).
             for (int i = 0; i < 256; ++i) {
-                tcp::socket next(asio::make_strand(ctx.io));
+                tcp::socket next(asio::make_strand(ctx.NextIo()));
                 boost::system::error_code more;
                 acceptor.accept(next, more);
                 if (more) break;
@@ -134,7 +140,7 @@ int FeedServer::Listen(const std::string& host, int port, std::string& why) {
     boost::system::error_code ec;
     asio::ip::address address = asio::ip::make_address(host, ec);
     if (ec) {
-        tcp::resolver resolver(impl_->ctx.io);
+        tcp::resolver resolver(*impl_->ctx.ios[0]);
         const auto found = resolver.resolve(host, std::to_string(port), tcp::resolver::passive, ec);
         if (ec || found.empty()) {
             why = "cannot find the address " + host;
@@ -173,12 +179,11 @@ int FeedServer::Listen(const std::string& host, int port, std::string& why) {
 
 void FeedServer::Run() {
     Impl& s = *impl_;
-    auto guard = asio::make_work_guard(s.ctx.io);
-    int n = s.ctx.options.networkThreads;
-    if (n <= 0) n = static_cast<int>(std::max(1u, std::min(8u, std::thread::hardware_concurrency())));
+    std::vector<asio::executor_work_guard<asio::io_context::executor_type>> guards;
+    for (auto& io : s.ctx.ios) guards.push_back(asio::make_work_guard(*io));
     std::vector<std::thread> others;
-    for (int i = 1; i < n; ++i) others.emplace_back([&s] { s.ctx.io.run(); });
-    s.ctx.io.run();
+    for (std::size_t i = 1; i < s.ctx.ios.size(); ++i) others.emplace_back([&s, i] { s.ctx.ios[i]->run(); });
+    s.ctx.ios[0]->run();
     for (std::thread& t : others) t.join();
 }
 
@@ -189,7 +194,7 @@ void FeedServer::Stop() {
         s.acceptor.close(ignored);
         s.reaper.cancel();
     });
-    s.ctx.io.stop();
+    for (auto& io : s.ctx.ios) io->stop();
 }
 
 std::size_t FeedServer::Connections() const { return impl_->ctx.table.size(); }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include <boost/asio/io_context.hpp>
 
@@ -17,12 +18,16 @@
 class HttpSession;
 
 struct ServerContext {
-    ServerContext(FeedRouter& r, LogQueue& l, FeedServerOptions o)
+    ServerContext(FeedRouter& r, LogQueue& l, FeedServerOptions o, int threads)
         : router(r), log(l), options(std::move(o)), table(options.limits), workers(options.workers) {
         replyRules.keepAliveSeconds = static_cast<int>(
             std::chrono::duration_cast<std::chrono::seconds>(options.limits.idle).count());
         replyRules.maxRequests = options.limits.maxRequests;
+        for (int i = 0; i < threads; ++i) ios.push_back(std::make_unique<boost::asio::io_context>(1));
     }
+
+    // The network thread (its own io_context) for the next connection.
+    boost::asio::io_context& NextIo() { return *ios[nextIo++ % ios.size()]; }
 
     // Closes connection `id` (on its own strand), if it is still open.
     void Close(ConnectionTable::Id id);
@@ -39,7 +44,10 @@ struct ServerContext {
     std::mutex sessionsMutex;
     std::unordered_map<ConnectionTable::Id, std::weak_ptr<HttpSession>> sessions;
 
-    // Last, so that it goes first: the connections its handlers still hold
-    // end while the table they leave is there.
-    boost::asio::io_context io;
+    std::size_t nextIo = 0;  // used on the accepting strand only
+    // One io_context per network thread: a connection stays on one thread,
+    // and no thread wakes another for its events. Last, so that they go
+    // first: the connections their handlers still hold end while the table
+    // they leave is there.
+    std::vector<std::unique_ptr<boost::asio::io_context>> ios;
 };
