@@ -10,7 +10,7 @@ PACKAGES=(
   xvfb xdotool imagemagick x11-utils icoutils
   mmdebstrap
   librsvg2-bin zopfli fonts-dejavu-core fonts-dejavu-extra fonts-wine
-  libcpp-httplib-dev libcurl4-openssl-dev nlohmann-json3-dev libssl-dev libicu-dev icu-devtools tzdata
+  libboost1.81-dev libcpp-httplib-dev libcurl4-openssl-dev nlohmann-json3-dev libssl-dev libicu-dev icu-devtools tzdata
   wrk nginx-light curl ca-certificates
   python3 procps psmisc systemd locales
 )

@@ -1,5 +1,6 @@
 #include "core/command_line.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -26,7 +27,12 @@ const char kUsage[] =
     "                            source counts them (default 500,4500,9000; it allows 600,5000,10000)\n"
     "  --client-calls-per-minute N\n"
     "                            requests one client may make that need the source (default 10)\n"
-    "  --trust-proxy             behind a reverse proxy: the client is the last X-Forwarded-For address\n"
+    "  --trust-proxy ADDR[,ADDR...]\n"
+    "                            reverse proxies in front (e.g. 127.0.0.1): for their requests the\n"
+    "                            client is the address they put in X-Forwarded-For\n"
+    "  --allowed-host NAME[,NAME...]\n"
+    "                            host names requests may be for (default localhost,127.0.0.1,[::1]);\n"
+    "                            others get 403. A public host names its own: weather.example.org\n"
     "  --state-dir DIR           keep the call budget and the last good forecasts in DIR across\n"
     "                            restarts (made if missing; default: keep nothing)\n"
     "  --fixed-time YYYY-MM-DDTHH:MM\n"
@@ -180,6 +186,46 @@ const IntOption* FindIntOption(const std::string& name) {
     return nullptr;
 }
 
+std::vector<std::string> CommaList(const std::string& v) {
+    std::vector<std::string> out;
+    std::size_t at = 0;
+    while (at <= v.size()) {
+        const std::size_t end = std::min(v.find(',', at), v.size());
+        out.push_back(v.substr(at, end - at));
+        at = end + 1;
+    }
+    return out;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// IPv4 or IPv6 addresses (IPv6 with or without brackets), kept in lower case.
+bool ReadTrustedProxies(const std::string& v, std::vector<std::string>& out) {
+    std::vector<std::string> list;
+    for (std::string a : CommaList(v)) {
+        if (a.size() > 2 && a.front() == '[' && a.back() == ']') a = a.substr(1, a.size() - 2);
+        if (!IsIpv4(a) && !IsIpv6(a)) return false;
+        list.push_back(Lower(a));
+    }
+    out = list;
+    return true;
+}
+
+// Host names, IPv4 addresses or [IPv6] addresses, kept in lower case.
+bool ReadAllowedHosts(const std::string& v, std::vector<std::string>& out) {
+    std::vector<std::string> list;
+    for (const std::string& h : CommaList(v)) {
+        const bool v6 = h.size() > 2 && h.front() == '[' && h.back() == ']' && IsIpv6(h.substr(1, h.size() - 2));
+        if (!v6 && !IsIpv4(h) && !IsHostName(h)) return false;
+        list.push_back(Lower(h));
+    }
+    out = list;
+    return true;
+}
+
 // A base URL without its trailing slashes.
 std::string WithoutTrailingSlashes(std::string url) {
     while (url.size() > 8 && url.back() == '/') url.pop_back();
@@ -197,12 +243,6 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
             o.help = true;
             continue;
         }
-        if (a == "--trust-proxy") {
-            // A flag; the options file writes it as trust-proxy=yes (or no).
-            o.trustProxy = true;
-            if (i + 1 < args.size() && (args[i + 1] == "yes" || args[i + 1] == "no")) o.trustProxy = args[++i] == "yes";
-            continue;
-        }
         if (i + 1 >= args.size()) {
             r.error = a.rfind("--", 0) == 0 ? a + " needs a value" : "unknown argument " + a;
             return r;
@@ -213,6 +253,19 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
                 r.error = n->error;
                 return r;
             }
+        } else if (a == "--trust-proxy") {
+            if (!ReadTrustedProxies(v, o.trustedProxies)) {
+                r.error = "--trust-proxy wants the addresses of the proxies in front, comma-separated "
+                          "(for example 127.0.0.1 or 127.0.0.1,::1)";
+                return r;
+            }
+        } else if (a == "--allowed-host") {
+            if (!ReadAllowedHosts(v, o.allowedHosts)) {
+                r.error = "--allowed-host wants host names, comma-separated (for example "
+                          "weather.example.org,localhost; IPv6 in brackets: [::1])";
+                return r;
+            }
+            o.allowedHostsGiven = true;
         } else if (a == "--listen") {
             if (!ReadListen(v, o.host, o.port, r.error)) return r;
         } else if (a == "--call-limits") {
@@ -283,7 +336,7 @@ bool IsFileOption(const std::string& name) {
     if (name == "state-dir") return true;
     for (const char* n : {"listen", "provider", "forecast-url", "geocoding-url", "upstream-timeout-ms", "threads",
                           "fixed-time", "nominatim-url", "contact", "upstream-concurrency", "call-limits",
-                          "client-calls-per-minute", "trust-proxy"}) {
+                          "client-calls-per-minute", "trust-proxy", "allowed-host"}) {
         if (name == n) return true;
     }
     return false;

@@ -17,7 +17,11 @@ struct CommandLine {
     int threads = 32;
     std::optional<long long> fixedTimeUnix;  // --fixed-time: the sample provider's clock
     long long parentPid = 0;  // --parent-pid: end shortly after this process ends (0: run on)
-    bool trustProxy = false;  // --trust-proxy: the client address comes from X-Forwarded-For
+    // --trust-proxy ADDR[,ADDR...]: reverse proxies whose X-Forwarded-For names the client.
+    std::vector<std::string> trustedProxies;
+    // --allowed-host NAME[,NAME...]: the Host names requests may be for (lower case, no port).
+    std::vector<std::string> allowedHosts{"localhost", "127.0.0.1", "[::1]"};
+    bool allowedHostsGiven = false;
     int upstreamConcurrency = 1;      // calls to the source at once
     int clientCallsPerMinute = 10;    // per client: requests that need the source
     int callsPerMinute = 500, callsPerHour = 4500, callsPerDay = 9000;  // --call-limits

@@ -44,13 +44,46 @@ std::string RawQuery(const std::string& target) {
 }
 
 ServiceReply UnreadableRequestReply(int status) {
-    return status == 414 ? Plain(414, "Query string too long.\n") : Plain(400, "Bad request.\n");
+    if (status == 414) return Plain(414, "Query string too long.\n");
+    if (status == 431) return Plain(431, "Request head too large.\n");
+    return Plain(400, "Bad request.\n");
 }
 
 ServiceReply FeedRouter::Answer(const std::string& method, const std::string& target, const std::string& client) {
     ServiceReply r = Route(method, target, client);
     if (r.date == 0) r.date = service_.Now();
+    Remember(target, r);
     return r;
+}
+
+namespace {
+constexpr std::size_t kMaxRemembered = 4096;
+
+// Paths whose answer may need the source.
+bool MayCallSource(const std::string& target) {
+    const std::string path = DecodedPath(target);
+    return path == "/forecastrss" || path == "/v1/public/yql";
+}
+}  // namespace
+
+void FeedRouter::Remember(const std::string& target, const ServiceReply& r) {
+    if (!MayCallSource(target)) return;
+    const bool fromCache = r.status == 200 && r.maxAge > 0 && (r.cache == "hit" || r.cache == "miss");
+    std::lock_guard<std::mutex> lock(freshMutex_);
+    if (!fromCache) {
+        fresh_.erase(target);
+        return;
+    }
+    if (fresh_.size() >= kMaxRemembered) fresh_.clear();
+    fresh_[target] = std::chrono::steady_clock::now() + std::chrono::seconds(r.maxAge);
+}
+
+bool FeedRouter::AnswersAtOnce(const std::string& method, const std::string& target) {
+    if (method != "GET" && method != "HEAD") return true;
+    if (RawQuery(target).size() > kMaxQueryLength || !MayCallSource(target)) return true;
+    std::lock_guard<std::mutex> lock(freshMutex_);
+    const auto it = fresh_.find(target);
+    return it != fresh_.end() && std::chrono::steady_clock::now() < it->second;
 }
 
 ServiceReply FeedRouter::Route(const std::string& method, const std::string& target, const std::string& client) {

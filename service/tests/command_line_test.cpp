@@ -35,17 +35,22 @@ TEST(CommandLine, ReadsEveryOption) {
 
     const CommandLineResult limits =
         ParseCommandLine({"--upstream-concurrency", "2", "--call-limits", "250,2250,4500", "--client-calls-per-minute",
-                          "30", "--trust-proxy", "--listen", "[::1]:8080"});
+                          "30", "--trust-proxy", "127.0.0.1,[::1]", "--listen", "[::1]:8080"});
     ASSERT_TRUE(limits.ok) << limits.error;
     EXPECT_EQ(limits.options.upstreamConcurrency, 2);
     EXPECT_EQ(limits.options.callsPerMinute, 250);
     EXPECT_EQ(limits.options.callsPerHour, 2250);
     EXPECT_EQ(limits.options.callsPerDay, 4500);
     EXPECT_EQ(limits.options.clientCallsPerMinute, 30);
-    EXPECT_TRUE(limits.options.trustProxy);
+    EXPECT_EQ(limits.options.trustedProxies, (std::vector<std::string>{"127.0.0.1", "::1"}));
     EXPECT_EQ(limits.options.host, "::1");
     EXPECT_EQ(ListenAddress(limits.options.host, 8080), "[::1]:8080");
-    EXPECT_FALSE(ParseCommandLine({"--trust-proxy", "no"}).options.trustProxy);  // as the options file writes it
+    EXPECT_TRUE(ParseCommandLine({}).options.trustedProxies.empty());
+    const CommandLine hosts = ParseCommandLine({"--allowed-host", "Weather.Example.org,[::1],192.0.2.1"}).options;
+    EXPECT_EQ(hosts.allowedHosts, (std::vector<std::string>{"weather.example.org", "[::1]", "192.0.2.1"}));
+    EXPECT_TRUE(hosts.allowedHostsGiven);
+    EXPECT_EQ(ParseCommandLine({}).options.allowedHosts,
+              (std::vector<std::string>{"localhost", "127.0.0.1", "[::1]"}));
     EXPECT_EQ(ParseCommandLine({"--listen", "[::]:80"}).options.host, "::");
     EXPECT_EQ(ParseCommandLine({"--listen", "localhost:80"}).options.host, "localhost");
 }
@@ -75,7 +80,10 @@ TEST(CommandLine, RefusesBadValuesWithAReason) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--listen", "8080"}, {"--listen", "127.0.0.1:70000"}, {"--listen", ":80"},
           {"--provider", "yahoo"}, {"--forecast-url", "ftp://x"}, {"--threads", "0"}, {"--fixed-time", "today"},
-          {"--upstream-timeout-ms"}, {"--upstream-concurrency", "0"}, {"--call-limits", "1,2"}, {"--client-calls-per-minute", "0"}, {"--parent-pid", "0"}, {"--parent-pid", "4294967296"}, {"--parent-pid", "-1"}, {"--verbose", "1"}, {"extra"}}) {
+          {"--upstream-timeout-ms"}, {"--upstream-concurrency", "0"}, {"--call-limits", "1,2"}, {"--client-calls-per-minute", "0"}, {"--parent-pid", "0"}, {"--parent-pid", "4294967296"}, {"--parent-pid", "-1"}, {"--verbose", "1"}, {"extra"},
+          // Only named proxies are trusted; a bare flag would trust anyone.
+          {"--trust-proxy"}, {"--trust-proxy", "yes"}, {"--trust-proxy", "127.0.0.1,"}, {"--trust-proxy", "proxy.local"},
+          {"--allowed-host", ""}, {"--allowed-host", "a b"}, {"--allowed-host", "evil.example:80"}}) {
         const CommandLineResult r = ParseCommandLine(args);
         EXPECT_FALSE(r.ok) << args[0];
         EXPECT_FALSE(r.error.empty());

@@ -28,12 +28,13 @@ using Mode = StubUpstream::Mode;
 const std::string kSearch = "/v1/public/yql?q=select%20*%20from%20geo.places%20where%20text%20%3D%20";
 
 struct Rig {
-    explicit Rig(std::chrono::milliseconds timeout = 400ms, bool trustProxy = false, std::string key = "")
+    explicit Rig(std::chrono::milliseconds timeout = 400ms, std::vector<std::string> trustedProxies = {},
+                 std::string key = "")
         : provider_(Config(timeout, key), client_),
           service_(provider_, ServiceRules{},
                    [this] { return std::chrono::steady_clock::time_point(std::chrono::seconds(seconds_.load())); },
                    [] { return int64_t{1796723400}; }),
-          server_(service_, 16, trustProxy) {}
+          server_(service_, 16, std::move(trustedProxies)) {}
 
     OpenMeteoConfig Config(std::chrono::milliseconds timeout, const std::string& key) {
         OpenMeteoConfig c;
@@ -198,7 +199,7 @@ TEST(Fairness, ACachedPlaceIsAnsweredAtOnceWhileTheUpstreamHangs) {
 }
 
 TEST(Fairness, BehindAProxyEachForwardedClientHasItsOwnAllowance) {
-    Rig s(400ms, true);
+    Rig s(400ms, {"127.0.0.1"});
     const auto from = [&](const std::string& client, const std::string& target) {
         std::string req = CardRequest(target);
         req.insert(req.size() - 2, "X-Forwarded-For: 10.9.9.9, " + client + "\r\n");
@@ -214,7 +215,7 @@ TEST(Fairness, BehindAProxyEachForwardedClientHasItsOwnAllowance) {
 }
 
 TEST(Fairness, AForecastUrlWithAKeyKeepsItsKey) {
-    Rig s(400ms, false, "?apikey=KEY");
+    Rig s(400ms, {}, "?apikey=KEY");
     EXPECT_EQ(s.Get(kSearch + "'Springfield'").status, 200);
     const RawReply r = s.Get("/forecastrss?w=4250542");
     EXPECT_EQ(r.status, 200);

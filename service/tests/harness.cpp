@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <ctime>
 #include <stdexcept>
 
 
@@ -76,22 +77,29 @@ RawReply SendRaw(int port, const std::string& request, const std::string& from) 
     return r;
 }
 
-RunningServer::RunningServer(FeedService& service, int threads, bool trustProxy)
+RunningServer::RunningServer(FeedService& service, int threads, std::vector<std::string> trustedProxies,
+                             ConnectionLimits limits)
     : router_(service),
-      server_(std::make_unique<FeedHttpServer>(
-          router_,
-          [this](const std::string& line) {
+      logQueue_(
+          [this](const std::string& lines) {
               std::lock_guard<std::mutex> lock(logMutex_);
-              log_ += line;
+              log_ += lines;
           },
-          HttpServerOptions{threads, trustProxy})) {
-    port_ = server_->Bind("127.0.0.1", 0);
-    if (port_ <= 0) throw std::runtime_error("cannot bind a loopback port");
+          [] { return static_cast<int64_t>(std::time(nullptr)); }) {
+    FeedServerOptions options;
+    options.workers = threads;
+    options.trustedProxies = std::move(trustedProxies);
+    options.limits = limits;
+    server_ = std::make_unique<FeedServer>(router_, logQueue_, options);
+    std::string why;
+    port_ = server_->Listen("127.0.0.1", 0, why);
+    if (port_ <= 0) throw std::runtime_error("cannot bind a loopback port: " + why);
     thread_ = std::thread([this] { server_->Run(); });
-    server_->WaitUntilRunning();
 }
 
 RunningServer::~RunningServer() {
     server_->Stop();
     thread_.join();
+    server_.reset();
+    logQueue_.Stop();
 }

@@ -8,7 +8,8 @@
 #include <thread>
 
 #include "core/feed_router.h"
-#include "linux/httplib_server.h"
+#include "server/feed_server.h"
+#include "server/log_queue.h"
 
 struct RawReply {
     std::string raw;  // every byte received, headers included
@@ -31,23 +32,27 @@ std::string CardRequest(const std::string& target, const std::string& host = "lo
 RawReply SendRaw(int port, const std::string& request, const std::string& from = "");
 inline RawReply CardGet(int port, const std::string& target) { return SendRaw(port, CardRequest(target)); }
 
-// The Linux server with `service` behind the core's router, on an
-// ephemeral loopback port, on its own thread.
+// The server with `service` behind the core's router, on an ephemeral
+// loopback port, on its own threads. `trustedProxies`: see --trust-proxy.
 class RunningServer {
 public:
-    explicit RunningServer(FeedService& service, int threads = 16, bool trustProxy = false);
+    explicit RunningServer(FeedService& service, int threads = 16, std::vector<std::string> trustedProxies = {},
+                           ConnectionLimits limits = {});
     ~RunningServer();
     int port() const { return port_; }
+    // The log so far (its queue writes a batch a tenth of a second apart).
     std::string Log() const {
         std::lock_guard<std::mutex> lock(logMutex_);
         return log_;
     }
+    FeedServer& server() { return *server_; }
 
 private:
     mutable std::mutex logMutex_;
     std::string log_;
     FeedRouter router_;
-    std::unique_ptr<FeedHttpServer> server_;
+    LogQueue logQueue_;
+    std::unique_ptr<FeedServer> server_;
     std::thread thread_;
     int port_ = -1;
 };

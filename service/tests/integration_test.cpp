@@ -265,9 +265,9 @@ TEST_F(ServiceAgainstStub, SearchTextReachesTheUpstreamSanitised) {
     // A lone '%' is part of the text, never a 400 the card would wait for.
     EXPECT_EQ(Get(kSearch + "'100%'").status, 200);
     EXPECT_EQ(stub_.SearchNames().back(), "100%");
-    // cpp-httplib cuts the target at a typed '#' (as a URL fragment); the
-    // text is then read to the end, never refused.
+    // The card sends a typed '#' as it is; the server hands it on with the rest.
     EXPECT_EQ(Get(kSearch + "'#1'").status, 200);
+    EXPECT_EQ(stub_.SearchNames().back(), "#1");
 }
 
 TEST_F(ServiceAgainstStub, SearchFailureWithNothingCachedIsA503) {

@@ -6,11 +6,14 @@ and stopped by its pid; the machine's own nginx is never touched.
 
 Checks: the card's exact request gets a whole, uncompressed document from
 the cache, even after a browser asked for the same document with gzip; a
-503 is never cached.
+503 is never cached; 64 keep-alive clients (wrk) through nginx get no
+error, for a cached document and for one every request of which reaches
+the service (all from nginx's one address, a proxy the service trusts).
 
     nginx_cache_test.py FEED_BINARY      exit 0 pass, 1 fail, 77 skip (no nginx)
 """
 import os
+import re
 import shutil
 import signal
 import socket
@@ -31,7 +34,7 @@ master_process on;
 worker_processes 1;
 pid {d}/nginx.pid;
 error_log {d}/error.log warn;
-events {{ worker_connections 64; }}
+events {{ worker_connections 512; }}
 http {{
     access_log off;
     client_body_temp_path {d}/body;
@@ -48,6 +51,7 @@ http {{
         listen 127.0.0.1:{port};
         location / {{
             proxy_pass http://127.0.0.1:{feed};
+            proxy_set_header Host $host;
             proxy_set_header X-Forwarded-For $remote_addr;
             proxy_cache feed;
             add_header X-Proxy-Cache $upstream_cache_status always;
@@ -111,7 +115,7 @@ def main(argv):
     os.chmod(work, 0o777)  # nginx's workers may run as another user
     stub = StubUpstream()
     feed_port, nginx_port = free_port(), free_port()
-    feed = subprocess.Popen([feed_binary, "--listen", "127.0.0.1:%d" % feed_port, "--trust-proxy",
+    feed = subprocess.Popen([feed_binary, "--listen", "127.0.0.1:%d" % feed_port, "--trust-proxy", "127.0.0.1",
                              "--forecast-url", stub.forecast_url, "--geocoding-url", stub.geocoding_url],
                             stdout=subprocess.DEVNULL, stderr=open(os.path.join(work, "feed.log"), "w"))
     with open(os.path.join(work, "nginx.conf"), "w") as f:
@@ -164,6 +168,22 @@ def main(argv):
         log = open(os.path.join(work, "feed.log")).read()
         check(" 127.0.0.1 \"GET /forecastrss?w=4409896\" 503 " in log and "reason=" in log,
               "the service logs the 503 with its reason")
+
+        # 64 keep-alive clients through nginx: nothing refused, nothing dropped.
+        wrk = shutil.which("wrk")
+        check(wrk is not None, "wrk is installed (bash tools/setup.sh)")
+        for path in ("/forecastrss?w=4250542", "/health"):
+            if not wrk:
+                break
+            out = subprocess.run([wrk, "-t2", "-c64", "-d3s", "http://127.0.0.1:%d%s" % (nginx_port, path)],
+                                 capture_output=True, text=True, timeout=60).stdout
+            done = re.search(r"(\d+) requests in", out)
+            print(out.strip().splitlines()[-2] if out.strip() else "(no output from wrk)")
+            check(done is not None and int(done.group(1)) > 100, "64 clients through nginx for %s: %s requests"
+                  % (path, done.group(1) if done else "no"))
+            check("Non-2xx" not in out and "Socket errors" not in out,
+                  "64 clients through nginx for %s: no errors and no refusals%s"
+                  % (path, "" if "Non-2xx" not in out and "Socket errors" not in out else "\n" + out))
     finally:
         for p in (proxy, feed):
             if p.poll() is None:

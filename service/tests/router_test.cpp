@@ -59,6 +59,25 @@ TEST_F(Router, EachRequestGetsItsAnswer) {
     EXPECT_EQ(UnreadableRequestReply().body, "Bad request.\n");
 }
 
+TEST_F(Router, OnlyWhatCannotCallTheSourceIsAnsweredOnTheNetworkThreads) {
+    const std::string place = "/forecastrss?w=4250542";
+    const std::string search = "/v1/public/yql?q=select * from geo.places where text = 'Ber'";
+    // Never asked for: it may need the source, so it goes to a worker.
+    EXPECT_FALSE(router_.AnswersAtOnce("GET", place));
+    EXPECT_FALSE(router_.AnswersAtOnce("GET", "/forecast%72ss?w=4250542"));
+    EXPECT_FALSE(router_.AnswersAtOnce("GET", search));
+    // Once answered from the cache and while fresh: at once.
+    ASSERT_EQ(router_.Answer("GET", place).status, 200);
+    EXPECT_TRUE(router_.AnswersAtOnce("GET", place));
+    EXPECT_TRUE(router_.AnswersAtOnce("HEAD", place));
+    EXPECT_FALSE(router_.AnswersAtOnce("GET", place + "&u=c")) << "another document";
+    // Requests that never call the source.
+    for (const char* target : {"/health", "/nothing", "/forecastrss/?w=1"})
+        EXPECT_TRUE(router_.AnswersAtOnce("GET", target)) << target;
+    EXPECT_TRUE(router_.AnswersAtOnce("POST", place));
+    EXPECT_TRUE(router_.AnswersAtOnce("GET", "/forecastrss?w=" + std::string(3000, '1')));
+}
+
 TEST(ReplyBytes, HeadersInTheServersOrderWithKeepAliveOrClose) {
     ServiceReply r;
     r.body = "<rss/>";
@@ -95,15 +114,44 @@ TEST(HttpDates, WrittenAndReadBack) {
     EXPECT_EQ(ReadRetryAfter("soon", kNow), 0);
 }
 
-TEST(ClientAddress, TheProxysAddressOnlyWhenTrusted) {
-    EXPECT_EQ(ClientAddress("127.0.0.1", "203.0.113.9", false), "127.0.0.1");
-    EXPECT_EQ(ClientAddress("127.0.0.1", "203.0.113.9", true), "203.0.113.9");
-    // The last entry is the one the proxy added; earlier ones are the client's word.
-    EXPECT_EQ(ClientAddress("127.0.0.1", "10.0.0.1, 198.51.100.7", true), "198.51.100.7");
-    EXPECT_EQ(ClientAddress("127.0.0.1", "2001:db8::1", true), "2001:db8::1");
-    EXPECT_EQ(ClientAddress("127.0.0.1", "not an address", true), "127.0.0.1");
-    EXPECT_EQ(ClientAddress("127.0.0.1", "", true), "127.0.0.1");
-    EXPECT_EQ(ClientAddress("::ffff:192.0.2.4", "", false), "192.0.2.4");
+TEST(ClientAddress, OnlyATrustedProxyNamesTheClient) {
+    const std::vector<std::string> none, local{"127.0.0.1"}, chain{"127.0.0.1", "10.0.0.2"};
+    struct Case {
+        const char* peer;
+        const char* forwardedFor;
+        const std::vector<std::string>& trusted;
+        const char* client;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"127.0.0.1", "203.0.113.9", none, "127.0.0.1"},
+             {"192.0.2.8", "203.0.113.9", local, "192.0.2.8"},  // not the trusted proxy: its word counts for nothing
+             {"127.0.0.1", "203.0.113.9", local, "203.0.113.9"},
+             // The last entry is the one the proxy added; earlier ones are the client's word.
+             {"127.0.0.1", "10.0.0.1, 198.51.100.7", local, "198.51.100.7"},
+             // Through two trusted proxies: the entry before the second one.
+             {"127.0.0.1", "198.51.100.7, 10.0.0.2", chain, "198.51.100.7"},
+             {"127.0.0.1", "2001:DB8::1", local, "2001:db8::1"},
+             {"127.0.0.1", "not an address", local, "127.0.0.1"},
+             {"127.0.0.1", "", local, "127.0.0.1"},
+             {"::ffff:192.0.2.4", "", none, "192.0.2.4"},
+             {"::ffff:127.0.0.1", "203.0.113.9", local, "203.0.113.9"},
+         }) {
+        EXPECT_EQ(ClientAddress(c.peer, c.forwardedFor, c.trusted), c.client) << c.peer << " " << c.forwardedFor;
+    }
+}
+
+TEST(ClientAddress, ConnectionsAreCountedPerIpv4AddressAndPerIpv6Slash64) {
+    std::array<uint8_t, 16> v4{};
+    v4[10] = v4[11] = 0xff;
+    v4[12] = 192, v4[13] = 0, v4[14] = 2, v4[15] = 7;
+    EXPECT_EQ(ConnectionKey(v4), "192.0.2.7");
+    std::array<uint8_t, 16> a{0x20, 0x01, 0x0d, 0xb8, 0, 1, 0, 2, 9, 9, 9, 9, 9, 9, 9, 9};
+    std::array<uint8_t, 16> b = a;
+    b[15] = 1;  // another host of the same /64
+    EXPECT_EQ(ConnectionKey(a), "2001:db8:1:2::/64");
+    EXPECT_EQ(ConnectionKey(a), ConnectionKey(b));
+    b[7] = 3;
+    EXPECT_NE(ConnectionKey(a), ConnectionKey(b));
 }
 
 TEST(RequestLog, OneEscapedLinePerRequest) {

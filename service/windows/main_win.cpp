@@ -6,7 +6,6 @@
 // 3 another copy already runs; 4 the --parent-pid process is not running.
 // Started with --parent-pid, it ends (code 0) shortly after that process
 // and every other card that registered with it have ended.
-#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdlib>
@@ -16,13 +15,11 @@
 
 #include "core/command_line.h"
 #include "core/conf_file.h"
-#include "core/feed_router.h"
-#include "core/feed_service.h"
-#include "core/request_log.h"
 #include "core/provider_choice.h"
+#include "core/request_log.h"
+#include "server/feed_program.h"
 #include "windows/lifetime_win.h"
 #include "windows/log_file_win.h"
-#include "windows/socket_server_win.h"
 #include "windows/winhttp_client_win.h"
 
 namespace {
@@ -63,10 +60,9 @@ void PrintUsage() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::string folder = ProgramFolder();
     LogFile logFile(folder + "\\cloudwick-feed.log");
-    const auto log = [&logFile](const std::string& line) { logFile.Write(line); };
-    // Lines about the service itself carry the time, as the request lines do.
-    const auto note = [&log](const std::string& text) {
-        log(UtcStamp(static_cast<int64_t>(std::time(nullptr))) + " cloudwick-feed: " + text + "\n");
+    // Before the service's own log queue runs: lines written at once, dated.
+    const auto note = [&logFile](const std::string& text) {
+        logFile.Write(UtcStamp(WallClockSeconds()) + " cloudwick-feed: " + text + "\n");
     };
 
     const std::string confPath = folder + "\\cloudwick-feed.conf";
@@ -87,10 +83,19 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         PrintUsage();
         return 0;
     }
+    if (o.allowedHostsGiven) {
+        // The local service answers the card only; web pages reach it by other names.
+        note("allowed-host is for the Linux program; on Windows only localhost and 127.0.0.1 are answered");
+        return 2;
+    }
     if (!ClaimSingleInstance()) {
         note("another cloudwick-feed is already running on this machine; this one exits");
         return 3;
     }
+    WinHttpClient client(note);
+    client.SetUserAgent(UserAgentFor(o));
+    FeedProgram program(o, client, [&logFile](const std::string& lines) { logFile.Write(lines); },
+                        ScreenRules{{"localhost", "127.0.0.1"}}, folder);
     if (o.parentPid > 0) {
         const bool watching = WatchProcess(static_cast<uint32_t>(o.parentPid), [note, pid = o.parentPid] {
             // Card supervision (lifetime_win): ends once no card uses the service.
@@ -102,39 +107,26 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             return 4;
         }
     }
-
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    const std::function<int64_t()> nowUnix = ServiceClock(o);
-    WinHttpClient client(note);
-    client.SetUserAgent(UserAgentFor(o));
-    StateStore state(StateFolderFor(o, folder), note);
-    const std::unique_ptr<Provider> provider = MakeProvider(o, nowUnix, client, &state);
-    FeedService service(*provider, ServiceRulesFor(o), [] { return std::chrono::steady_clock::now(); }, nowUnix, &state);
-    FeedRouter router(service);
-    SocketServerOptions serverOptions;
-    serverOptions.workers = o.threads;
-    serverOptions.trustProxy = o.trustProxy;
-    SocketServer server(router, log, serverOptions);
     std::string why;
-    const int port = server.Listen(o.host, o.port, why);
+    const int port = program.Listen(why);
     if (port < 0) {
         note("cannot listen on " + ListenAddress(o.host, o.port) + ": " + why);
         return 1;
     }
-    std::string config = "listening on " + ListenAddress(o.host, port) + " with provider " + provider->Name();
-    if (o.trustProxy) config += "; clients from X-Forwarded-For";
-    if (o.provider != "sample") config += " (" + o.forecastUrl + ", " + o.geocodingUrl + ")";
+    std::string config = program.Summary(port);
     config += haveConf ? "; options file " + confPath : "; no options file";
     config += o.parentPid > 0 ? "; ends with process " + std::to_string(o.parentPid) : "; started by hand";
-    note(config);
-    // Card supervision (lifetime_win): the ready signal for waiting cards; a
-    // service a card started ends shortly after the last card that used it.
-    AnnounceListening(o.parentPid > 0, [note] {
-        note("no card uses the service any more; stopping");
+    program.log().Note(config);
+    if (o.provider != "sample") program.log().Note(FallbackNote(o));
+
+    // The service is ready: it listens and answers from here on. The ready
+    // signal for waiting cards; a service a card started ends shortly after
+    // the last card that used it.
+    AnnounceListening(o.parentPid > 0, [&program] {
+        program.log().Note("no card uses the service any more; stopping");
+        program.log().Stop();  // what is queued is written first
         ExitProcess(0);
     });
-    if (o.provider != "sample") note(FallbackNote(o));
-    server.Run();
+    program.Run();
     return 0;
 }

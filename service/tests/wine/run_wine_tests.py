@@ -338,6 +338,59 @@ def case_slow_upstream_times_out(name):
     c.done()
 
 
+def case_web_pages_and_smuggled_requests_are_refused(name):
+    c = Checks()
+    stub = StubUpstream()
+    try:
+        with Machine(name, need_file("FEED_EXE")) as m:
+            m.write_conf("forecast-url=%s\ngeocoding-url=%s\nnominatim-url=%s\n"
+                         % (stub.forecast_url, stub.geocoding_url, stub.nominatim_url))
+            start_serving(m)
+
+            def with_header(request, header):
+                return request[:-2] + header + b"\r\n\r\n"
+            for target in (b"/forecastrss?w=4250542", SEARCH + b"'Springfield'"):
+                card = card_request(target)
+                for what, request, first_line in (
+                        ("Host: evil.example", card.replace(b"Host: localhost", b"Host: evil.example"),
+                         b"Not for this host name"),
+                        ("Origin", with_header(card, b"Origin: http://evil.example"), b"Not for web pages"),
+                        ("Referer", with_header(card, b"Referer: http://evil.example/"), b"Not for web pages"),
+                        ("Sec-Fetch-Site: cross-site", with_header(card, b"Sec-Fetch-Site: cross-site"),
+                         b"Not for web pages")):
+                    reply = exchange(80, request)
+                    c.eq(status_of(reply), 403, "%s: 403" % what)
+                    c.true(reply.partition(b"\r\n\r\n")[2].startswith(first_line + b"\n"),
+                           "%s: the reason first (%r)" % (what, reply[-40:]))
+            c.eq(stub.calls, 0, "no upstream call for a refused request")
+            # A second request in a GET's body: one reply (400), then the connection ends.
+            inner = b"GET /health HTTP/1.1\r\nHost: localhost\r\nX: 123456789012\r\n\r\n"
+            s = socket.create_connection(("127.0.0.1", 80), 10)
+            s.sendall(b"GET /forecastrss?w=4250542 HTTP/1.1\r\nHost: localhost\r\nContent-Length: %d\r\n\r\n"
+                      % len(inner) + inner)
+            got = b""
+            s.settimeout(5)
+            try:
+                while True:
+                    chunk = s.recv(65536)
+                    if not chunk:
+                        break
+                    got += chunk
+            except OSError:
+                pass
+            s.close()
+            c.eq(got.count(b"HTTP/1.1 "), 1, "one reply to a request with a body")
+            c.eq(status_of(got), 400, "and it is 400")
+            big = exchange(80, b"GET / HTTP/1.1\r\nHost: localhost\r\nX: " + b"a" * 9000 + b"\r\n\r\n")
+            c.eq(status_of(big), 431, "a head over 8 KB: 431")
+            c.eq(status_of(exchange(80, card_request(b"/forecastrss?w=4250542"))), 200, "the card's own request")
+            c.true(stub.calls > 0, "reaches the source")
+            c.true(wait_for(lambda: "reason=\"Not for web pages\"" in m.log(), 5), "refusals are logged with why")
+    finally:
+        stub.close()
+    c.done()
+
+
 # ---- the card's code page; the state folder ----
 
 def stub_conf(stub):
