@@ -4,6 +4,7 @@ answers on port 80. A stub Open-Meteo on a loopback port stands in for the
 source (named in cloudwick-feed.conf); the service goes when the card goes."""
 import contextlib
 import os
+import subprocess
 import sys
 import time
 
@@ -88,6 +89,35 @@ def case_card_alone_shows_live_weather_and_finds_places(name):
             c.true(card.exited(10), "Exit ends the card")
             c.true(harness.wait_for(lambda: not service_pids(card), 5), "the service is gone within 5 s of Exit")
             c.true(b"\r\n%d\r\n" % SPRINGFIELD_IL in card.read_conf(), "the found place is stored")
+            c.done()
+    finally:
+        stub.close()
+
+
+def case_cyrillic_search_on_a_russian_windows(name):
+    """A Russian Windows (ANSI code page 1251): "Москва" put in the search
+    box reaches the service in that code page, finds Moscow, and "Okay"
+    shows the place's name in Cyrillic on the card."""
+    lang = "ru_RU.UTF-8"
+    if "ru_ru.utf8" not in subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.lower().split():
+        raise harness.Skip("the %s locale is not installed (tools/setup.sh makes it)" % lang)
+    moscow = "\u041c\u043e\u0441\u043a\u0432\u0430".encode("cp1251")
+    stub = stub_upstream.StubUpstream()
+    try:
+        conf = harness.conf_text(woeid=str(ZURICH), name="Zurich, CH", celsius=1)
+        with card_with_service(name, stub, conf, lang=lang) as card:
+            c = harness.Checks()
+            c.true(card.wait_text("txtTemp", "ne", b"", 10000)[0], "weather shown")
+            card.menu_command("options")
+            c.true(card.wait_window("visible", 5000, OPTIONS), "Options open")
+            card.must("settext %s %d %s" % (OPTIONS, harness.control_id("txtWord", OPTIONS), harness.escape(moscow)))
+            card.must("click %s %d" % (OPTIONS, harness.control_id("Command1", OPTIONS)))
+            ok, status = card.wait_text("txtLocation", "contains", moscow, 10000, OPTIONS)
+            c.true(ok, "Moscow found, named in code page 1251: %r" % status)
+            card.must("click %s %d" % (OPTIONS, harness.control_id("cmdOK", OPTIONS)))
+            ok, title = card.wait_text("txtTitle", "prefix", moscow, 10000)
+            c.true(ok, "the card shows the name in Cyrillic: %r" % title)
+            card.screenshot()
             c.done()
     finally:
         stub.close()

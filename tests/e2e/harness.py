@@ -263,8 +263,9 @@ def control_id(ctl, target=CARD):
 class Card:
     """One run of the card. Use as a context manager."""
 
-    def __init__(self, name, conf=None, start=True, dpi=None, screen=None, files=None):
+    def __init__(self, name, conf=None, start=True, dpi=None, screen=None, files=None, lang=None):
         self.name = name
+        self.lang = lang  # the Linux locale Wine runs in (its ANSI code page follows), or the default
         self.card_exe, self.probe_exe = exe_paths()
         self.conf = conf if conf is not None else conf_text()
         self.procs = []
@@ -318,6 +319,8 @@ class Card:
                 f.write(text.replace('"shell"="%s"' % SCREEN, '"shell"="%s"' % self.screen))
         self.display, self.xvfb = start_xvfb(self.screen or SCREEN)
         self.env = wine_env(self.prefix, self.display)
+        if self.lang:
+            self.env["LANG"] = self.env["LC_ALL"] = self.lang
 
         if self.dpi:  # before the desktop starts, which reads it once
             for key in ("HKCU\\Control Panel\\Desktop", "HKCC\\Software\\Fonts"):

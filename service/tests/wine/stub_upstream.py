@@ -94,6 +94,7 @@ class StubUpstream:
         self.delay = 0.0
         self.calls = 0
         self.fail_with = 0  # an HTTP status every answer gets instead, when set
+        self.drop = False  # when set, every connection ends without an answer (the source is unreachable)
 
         class Handler(BaseHTTPRequestHandler):
             def log_message(self, *args):
@@ -101,6 +102,9 @@ class StubUpstream:
 
             def do_GET(self):
                 stub.calls += 1
+                if stub.drop:
+                    self.close_connection = True
+                    return
                 if stub.delay:
                     time.sleep(stub.delay)
                 url = urllib.parse.urlsplit(self.path)
