@@ -12,7 +12,7 @@ import harness
 import servers
 from harness import CARD, OPTIONS
 from servers import FakeService, http_reply
-from e2e_local_service import SPRINGFIELD_IL, card_with_service, service_log, service_pids, showing_weather
+from e2e_local_service import SPRINGFIELD_IL, card_with_service, feed_conf, service_log, service_pids, showing_weather
 from e2e_local_service import stub_upstream, wine_env
 
 NETWORK_ERROR = b"network error"
@@ -232,21 +232,24 @@ def case_resume_refreshes_once(name):
 
 
 def case_offline_start_shows_the_last_weather(name):
-    """Needs the service's disk cache of last good forecasts (the folder
-    cloudwick-feed-state beside cloudwick-feed.exe): after a good session,
-    a card started while the weather source cannot be reached shows the
-    last weather, with its old time, within 2 s; once the source answers
-    again, fresh weather follows within 10 s without the user."""
+    """After a good session, a card started 20 minutes later while the
+    weather source cannot be reached shows the last weather the service
+    kept beside itself (cloudwick-feed-state), with its old time, within
+    2 s; once the source answers again, fresh weather follows within 10 s
+    without the user. The service's clock is set by its options, so the
+    kept forecast is past its quarter hour."""
     stub = stub_upstream.StubUpstream()
     c = harness.Checks()
     try:
-        with card_with_service(name, stub, CONF) as card:
+        with card_with_service(name, stub, CONF, feed_more="fixed-time=2026-12-08T15:50\r\n") as card:
             c.true(card.wait_text("txtTemp", "ne", b"", 10000)[0], "weather in the good session")
             good_time = card.text("txtDateTime")
             card.menu_command("exit")
             c.true(card.exited(15), "the card exits")
             c.true(harness.wait_for(lambda: not service_pids(card), 10), "and its service")
             stub.drop = True  # offline: no answer at all
+            with open(os.path.join(card.app, "cloudwick-feed.conf"), "wb") as f:
+                f.write(feed_conf(stub, "fixed-time=2026-12-08T16:10\r\n"))
             started = time.time()
             card.launch()
             ok, _ = card.wait_text("txtTemp", "ne", b"", 10000)
