@@ -85,14 +85,7 @@ void ParseSettingsText(const std::string& text, AppSettings& s) {
         // An empty file, blank lines, zero bytes, noise: nothing in it was
         // meant, and every field takes its first-run value (not the zeros
         // that would put the card at 0,0 with a clock that never fires).
-        read.StartOnWindows = first.StartOnWindows;
-        read.StartInTray = first.StartInTray;
-        read.RefreshHours = first.RefreshHours;
-        read.WindowLeft = first.WindowLeft;
-        read.WindowTop = first.WindowTop;
-        read.LocationWoeid = first.LocationWoeid;
-        read.UseCelsius = first.UseCelsius;
-        read.LocationName = first.LocationName;
+        CopyFileFields(read, first);
     }
     // The clock counts whole hours up to this number: below 1 it would
     // never fire. Other positive numbers (a hand-edited 2) keep working.
@@ -129,4 +122,15 @@ int32_t RoundTwips(double twips) {
     if (twips <= INT32_MIN) return INT32_MIN;
     if (twips >= INT32_MAX) return INT32_MAX;
     return static_cast<int32_t>(std::nearbyint(twips));  // default rounding: halves to even
+}
+
+void CopyFileFields(AppSettings& s, const AppSettings& from) {
+    s.StartOnWindows = from.StartOnWindows;
+    s.StartInTray = from.StartInTray;
+    s.RefreshHours = from.RefreshHours;
+    s.WindowLeft = from.WindowLeft;
+    s.WindowTop = from.WindowTop;
+    s.LocationWoeid = from.LocationWoeid;
+    s.UseCelsius = from.UseCelsius;
+    s.LocationName = from.LocationName;
 }

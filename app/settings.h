@@ -25,6 +25,10 @@ struct AppSettings {
 // Values used when there is no settings file (or it cannot be read).
 AppSettings FirstRunSettings();
 
+// Copies the eight fields the settings file holds, leaving the window flags
+// and the version.
+void CopyFileFields(AppSettings& s, const AppSettings& from);
+
 const char* const kSettingsFileName = "cloudwick.conf";
 const char* const kNoPlaceWoeid = "99999999";
 

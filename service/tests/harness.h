@@ -23,6 +23,9 @@ struct RawReply {
     }
 };
 
+// A loopback port free just now, for a program started on it.
+int FreePort();
+
 // The card's request for `target` ("/forecastrss?w=1"), byte for byte.
 std::string CardRequest(const std::string& target, const std::string& host = "localhost");
 
