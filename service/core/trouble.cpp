@@ -17,6 +17,7 @@ std::string TroubleLine(Trouble t, int seconds) {
         case Trouble::Busy: return Wait("Weather source busy; wait ", seconds);
         case Trouble::SearchBusy: return Wait("Place search busy; wait ", seconds);
         case Trouble::ClientAllowance: return Wait("Too many new places; wait ", seconds);
+        case Trouble::SystemLacksTls12: return "Windows needs update KB3140245";
         case Trouble::None: break;
     }
     return "Weather source unavailable";
@@ -24,6 +25,9 @@ std::string TroubleLine(Trouble t, int seconds) {
 
 const char* TroubleDetail(Trouble t) {
     switch (t) {
+        case Trouble::SystemLacksTls12:
+            return "This Windows cannot use TLS 1.2, which the weather source requires: install update "
+                   "KB3140245 (Windows 7 SP1 and 8.0), then start the program again.";
         case Trouble::Unreachable:
             return "The weather source did not answer (no connection, a time-out or an unknown name), and nothing "
                    "is kept for this request yet.";

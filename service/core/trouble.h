@@ -16,6 +16,7 @@ enum class Trouble {
     Busy,             // calls to the source are queued and the queue is full
     SearchBusy,       // the place search's once-a-second turns are taken
     ClientAllowance,  // this client's allowance of requests for new places
+    SystemLacksTls12,  // this Windows cannot speak TLS 1.2, which the source requires
 };
 
 // The longest line a reason may have.

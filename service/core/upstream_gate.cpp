@@ -217,7 +217,8 @@ UpstreamReply UpstreamGate::Call(UpstreamClient& client, const std::string& url,
         if (pause > 0) {
             pausedUntil_ = std::max(pausedUntil_, clock_() + pause);
             r.retryAfter = PausedFor(clock_());
-            r.trouble = r.transportOk ? Trouble::SourcePaused : Trouble::Unreachable;
+            if (r.trouble == Trouble::None)  // a client's own finding (no TLS 1.2) stays
+                r.trouble = r.transportOk ? Trouble::SourcePaused : Trouble::Unreachable;
         }
         GrantTurns();
     }

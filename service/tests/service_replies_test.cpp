@@ -29,6 +29,7 @@ const std::string kForecastJson = ForecastJson("\xC2\xB0" "C", -1.5, -5.2, 14.5,
 class ScriptedUpstream : public UpstreamClient {
 public:
     bool up = true;       // false: no answer at all
+    Trouble failure = Trouble::None;  // what the client found out when there was no answer
     long status = 200;    // of forecasts; lookups always find the place
     int retryAfter = 0;
     std::string forecastBody = kForecastJson;
@@ -38,6 +39,7 @@ public:
         UpstreamReply r;
         if (!up) {
             r.error = "connection refused";
+            r.trouble = failure;
             return r;
         }
         r.transportOk = true;
@@ -103,7 +105,7 @@ bool FitsTheCard(const std::string& line) {
 TEST(TroubleLine, EveryReasonFitsTheCardsLineAndNamesItsWait) {
     const Trouble all[] = {Trouble::None,         Trouble::Unreachable, Trouble::SourceError, Trouble::SourcePaused,
                            Trouble::MinuteUsedUp, Trouble::HourUsedUp,  Trouble::DayUsedUp,   Trouble::Busy,
-                           Trouble::SearchBusy,   Trouble::ClientAllowance};
+                           Trouble::SearchBusy,   Trouble::ClientAllowance, Trouble::SystemLacksTls12};
     for (Trouble t : all) {
         for (int seconds : {0, 1, 7, 59, 3600, 86400}) {
             const std::string line = TroubleLine(t, seconds);
@@ -122,6 +124,7 @@ TEST(TroubleLine, EveryReasonFitsTheCardsLineAndNamesItsWait) {
         {Trouble::Busy, 2, "Weather source busy; wait 2 s", 503},
         {Trouble::SearchBusy, 4, "Place search busy; wait 4 s", 503},
         {Trouble::ClientAllowance, 6, "Too many new places; wait 6 s", 429},
+        {Trouble::SystemLacksTls12, 3, "Windows needs update KB3140245", 503},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(TroubleLine(c.t, c.seconds), c.line);
@@ -183,6 +186,20 @@ TEST(ServiceReplies, RetryAfterIsTheRealPauseAndTheLineSaysWhy) {
         EXPECT_EQ(r.status, 200) << c.what << ": " << r.body;
         EXPECT_GE(s.upstream.forecasts, calls + 1) << c.what;
     }
+}
+
+// A Windows that cannot speak TLS 1.2 gets no answer from the source: the
+// card is told which update it needs, not that the source is unreachable.
+TEST(ServiceReplies, AWindowsWithoutTls12IsToldWhichUpdate) {
+    Service s;
+    s.upstream.up = false;
+    s.upstream.failure = Trouble::SystemLacksTls12;
+    ServiceReply r = s.Weather();
+    EXPECT_EQ(r.status, 503);
+    EXPECT_EQ(FirstLine(r.body), "Windows needs update KB3140245");
+    s.clock.Advance(1s);  // asked again while the source is left alone
+    r = s.Weather();
+    EXPECT_EQ(FirstLine(r.body), "Windows needs update KB3140245");
 }
 
 TEST(ServiceReplies, OwnLimitsSayWhichAndUntilWhen) {

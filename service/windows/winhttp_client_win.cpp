@@ -138,8 +138,10 @@ UpstreamReply WinHttpClient::Get(const std::string& url, std::chrono::millisecon
         !WinHttpReceiveResponse(h.request, nullptr)) {
         const DWORD code = GetLastError();
         r.error = Why(code);
-        if (parts.nScheme == INTERNET_SCHEME_HTTPS && IsHandshakeFailure(code))
+        if (parts.nScheme == INTERNET_SCHEME_HTTPS && IsHandshakeFailure(code)) {
             r.error = tls_setup::SecureFailureText(tls_setup::SessionTls{tls12_, 0}, r.error);
+            if (!tls12_) r.trouble = Trouble::SystemLacksTls12;
+        }
         return r;
     }
     DWORD status = 0, size = sizeof status;
