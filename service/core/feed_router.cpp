@@ -75,7 +75,7 @@ void FeedRouter::Remember(const std::string& target, const ServiceReply& r) {
         return;
     }
     if (fresh_.size() >= kMaxRemembered) fresh_.clear();
-    fresh_[target] = std::chrono::steady_clock::now() + std::chrono::seconds(r.maxAge);
+    fresh_[target] = std::chrono::steady_clock::now() + std::chrono::seconds(r.memoryFor >= 0 ? r.memoryFor : r.maxAge);
 }
 
 bool FeedRouter::AnswersAtOnce(const std::string& method, const std::string& target) {

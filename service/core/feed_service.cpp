@@ -176,6 +176,8 @@ ServiceReply FeedService::Weather(const std::string& rawQuery, const std::string
     ServiceReply r =
         Stamped<ForecastDocuments>(q.units == Units::Metric ? docs.value->metric : docs.value->imperial, docs);
     r.stale = docs.source == CacheSource::Stale;
+    // The place's lookup runs out too (once a day): until then only.
+    r.memoryFor = static_cast<int>(std::max<int64_t>(0, std::min<int64_t>(r.maxAge, place.freshUntilUnix - r.date)));
     return r;
 }
 

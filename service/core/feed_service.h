@@ -28,6 +28,9 @@ struct ServiceReply {
     // A forecast answered from the last good copy while the source cannot
     // be reached: the head says `Warning: 110 - "Response is Stale"`.
     bool stale = false;
+    // How long the same request is answered from memory alone, without the
+    // source (the fresher of what it rests on); -1: as long as maxAge.
+    int memoryFor = -1;
 };
 
 // The head line a stale forecast carries (ServiceReply::stale).

@@ -258,7 +258,9 @@ TEST(HostileClients, ASecondRequestCannotRideInTheFirstOnesBody) {
         EXPECT_EQ(Replies(got), c.replies) << c.what << ":\n" << got.substr(0, 300);
         EXPECT_EQ(closed, c.closed) << c.what;
         EXPECT_EQ(got.substr(9, 3), c.firstStatus) << c.what;
-        if (c.closed) EXPECT_NE(got.find("Connection: close\r\n"), std::string::npos) << c.what;
+        if (c.closed) {
+            EXPECT_NE(got.find("Connection: close\r\n"), std::string::npos) << c.what;
+        }
     }
 }
 

@@ -78,6 +78,21 @@ TEST_F(Router, OnlyWhatCannotCallTheSourceIsAnsweredOnTheNetworkThreads) {
     EXPECT_TRUE(router_.AnswersAtOnce("GET", "/forecastrss?w=" + std::string(3000, '1')));
 }
 
+// A forecast still fresh whose place lookup has run out would call the
+// source for the lookup: it goes to a worker, not a network thread.
+TEST(RouterLookups, AForecastWhosePlaceLookupRunsOutGoesToAWorker) {
+    SampleProvider provider([] { return kNow; });
+    ServiceRules rules;
+    rules.places.fresh = std::chrono::seconds(0);
+    FeedService service(provider, rules, [] { return std::chrono::steady_clock::now(); }, [] { return kNow; });
+    FeedRouter router(service);
+    const std::string place = "/forecastrss?w=4250542";
+    const ServiceReply r = router.Answer("GET", place);
+    ASSERT_EQ(r.status, 200);
+    EXPECT_GT(r.maxAge, 0) << "the forecast itself is fresh";
+    EXPECT_FALSE(router.AnswersAtOnce("GET", place));
+}
+
 TEST(ReplyBytes, HeadersInTheServersOrderWithKeepAliveOrClose) {
     ServiceReply r;
     r.body = "<rss/>";
