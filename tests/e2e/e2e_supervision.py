@@ -84,6 +84,8 @@ def case_cold_starts_never_show_network_error(name):
                 times.append(time.time() - started)
                 c.true(shown, "start %d: weather shown (%r)" % (i, texts))
                 c.true(NETWORK_ERROR not in texts, "start %d: no network error on the way: %r" % (i, texts))
+                # The service writes its log in batches: wait for the line, then count.
+                harness.wait_for(lambda: service_log(card).count("GET /forecastrss") >= i + 1, 5)
                 c.eq(service_log(card).count("GET /forecastrss"), i + 1, "start %d: one request, from the first fetch" % i)
                 card.menu_command("exit")
                 c.true(card.exited(15), "start %d: Exit ends the card" % i)
