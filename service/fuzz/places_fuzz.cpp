@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/nominatim_json.h"
-#include "core/place_document.h"
-#include "core/query.h"
-#include "core/zone_rules.h"
+#include "places/nominatim_json.h"
+#include "documents/place_document.h"
+#include "places/search_terms.h"
+#include "documents/zone_rules.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 
 #include <boost/beast/http/parser.hpp>
 
-#include "core/client_address.h"
-#include "core/request_log.h"
-#include "core/request_screen.h"
+#include "http/client_address.h"
+#include "http/request_log.h"
+#include "http/request_screen.h"
 #include "server/request_facts.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/feed_service.h"
-#include "core/plain_text.h"
-#include "core/sample_provider.h"
+#include "feed/feed_service.h"
+#include "documents/card_text.h"
+#include "upstream/sample_provider.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/state_file.h"
+#include "state/state_file.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/feed_document.h"
-#include "core/open_meteo_json.h"
-#include "core/place_document.h"
+#include "documents/feed_document.h"
+#include "upstream/open_meteo_json.h"
+#include "documents/place_document.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <ctime>
 
-#include "core/http_dates.h"
+#include "http/http_dates.h"
 
 namespace {
 

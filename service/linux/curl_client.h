@@ -1,6 +1,6 @@
 #pragma once
 // The upstream client on Linux: libcurl.
-#include "core/upstream_client.h"
+#include "upstream/upstream_client.h"
 
 class CurlClient : public UpstreamClient {
 public:

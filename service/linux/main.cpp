@@ -12,8 +12,8 @@
 #include <iostream>
 #include <thread>
 
-#include "core/command_line.h"
-#include "core/provider_choice.h"
+#include "config/command_line.h"
+#include "config/provider_choice.h"
 #include "linux/curl_client.h"
 #include "server/feed_program.h"
 

@@ -7,9 +7,9 @@
 #include <map>
 #include <mutex>
 
-#include "core/icu_transliterator.h"
-#include "core/plain_text.h"
-#include "core/zone_rules.h"
+#include "documents/icu_transliterator.h"
+#include "documents/card_text.h"
+#include "documents/zone_rules.h"
 
 namespace {
 

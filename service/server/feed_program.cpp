@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "core/provider_choice.h"
+#include "config/provider_choice.h"
 
 namespace {
 

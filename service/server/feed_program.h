@@ -8,13 +8,13 @@
 #include <memory>
 #include <string>
 
-#include "core/command_line.h"
-#include "core/feed_router.h"
-#include "core/feed_service.h"
-#include "core/provider.h"
-#include "core/request_screen.h"
-#include "core/state_store.h"
-#include "core/upstream_client.h"
+#include "config/command_line.h"
+#include "feed/feed_router.h"
+#include "feed/feed_service.h"
+#include "upstream/provider.h"
+#include "http/request_screen.h"
+#include "state/state_store.h"
+#include "upstream/upstream_client.h"
 #include "server/feed_server.h"
 #include "server/log_queue.h"
 

@@ -11,7 +11,7 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 
-#include "core/client_address.h"
+#include "http/client_address.h"
 #include "server/http_session.h"
 #include "server/server_context.h"
 

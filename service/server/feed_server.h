@@ -13,18 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "core/connection_policy.h"
-#include "core/feed_router.h"
-#include "core/request_screen.h"
+#include "feed/feed_router.h"
 #include "server/log_queue.h"
-
-struct FeedServerOptions {
-    int networkThreads = 0;  // 0: one per core
-    int workers = 32;        // at most, for requests that may call the source
-    ConnectionLimits limits;
-    ScreenRules screen;
-    std::vector<std::string> trustedProxies;  // their X-Forwarded-For names the client
-};
+#include "server/server_options.h"
 
 class FeedServer {
 public:

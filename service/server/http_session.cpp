@@ -4,10 +4,10 @@
 #include <boost/asio/write.hpp>
 #include <boost/beast/http/error.hpp>
 
-#include "core/client_address.h"
-#include "core/feed_router.h"
-#include "core/http_reply.h"
-#include "core/request_screen.h"
+#include "http/client_address.h"
+#include "feed/feed_router.h"
+#include "http/http_reply.h"
+#include "http/request_screen.h"
 #include "server/request_facts.h"
 #include "server/server_context.h"
 

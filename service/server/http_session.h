@@ -11,8 +11,8 @@
 #include <boost/beast/http/empty_body.hpp>
 #include <boost/beast/http/parser.hpp>
 
-#include "core/connection_policy.h"
-#include "core/feed_service.h"
+#include "http/connection_policy.h"
+#include "feed/feed_service.h"
 
 struct ServerContext;
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "core/feed_service.h"
-#include "core/request_log.h"
+#include "feed/feed_service.h"
+#include "http/request_log.h"
 
 class LogQueue {
 public:

@@ -9,7 +9,7 @@
 #include <boost/beast/http/field.hpp>
 #include <boost/beast/http/message.hpp>
 
-#include "core/request_screen.h"
+#include "http/request_screen.h"
 
 inline RequestFacts FactsOf(const boost::beast::http::request<boost::beast::http::empty_body>& head,
                             std::string* forwardedFor) {

@@ -8,10 +8,10 @@
 
 #include <boost/asio/io_context.hpp>
 
-#include "core/connection_policy.h"
-#include "core/feed_router.h"
-#include "core/http_reply.h"
-#include "server/feed_server.h"
+#include "http/connection_policy.h"
+#include "feed/feed_router.h"
+#include "http/http_reply.h"
+#include "server/server_options.h"
 #include "server/log_queue.h"
 #include "server/worker_pool.h"
 

@@ -1,4 +1,4 @@
-#include "core/cache.h"
+#include "feed/source_cache.h"
 
 #include <gtest/gtest.h>
 

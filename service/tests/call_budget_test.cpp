@@ -1,4 +1,4 @@
-#include "core/call_budget.h"
+#include "upstream/call_budget.h"
 
 #include <gtest/gtest.h>
 

@@ -8,11 +8,11 @@
 #include "tests/unit/captions.h"
 #include "options/place_reply_parser.h"
 
-#include "core/feed_document.h"
-#include "core/feed_service.h"
+#include "documents/feed_document.h"
+#include "feed/feed_service.h"
 #include "harness.h"
-#include "core/place_document.h"
-#include "core/sample_provider.h"
+#include "documents/place_document.h"
+#include "upstream/sample_provider.h"
 #include "test_data.h"
 
 namespace {

@@ -1,8 +1,8 @@
-#include "core/conf_file.h"
+#include "config/conf_file.h"
 
 #include <gtest/gtest.h>
 
-#include "core/command_line.h"
+#include "config/command_line.h"
 
 namespace {
 

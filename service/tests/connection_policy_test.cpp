@@ -1,13 +1,13 @@
 // The limits every connection lives by: who is pushed out to make room,
 // when deadlines pass, and what a request head must pass before it is
 // answered. The same rules hold for the Linux and the Windows program.
-#include "core/connection_policy.h"
+#include "http/connection_policy.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "core/request_screen.h"
+#include "http/request_screen.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/feed_service.h"
-#include "core/open_meteo_provider.h"
+#include "feed/feed_service.h"
+#include "upstream/open_meteo_provider.h"
 #include "harness.h"
 #include "linux/curl_client.h"
 #include "stub_upstream.h"

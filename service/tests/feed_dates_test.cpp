@@ -1,4 +1,4 @@
-#include "core/feed_dates.h"
+#include "model/feed_dates.h"
 
 #include <gtest/gtest.h>
 

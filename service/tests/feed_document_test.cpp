@@ -1,4 +1,4 @@
-#include "core/feed_document.h"
+#include "documents/feed_document.h"
 
 #include <gtest/gtest.h>
 

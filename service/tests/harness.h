@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "core/feed_router.h"
+#include "feed/feed_router.h"
 #include "server/feed_server.h"
 #include "server/log_queue.h"
 

@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/feed_service.h"
+#include "feed/feed_service.h"
 #include "harness.h"
-#include "core/open_meteo_provider.h"
+#include "upstream/open_meteo_provider.h"
 #include "linux/curl_client.h"
 #include "stub_upstream.h"
 

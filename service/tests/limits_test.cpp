@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/client_limits.h"
-#include "core/upstream_gate.h"
+#include "upstream/client_limits.h"
+#include "upstream/upstream_gate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/open_meteo_json.h"
+#include "upstream/open_meteo_json.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/place_document.h"
+#include "documents/place_document.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "core/nominatim_client.h"
-#include "core/nominatim_json.h"
-#include "core/query.h"
-#include "core/rate_gate.h"
+#include "places/nominatim_client.h"
+#include "places/nominatim_json.h"
+#include "places/search_terms.h"
+#include "upstream/rate_gate.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "core/plain_text.h"
-#include "core/script_fallback.h"
-#include "core/utf8.h"
+#include "documents/card_text.h"
+#include "documents/script_fallback.h"
+#include "model/utf8.h"
 
 #include <vector>
 

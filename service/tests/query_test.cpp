@@ -1,4 +1,5 @@
-#include "core/query.h"
+#include "model/url_encoding.h"
+#include "http/request_query.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The log an operator reads: client bytes escaped, and a flood from one
 // address folded into a count per interval.
-#include "core/request_log.h"
+#include "http/request_log.h"
 
 #include <gtest/gtest.h>
 

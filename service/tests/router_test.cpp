@@ -1,15 +1,15 @@
 // Which request gets which answer, the bytes of the reply on the wire, and
 // the log line: the parts of the HTTP face that both servers share.
-#include "core/feed_router.h"
+#include "feed/feed_router.h"
 
 #include <gtest/gtest.h>
 
-#include "core/client_address.h"
-#include "core/http_dates.h"
-#include "core/http_reply.h"
-#include "core/log_tail.h"
-#include "core/request_log.h"
-#include "core/sample_provider.h"
+#include "http/client_address.h"
+#include "http/http_dates.h"
+#include "http/http_reply.h"
+#include "http/log_tail.h"
+#include "http/request_log.h"
+#include "upstream/sample_provider.h"
 
 namespace {
 

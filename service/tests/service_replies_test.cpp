@@ -12,10 +12,10 @@
 #include <deque>
 #include <mutex>
 
-#include "core/feed_service.h"
-#include "core/http_reply.h"
-#include "core/open_meteo_provider.h"
-#include "core/trouble.h"
+#include "feed/feed_service.h"
+#include "http/http_reply.h"
+#include "upstream/open_meteo_provider.h"
+#include "model/trouble_kinds.h"
 #include "sample_json.h"
 
 namespace {

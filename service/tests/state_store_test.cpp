@@ -1,7 +1,7 @@
 // The state folder: the files' form (damaged, cut short, foreign files are
 // not read), the store's bounds and its failures, and what it keeps across
 // a restart: the call budget and pause, and the last good forecast.
-#include "core/state_store.h"
+#include "state/state_store.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 #include <functional>
 #include <set>
 
-#include "core/state_file.h"
+#include "state/state_file.h"
 #include "test_data.h"
 
 namespace {

@@ -1,12 +1,12 @@
 // Sunrise, sunset and daylight from a place's position, against published
 // times (to within two minutes), and the conversion between unit systems.
-#include "core/sun.h"
+#include "documents/sun.h"
 
 #include <gtest/gtest.h>
 
-#include "core/feed_dates.h"
-#include "core/feed_document.h"
-#include "core/weather_units.h"
+#include "model/feed_dates.h"
+#include "documents/feed_document.h"
+#include "documents/weather_units.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Places and weather shared by the document tests.
 #include <string>
 
-#include "core/weather_model.h"
+#include "model/weather_model.h"
 
 inline Place SpringfieldIl() {
     Place p;

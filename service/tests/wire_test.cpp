@@ -6,10 +6,10 @@
 
 #include <ctime>
 
-#include "core/feed_router.h"
-#include "core/http_dates.h"
-#include "core/http_reply.h"
-#include "core/sample_provider.h"
+#include "feed/feed_router.h"
+#include "http/http_dates.h"
+#include "http/http_reply.h"
+#include "upstream/sample_provider.h"
 #include "harness.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "core/wmo_codes.h"
+#include "documents/wmo_codes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Zone abbreviations from the system's time-zone data, the POSIX TZ rules
 // they come as, and the table built into the Windows program.
-#include "core/zone_rules.h"
+#include "documents/zone_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 
 #include <functional>
 
-#include "core/feed_dates.h"
-#include "core/feed_document.h"
-#include "core/zone_table.h"
+#include "model/feed_dates.h"
+#include "documents/feed_document.h"
+#include "documents/zone_table.h"
 
 namespace {
 

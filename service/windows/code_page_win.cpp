@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "core/card_code_page.h"
+#include "documents/card_code_page.h"
 
 namespace {
 

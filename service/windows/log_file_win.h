@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/log_tail.h"
+#include "http/log_tail.h"
 
 class LogFile {
 public:

@@ -13,10 +13,10 @@
 #include <ctime>
 #include <memory>
 
-#include "core/command_line.h"
-#include "core/conf_file.h"
-#include "core/provider_choice.h"
-#include "core/request_log.h"
+#include "config/command_line.h"
+#include "config/conf_file.h"
+#include "config/provider_choice.h"
+#include "http/request_log.h"
 #include "server/feed_program.h"
 #include "windows/lifetime_win.h"
 #include "windows/log_file_win.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/state_store.h"
+#include "state/state_store.h"
 
 namespace {
 

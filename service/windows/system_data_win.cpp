@@ -7,11 +7,11 @@
 
 #include <string>
 
-#include "core/icu_transliterator.h"
-#include "core/plain_text.h"
-#include "core/script_fallback.h"
-#include "core/zone_rules.h"
-#include "core/zone_table.h"
+#include "documents/icu_transliterator.h"
+#include "documents/card_text.h"
+#include "documents/script_fallback.h"
+#include "documents/zone_rules.h"
+#include "documents/zone_table.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <vector>
 
-#include "core/http_dates.h"
+#include "http/http_dates.h"
 #include "windows/tls_setup.h"
 
 namespace {

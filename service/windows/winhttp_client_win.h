@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "core/upstream_client.h"
+#include "upstream/upstream_client.h"
 
 class WinHttpClient : public UpstreamClient {
 public:

@@ -1,0 +1,343 @@
+#include "config/command_line.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+#include "model/feed_dates.h"
+
+const char kUsage[] =
+    "Usage: cloudwick-feed [options]\n"
+    "Serves the Cloudwick card's weather feed and place search over HTTP.\n"
+    "\n"
+    "  --listen ADDR:PORT        address to listen on (default 127.0.0.1:80); IPv6 in\n"
+    "                            brackets: [::1]:80, or [::]:80 for every address\n"
+    "  --provider NAME           open-meteo (live data, default) or sample (built-in, no network)\n"
+    "  --forecast-url URL        forecast API (default https://api.open-meteo.com/v1/forecast)\n"
+    "  --geocoding-url URL       geocoding API base, without /search or /get\n"
+    "                            (default https://geocoding-api.open-meteo.com/v1)\n"
+    "  --upstream-timeout-ms N   give up on an upstream call after N ms (default 5000)\n"
+    "  --nominatim-url URL|off   geocoder asked when Open-Meteo finds no place, at most once a\n"
+    "                            second (default https://nominatim.openstreetmap.org)\n"
+    "  --contact ADDRESS         your e-mail address or web page, sent in the User-Agent as\n"
+    "                            Nominatim's usage policy asks; give it on a public host\n"
+    "  --threads N               request worker threads (default 32)\n"
+    "  --upstream-concurrency N  calls to the source at once (default 1, as the free tier allows)\n"
+    "  --call-limits M,H,D       calls to the source per minute, hour and day, weighted as the\n"
+    "                            source counts them (default 500,4500,9000; it allows 600,5000,10000)\n"
+    "  --client-calls-per-minute N\n"
+    "                            requests one client may make that need the source (default 10)\n"
+    "  --trust-proxy ADDR[,ADDR...]\n"
+    "                            reverse proxies in front (e.g. 127.0.0.1): for their requests the\n"
+    "                            client is the address they put in X-Forwarded-For\n"
+    "  --allowed-host NAME[,NAME...]\n"
+    "                            host names requests may be for (default localhost,127.0.0.1,[::1]);\n"
+    "                            others get 403. A public host names its own: weather.example.org\n"
+    "  --state-dir DIR           keep the call budget and the last good forecasts in DIR across\n"
+    "                            restarts (made if missing; default: keep nothing)\n"
+    "  --fixed-time YYYY-MM-DDTHH:MM\n"
+    "                            date the sample documents with this UTC time instead of now\n"
+    "  --parent-pid N            end shortly after process N ends (the card passes its own id)\n"
+    "  --help                    show this text\n"
+    "\n"
+    "On Windows, cloudwick-feed.conf beside the program may set the options too, one\n"
+    "name=value line each (listen=127.0.0.1:80); the command line wins over the file.\n"
+    "\n"
+    "Requests: GET /forecastrss?w=<id>[&u=c], GET /v1/public/yql?q=<geo.places query>, GET /health.\n"
+    "Weather data by Open-Meteo.com (CC BY 4.0); place search based on GeoNames, and on\n"
+    "OpenStreetMap (ODbL) through Nominatim.\n";
+
+namespace {
+
+bool ReadInt(const std::string& s, int lo, int hi, int& out) {
+    if (s.empty() || s.size() > 9) return false;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+    }
+    const long v = std::strtol(s.c_str(), nullptr, 10);
+    if (v < lo || v > hi) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+bool ReadPid(const std::string& s, long long& out) {
+    if (s.empty() || s.size() > 10) return false;
+    long long v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v < 1 || v > 4294967295LL) return false;
+    out = v;
+    return true;
+}
+
+bool IsHttpUrl(const std::string& s) { return s.rfind("http://", 0) == 0 || s.rfind("https://", 0) == 0; }
+
+bool IsIpv4(const std::string& s) {
+    int parts = 0, digits = 0, value = 0;
+    for (char c : s + ".") {
+        if (c == '.') {
+            if (digits == 0 || value > 255) return false;
+            ++parts;
+            digits = value = 0;
+        } else if (c >= '0' && c <= '9' && digits < 3) {
+            value = value * 10 + (c - '0');
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    return parts == 4;
+}
+
+bool IsIpv6(const std::string& s) {
+    if (s.size() < 2 || s.size() > 45 || s.find(':') == std::string::npos) return false;
+    for (char c : s) {
+        if (!isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.') return false;
+    }
+    return true;
+}
+
+bool IsHostName(const std::string& s) {
+    if (s.empty() || s.size() > 253) return false;
+    for (char c : s) {
+        if (!isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.') return false;
+    }
+    return !IsIpv4(s) && s.find_first_not_of("0123456789.") != std::string::npos;
+}
+
+// "ADDR:PORT" with ADDR an IPv4 address, a host name or [IPv6]; the
+// error says what is wrong in plain words.
+bool ReadListen(const std::string& v, std::string& host, int& port, std::string& error) {
+    const std::string example = " (for example 127.0.0.1:80, [::1]:80 or [::]:80)";
+    std::string h, p;
+    if (!v.empty() && v[0] == '[') {
+        const std::size_t close = v.find(']');
+        if (close == std::string::npos || close + 1 >= v.size() || v[close + 1] != ':') {
+            error = "--listen: an IPv6 address goes in brackets, then a colon and the port" + example;
+            return false;
+        }
+        h = v.substr(1, close - 1);
+        p = v.substr(close + 2);
+        if (!IsIpv6(h)) {
+            error = "--listen: \"" + h + "\" is not an IPv6 address" + example;
+            return false;
+        }
+    } else {
+        const std::size_t colon = v.rfind(':');
+        if (colon == std::string::npos || colon == 0) {
+            error = "--listen wants ADDR:PORT" + example;
+            return false;
+        }
+        h = v.substr(0, colon);
+        p = v.substr(colon + 1);
+        if (h.find(':') != std::string::npos) {
+            error = "--listen: put an IPv6 address in brackets, as [" + h + "]:" + p + example;
+            return false;
+        }
+        if (!IsIpv4(h) && !IsHostName(h)) {
+            error = "--listen: \"" + h + "\" is not an IPv4 address or a host name" + example;
+            return false;
+        }
+    }
+    if (!ReadInt(p, 0, 65535, port)) {
+        error = "--listen: the port must be a number from 0 to 65535" + example;
+        return false;
+    }
+    host = h;
+    return true;
+}
+
+bool ReadCallLimits(const std::string& v, CommandLine& o) {
+    int n[3];
+    std::size_t at = 0;
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t end = i < 2 ? v.find(',', at) : v.size();
+        if (end == std::string::npos || !ReadInt(v.substr(at, end - at), 1, 10000000, n[i])) return false;
+        at = end + 1;
+    }
+    o.callsPerMinute = n[0];
+    o.callsPerHour = n[1];
+    o.callsPerDay = n[2];
+    return true;
+}
+
+// The options that take a whole number in a range.
+struct IntOption {
+    const char* name;
+    int min, max;
+    int CommandLine::*field;
+    const char* error;
+};
+const IntOption kIntOptions[] = {
+    {"--upstream-concurrency", 1, 16, &CommandLine::upstreamConcurrency,
+     "--upstream-concurrency wants a number from 1 to 16"},
+    {"--client-calls-per-minute", 1, 100000, &CommandLine::clientCallsPerMinute,
+     "--client-calls-per-minute wants a number from 1 to 100000"},
+    {"--upstream-timeout-ms", 1, 600000, &CommandLine::upstreamTimeoutMs,
+     "--upstream-timeout-ms wants a number of milliseconds"},
+    {"--threads", 1, 256, &CommandLine::threads, "--threads wants a number from 1 to 256"},
+};
+
+const IntOption* FindIntOption(const std::string& name) {
+    for (const IntOption& o : kIntOptions)
+        if (name == o.name) return &o;
+    return nullptr;
+}
+
+std::vector<std::string> CommaList(const std::string& v) {
+    std::vector<std::string> out;
+    std::size_t at = 0;
+    while (at <= v.size()) {
+        const std::size_t end = std::min(v.find(',', at), v.size());
+        out.push_back(v.substr(at, end - at));
+        at = end + 1;
+    }
+    return out;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// IPv4 or IPv6 addresses (IPv6 with or without brackets), kept in lower case.
+bool ReadTrustedProxies(const std::string& v, std::vector<std::string>& out) {
+    std::vector<std::string> list;
+    for (std::string a : CommaList(v)) {
+        if (a.size() > 2 && a.front() == '[' && a.back() == ']') a = a.substr(1, a.size() - 2);
+        if (!IsIpv4(a) && !IsIpv6(a)) return false;
+        list.push_back(Lower(a));
+    }
+    out = list;
+    return true;
+}
+
+// Host names, IPv4 addresses or [IPv6] addresses, kept in lower case.
+bool ReadAllowedHosts(const std::string& v, std::vector<std::string>& out) {
+    std::vector<std::string> list;
+    for (const std::string& h : CommaList(v)) {
+        const bool v6 = h.size() > 2 && h.front() == '[' && h.back() == ']' && IsIpv6(h.substr(1, h.size() - 2));
+        if (!v6 && !IsIpv4(h) && !IsHostName(h)) return false;
+        list.push_back(Lower(h));
+    }
+    out = list;
+    return true;
+}
+
+// A base URL without its trailing slashes.
+std::string WithoutTrailingSlashes(std::string url) {
+    while (url.size() > 8 && url.back() == '/') url.pop_back();
+    return url;
+}
+
+}  // namespace
+
+CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLineResult r;
+    CommandLine& o = r.options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            r.error = a.rfind("--", 0) == 0 ? a + " needs a value" : "unknown argument " + a;
+            return r;
+        }
+        const std::string& v = args[++i];
+        if (const IntOption* n = FindIntOption(a)) {
+            if (!ReadInt(v, n->min, n->max, o.*(n->field))) {
+                r.error = n->error;
+                return r;
+            }
+        } else if (a == "--trust-proxy") {
+            if (!ReadTrustedProxies(v, o.trustedProxies)) {
+                r.error = "--trust-proxy wants the addresses of the proxies in front, comma-separated "
+                          "(for example 127.0.0.1 or 127.0.0.1,::1)";
+                return r;
+            }
+        } else if (a == "--allowed-host") {
+            if (!ReadAllowedHosts(v, o.allowedHosts)) {
+                r.error = "--allowed-host wants host names, comma-separated (for example "
+                          "weather.example.org,localhost; IPv6 in brackets: [::1])";
+                return r;
+            }
+            o.allowedHostsGiven = true;
+        } else if (a == "--listen") {
+            if (!ReadListen(v, o.host, o.port, r.error)) return r;
+        } else if (a == "--call-limits") {
+            if (!ReadCallLimits(v, o)) {
+                r.error = "--call-limits wants three numbers: per minute, hour and day (500,4500,9000)";
+                return r;
+            }
+        } else if (a == "--provider") {
+            if (v != "open-meteo" && v != "sample") {
+                r.error = "--provider is open-meteo or sample";
+                return r;
+            }
+            o.provider = v;
+        } else if (a == "--forecast-url" || a == "--geocoding-url") {
+            if (!IsHttpUrl(v)) {
+                r.error = a + " wants an http:// or https:// URL";
+                return r;
+            }
+            (a == "--forecast-url" ? o.forecastUrl : o.geocodingUrl) = WithoutTrailingSlashes(v);
+        } else if (a == "--nominatim-url") {
+            if (v != "off" && !IsHttpUrl(v)) {
+                r.error = "--nominatim-url wants an http:// or https:// URL, or off";
+                return r;
+            }
+            o.nominatimUrl = v == "off" ? "" : WithoutTrailingSlashes(v);
+        } else if (a == "--contact") {
+            bool printable = !v.empty() && v.size() <= 200;
+            for (char c : v) printable = printable && c >= 0x20 && c < 0x7F;
+            if (!printable) {
+                r.error = "--contact wants an e-mail address or a web address (plain ASCII, up to 200 characters)";
+                return r;
+            }
+            o.contact = v;
+        } else if (a == "--fixed-time") {
+            const auto t = ReadIsoLocal(v);
+            if (!t || v.size() != 16) {
+                r.error = "--fixed-time wants YYYY-MM-DDTHH:MM";
+                return r;
+            }
+            o.fixedTimeUnix = UnixFromLocal(*t);
+        } else if (a == "--state-dir") {
+            bool printable = !v.empty() && v.size() <= 400;
+            for (char c : v) printable = printable && static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
+            if (!printable) {
+                r.error = "--state-dir wants a folder (up to 400 characters)";
+                return r;
+            }
+            o.stateDir = v;
+        } else if (a == "--parent-pid") {
+            if (!ReadPid(v, o.parentPid)) {
+                r.error = "--parent-pid wants a process id";
+                return r;
+            }
+        } else {
+            r.error = "unknown option " + a + " (see --help)";
+            return r;
+        }
+    }
+    r.ok = true;
+    return r;
+}
+
+std::string ListenAddress(const std::string& host, int port) {
+    return (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+bool IsFileOption(const std::string& name) {
+    if (name == "state-dir") return true;
+    for (const char* n : {"listen", "provider", "forecast-url", "geocoding-url", "upstream-timeout-ms", "threads",
+                          "fixed-time", "nominatim-url", "contact", "upstream-concurrency", "call-limits",
+                          "client-calls-per-minute", "trust-proxy", "allowed-host"}) {
+        if (name == n) return true;
+    }
+    return false;
+}
