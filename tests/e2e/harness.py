@@ -19,7 +19,10 @@ import design
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
-DISPLAYS = range(50, 60)  # the displays this suite may use
+# The displays this suite may use; E2E_DISPLAYS="FIRST-LAST" gives another
+# range, so two checkouts can run their suites side by side.
+_first, _, _last = os.environ.get("E2E_DISPLAYS", "50-59").partition("-")
+DISPLAYS = range(int(_first), int(_last or _first) + 1)
 SCREEN = "1024x768"
 TWIPS_PER_PIXEL = 15
 
