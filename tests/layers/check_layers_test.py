@@ -38,38 +38,38 @@ def build(build_dir, target):
     return run.returncode, run.stdout + run.stderr
 
 
+# (folder the file is planted in, what it includes, the library that must
+# or must not compile it, whether that is the right way)
+PLANTS = [
+    ("feed", "options/place_search.h", "planted_wrong_way_include", False),
+    ("feed", "app/text_scan.h", "planted_right_way_include", True),
+    ("service/model", "feed/feed_service.h", "planted_service_wrong_way_include", False),
+    ("service/documents", "model/weather_model.h", "planted_service_right_way_include", True),
+]
+
+
 def main(argv):
     repo, build_dir = argv[1], argv[2]
     failures = []
-    rc, out = include_check(repo, "options/place_search.h")
-    if rc != 1 or "feed/ must not include options/" not in out or "feed/planted.cpp:1" not in out:
-        failures.append("the include check let feed/ -> options/ pass:\n" + out)
-    rc, out = include_check(repo, "app/text_scan.h")
-    if rc != 0:
-        failures.append("the include check rejected feed/ -> app/:\n" + out)
-    rc, out = include_check(repo, "feed/feed_service.h", "service/model")
-    if rc != 1 or "service/model/ must not include service/feed/" not in out or "service/model/planted.cpp:1" not in out:
-        failures.append("the include check let the service's model/ -> feed/ pass:\n" + out)
-    rc, out = include_check(repo, "model/weather_model.h", "service/documents")
-    if rc != 0:
-        failures.append("the include check rejected the service's documents/ -> model/:\n" + out)
-    rc, out = build(build_dir, "planted_service_wrong_way_include")
-    if rc == 0 or "feed/feed_service.h" not in out:
-        failures.append("the service's model library compiled a file that includes feed/:\n" + out[-2000:])
-    rc, out = build(build_dir, "planted_service_right_way_include")
-    if rc != 0:
-        failures.append("the service's documents library could not compile a file that includes model/:\n" + out[-2000:])
-    rc, out = build(build_dir, "planted_wrong_way_include")
-    if rc == 0 or "options/place_search.h" not in out:
-        failures.append("the feed library compiled a file that includes options/:\n" + out[-2000:])
-    rc, out = build(build_dir, "planted_right_way_include")
-    if rc != 0:
-        failures.append("the feed library could not compile a file that includes app/:\n" + out[-2000:])
+    for where, plant, target, right_way in PLANTS:
+        arrow = "%s/ -> %s/" % (where, plant.split("/")[0])
+        rc, out = include_check(repo, plant, where)
+        label = where.rsplit("/", 1)[0] + "/" if "/" in where else ""
+        refused = "%s/ must not include %s%s/" % (where, label, plant.split("/")[0])
+        if right_way and rc != 0:
+            failures.append("the include check rejected %s:\n%s" % (arrow, out))
+        if not right_way and (rc != 1 or refused not in out or "%s/planted.cpp:1" % where not in out):
+            failures.append("the include check let %s pass:\n%s" % (arrow, out))
+        rc, out = build(build_dir, target)
+        if right_way and rc != 0:
+            failures.append("%s could not compile a file that includes %s:\n%s" % (target, plant, out[-2000:]))
+        if not right_way and (rc == 0 or plant not in out):
+            failures.append("%s compiled a file that includes %s:\n%s" % (target, plant, out[-2000:]))
     for f in failures:
         print(f)
     if not failures:
-        print("feed/ -> options/ and service model/ -> feed/ rejected by the include check and by the libraries; "
-              "feed/ -> app/ and service documents/ -> model/ accepted")
+        print("wrong-way includes rejected by the include check and by the libraries; right-way ones accepted: "
+              + ", ".join("%s -> %s" % (w, p) for w, p, _, _ in PLANTS))
     return 1 if failures else 0
 
 
