@@ -3,58 +3,47 @@
 #include "app/design_window_win.h"
 #include "app/wide_path_win.h"
 
-std::string ExePath() { return WideToUtf8(ExePathW()); }
-
-std::string ExeFolder() { return WideToUtf8(ExeFolderW()); }
-
 namespace {
 // False once the file was there but could not be read: what it holds must survive this run.
 bool mayWriteSettings = true;
 std::string settingsPath;  // decided at the load
-std::string lastWritten;   // what the file holds as far as this run knows
 FileWrite lastFailure = FileWrite::Written;
 const int kReadAttempts = 10;
 const DWORD kReadRetryMs = 150;
 const wchar_t kStateKey[] = L"Software\\Cloudwick";
-const wchar_t kUntoldFailure[] = L"SettingsNotSaved";
+const wchar_t kUntoldFailure[] = L"Unsaved";  // a FileWrite cause, as a number
 
 std::string FolderSettingsPath() { return ExeFolder() + "\\" + kSettingsFileName; }
 
 std::string ProfileSettingsFolder() {
-    const std::wstring appData = AppDataFolderW();
-    return appData.empty() ? std::string() : WideToUtf8(appData) + "\\Cloudwick";
+    const std::string appData = AppDataFolder();
+    return appData.empty() ? std::string() : appData + "\\Cloudwick";
 }
 
 // A failure at the end of a session, kept for the next start: the user's
 // own registry key can be written when the settings' folder cannot.
-void KeepUntold(const std::string& text) {
+void KeepUntold(FileWrite cause) {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kStateKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         return;
-    const std::wstring wide = Utf8ToWide(text);
-    RegSetValueExW(key, kUntoldFailure, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
-                   static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+    const DWORD number = static_cast<DWORD>(cause);
+    RegSetValueExW(key, kUntoldFailure, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number));
     RegCloseKey(key);
 }
 
-std::string TakeUntold() {
+FileWrite TakeUntold() {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kStateKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return std::string();
-    wchar_t buffer[2048] = L"";
-    DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
-    DWORD type = 0;
-    std::string text;
-    if (RegQueryValueExW(key, kUntoldFailure, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes) ==
-            ERROR_SUCCESS &&
-        type == REG_SZ) {
-        buffer[bytes / sizeof(wchar_t)] = L'\0';
-        text = WideToUtf8(buffer);
-        RegDeleteValueW(key, kUntoldFailure);
-    }
+        return FileWrite::Written;
+    DWORD number = 0, bytes = sizeof(number), type = 0;
+    if (RegQueryValueExW(key, kUntoldFailure, nullptr, &type, reinterpret_cast<BYTE*>(&number), &bytes) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || number > static_cast<DWORD>(FileWrite::Failed))
+        number = 0;
+    RegDeleteValueW(key, kUntoldFailure);
     RegCloseKey(key);
-    return text;
+    return static_cast<FileWrite>(number);
 }
 
 bool FolderLost(FileWrite cause) { return cause == FileWrite::FolderNotWritable || cause == FileWrite::FolderMissing; }
@@ -63,25 +52,23 @@ bool FolderLost(FileWrite cause) { return cause == FileWrite::FolderNotWritable 
 // settings to the user's profile, and the user is told where. `told` is
 // what the user should hear, empty when nothing.
 FileWrite Save(const AppSettings& settings, std::string& told) {
-    const std::string text = FormatSettingsText(settings);
     FileWrite saved = SaveSettingsFile(settingsPath, settings);
     const std::string profile = ProfileSettingsFolder();
     const std::string profileFile = profile + "\\" + kSettingsFileName;
     if (FolderLost(saved) && !profile.empty() && settingsPath != profileFile) {
         const std::string from = settingsPath;
         settingsPath = profileFile;
-        MakeFolders(Utf8ToWide(profile));
+        MakeFolder(profile);
         saved = SaveSettingsFile(settingsPath, settings);
         if (saved == FileWrite::Written) {
             told = SettingsMovedText(from.substr(0, from.find_last_of('\\')), settingsPath);
         }
     } else if (saved == FileWrite::FolderMissing && settingsPath == profileFile) {
         // The profile's folder deleted while the card runs: made again.
-        MakeFolders(Utf8ToWide(profile));
+        MakeFolder(profile);
         saved = SaveSettingsFile(settingsPath, settings);
     }
     if (saved == FileWrite::Written) {
-        lastWritten = text;
         lastFailure = FileWrite::Written;
     } else if (saved != lastFailure) {
         lastFailure = saved;
@@ -94,12 +81,11 @@ FileWrite Save(const AppSettings& settings, std::string& told) {
 std::string SettingsPath() { return settingsPath.empty() ? FolderSettingsPath() : settingsPath; }
 
 void TellUser(HWND owner, const std::string& text) {
-    MessageBoxW(owner, Utf8ToWide(text).c_str(), L"Cloudwick", MB_OK | MB_ICONWARNING | MB_TOPMOST);
+    MessageBoxW(owner, WideText(text).c_str(), L"Cloudwick", MB_OK | MB_ICONWARNING | MB_TOPMOST);
 }
 
 void LoadSettingsOrTell(AppSettings& settings) {
-    const std::string untold = TakeUntold();
-    if (!untold.empty()) TellUser(nullptr, untold);
+
     // Beside the exe, as designed, while that folder can be written; else
     // the user's own copy in their profile, or, before there is one, the
     // file that came with the card (a copy on a read-only share).
@@ -128,30 +114,31 @@ void LoadSettingsOrTell(AppSettings& settings) {
                               "settings this time and leaves the file as it is: nothing you choose now is saved.");
         return;
     }
-    if (read == FileRead::Read && form == SettingsForm::Designed && !moveNow) {
-        std::string bytes;
-        ReadFileStart(settingsPath, 64 * 1024, bytes);
-        lastWritten = bytes;
-    }
+    const FileWrite untold = TakeUntold();
+    if (untold != FileWrite::Written)
+        TellUser(nullptr, SaveFailureText(untold, settingsPath));
     // A file saved by an editor in another form goes back in the designed
     // one; a card that cannot write its folder makes the profile's copy now,
     // so the user hears where once, at this start.
     if ((read == FileRead::Read && form != SettingsForm::Designed) || moveNow) SaveSettingsOrTell(nullptr, settings);
 }
 
-void SaveSettingsOrTell(HWND owner, const AppSettings& settings) {
-    if (!mayWriteSettings || FormatSettingsText(settings) == lastWritten) return;
+namespace {
+void SaveSettings(HWND owner, const AppSettings& settings, bool sessionEnds) {
+    if (!mayWriteSettings) return;
     std::string told;
-    Save(settings, told);
-    if (!told.empty()) TellUser(owner, told);
+    const FileWrite saved = Save(settings, told);
+    if (sessionEnds) {
+        if (saved != FileWrite::Written) KeepUntold(saved);
+    } else if (!told.empty()) {
+        TellUser(owner, told);
+    }
 }
+}  // namespace
 
-void SaveSettingsAtSessionEnd(const AppSettings& settings) {
-    if (!mayWriteSettings || FormatSettingsText(settings) == lastWritten) return;
-    std::string told;
-    Save(settings, told);
-    if (!told.empty()) KeepUntold(told);
-}
+void SaveSettingsOrTell(HWND owner, const AppSettings& settings) { SaveSettings(owner, settings, false); }
+
+void SaveSettingsAtSessionEnd(const AppSettings& settings) { SaveSettings(nullptr, settings, true); }
 
 int RunMessageLoop() {
     MSG msg;

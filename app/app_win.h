@@ -8,9 +8,8 @@
 
 #include "app/settings.h"
 
-// Paths as UTF-8, read through the wide calls (app/wide_path_win.h).
-std::string ExePath();    // the running exe's full path, whatever the file is called
-std::string ExeFolder();  // without the trailing backslash
+#include "app/wide_path_win.h"  // ExePath, ExeFolder: UTF-8, read through the wide calls
+
 // The settings file in use: beside the exe, or, when its folder cannot be
 // written, %APPDATA%\Cloudwick\cloudwick.conf (decided when it is loaded).
 std::string SettingsPath();

@@ -279,13 +279,16 @@ Fonts::~Fonts() {
 }
 
 bool CreateDesignControls(const ControlSpec* rows, size_t count, HWND window, const Fonts& fonts, int dpi,
-                          std::map<int, HWND>& controls) {
+                          std::vector<HWND>& controls) {
+    controls.clear();
     for (size_t i = 0; i < count; ++i) {
         const ControlSpec& row = rows[i];
-        HWND parent = row.parentId ? controls[row.parentId] : window;
+        HWND parent = row.parentId ? nullptr : window;
+        for (size_t k = 0; k < i && !parent; ++k)
+            if (rows[k].id == row.parentId) parent = controls[k];
         HWND control = parent ? CreateDesignControl(row, parent, fonts, dpi) : nullptr;
         if (!control) return false;
-        controls[row.id] = control;
+        controls.push_back(control);
     }
     return true;
 }

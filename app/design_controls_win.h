@@ -4,7 +4,7 @@
 #include <winsock2.h>  // before windows.h, which would pull in the old winsock
 #include <windows.h>
 
-#include <map>
+#include <vector>
 #include <string>
 
 #include "app/drawing_win.h"
@@ -36,10 +36,10 @@ private:
 };
 
 // Creates every control of a design table in `window`, in table order
-// (each row's parent created before it), into `controls` by id; false as
-// soon as one cannot be made.
+// (each row's parent created before it), into `controls` in the table's
+// order; false as soon as one cannot be made.
 bool CreateDesignControls(const ControlSpec* rows, size_t count, HWND window, const Fonts& fonts, int dpi,
-                          std::map<int, HWND>& controls);
+                          std::vector<HWND>& controls);
 
 // A control's place and size from its row at `dpi` (one MulDiv per figure),
 // in its parent's client pixels.

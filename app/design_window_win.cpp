@@ -141,7 +141,7 @@ void DesignWindow::ApplyDpi(int dpi, const RECT* suggested) {
     if (!fonts->design() || !fonts->standard()) return;  // out of GDI objects: stays as it is
     dpi_ = dpi;
     for (size_t i = 0; i < rowCount_; ++i)
-        if (HWND control = Control(rows_[i].id)) LayOutDesignControl(control, rows_[i], *fonts, dpi_);
+        if (i < controls_.size()) LayOutDesignControl(controls_[i], rows_[i], *fonts, dpi_);
     fonts_.swap(fonts);  // the old fonts are deleted once no control uses them
     // The client area is the design's size at this DPI; Windows' rectangle
     // gives the place, and the frame around the client keeps its own size.
@@ -164,8 +164,9 @@ HBRUSH DesignWindow::OnColourStatic(HWND control, HDC dc) { return ColourStatic(
 LRESULT DesignWindow::OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(hwnd_, msg, wp, lp); }
 
 HWND DesignWindow::Control(int id) const {
-    auto it = controls_.find(id);
-    return it == controls_.end() ? nullptr : it->second;
+    for (size_t i = 0; i < controls_.size(); ++i)
+        if (rows_[i].id == id) return controls_[i];
+    return nullptr;
 }
 
 void DesignWindow::SetCaption(int id, const std::string& text) { SetText(Control(id), text); }

@@ -6,8 +6,8 @@
 #include <winsock2.h>  // before windows.h, which would pull in the old winsock
 #include <windows.h>
 
-#include <map>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "app/design_controls_win.h"
@@ -77,7 +77,7 @@ private:
     const ControlSpec* rows_;
     size_t rowCount_;
     bool dialogKeys_ = false;
-    std::map<int, HWND> controls_;
+    std::vector<HWND> controls_;  // one per row of the table, in its order
     std::unique_ptr<Fonts> fonts_;
     int clientWidthTwips_ = 0, clientHeightTwips_ = 0;
     Brushes brushes_;

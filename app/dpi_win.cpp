@@ -1,7 +1,6 @@
 #include "app/dpi_win.h"
 
 #include "app/layout_types.h"
-#include "app/system_library_win.h"
 
 namespace {
 int Dpi(int index) {
@@ -21,28 +20,12 @@ int PixelsToTwipsY(int pixels) { return PixelsToTwips(pixels, ScreenDpiY()); }
 
 namespace {
 typedef UINT(WINAPI* GetDpiForWindowFn)(HWND);
-typedef HRESULT(WINAPI* GetDpiForMonitorFn)(HMONITOR, int, UINT*, UINT*);
-const int kMonitorEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
-
-template <typename Fn>
-Fn Lookup(const char* dll, const char* name) {
-    HMODULE module = LoadSystemLibrary(dll);
-    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
 }  // namespace
 
 int WindowDpi(HWND hwnd) {
-    static const GetDpiForWindowFn forWindow = Lookup<GetDpiForWindowFn>("user32.dll", "GetDpiForWindow");
-    if (forWindow && hwnd) {
-        const UINT dpi = forWindow(hwnd);
-        if (dpi > 0) return static_cast<int>(dpi);
-    }
-    static const GetDpiForMonitorFn forMonitor = Lookup<GetDpiForMonitorFn>("shcore.dll", "GetDpiForMonitor");
-    if (forMonitor && hwnd) {
-        UINT x = 0, y = 0;
-        if (forMonitor(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), kMonitorEffectiveDpi, &x, &y) == S_OK &&
-            y > 0)
-            return static_cast<int>(y);
-    }
-    return ScreenDpiY();
+    // user32 is loaded already; the call exists from Windows 10 1607 on.
+    static const GetDpiForWindowFn forWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    const UINT dpi = forWindow && hwnd ? forWindow(hwnd) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : ScreenDpiY();
 }

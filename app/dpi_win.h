@@ -18,7 +18,7 @@ int PixelsToTwipsX(int pixels);
 int PixelsToTwipsY(int pixels);
 
 // The DPI a window is laid out at: its monitor's under per-monitor
-// awareness (Windows 10 1607 and later, else 8.1's per-monitor DPI), the
-// system DPI where Windows has neither. The newer calls are looked up at
-// run time, so the exe still starts on Windows 7.
+// awareness (Windows 10 1607 and later), else the system DPI; on 8.1 the
+// monitor's DPI arrives with WM_DPICHANGED. The call is looked up at run
+// time, so the exe still starts on Windows 7.
 int WindowDpi(HWND hwnd);

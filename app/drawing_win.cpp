@@ -9,15 +9,15 @@ const int kTwipsPerPixelAt96Dpi = 15;
 COLORREF ToColorRef(Rgb c) { return RGB(c.r, c.g, c.b); }
 
 Brushes::~Brushes() {
-    for (auto& b : brushes_) DeleteObject(b.second);
+    for (const Made& b : brushes_) DeleteObject(b.brush);
 }
 
 HBRUSH Brushes::Get(Rgb c) {
     COLORREF key = ToColorRef(c);
-    auto it = brushes_.find(key);
-    if (it != brushes_.end()) return it->second;
+    for (const Made& b : brushes_)
+        if (b.colour == key) return b.brush;
     HBRUSH b = CreateSolidBrush(key);
-    brushes_[key] = b;
+    brushes_.push_back({key, b});
     return b;
 }
 

@@ -3,7 +3,7 @@
 #include <winsock2.h>  // before windows.h, which would pull in the old winsock
 #include <windows.h>
 
-#include <map>
+#include <vector>
 
 #include "app/layout_types.h"
 
@@ -19,7 +19,11 @@ public:
     HBRUSH Get(Rgb c);
 
 private:
-    std::map<COLORREF, HBRUSH> brushes_;
+    struct Made {
+        COLORREF colour;
+        HBRUSH brush;
+    };
+    std::vector<Made> brushes_;  // a window uses a handful of colours
 };
 
 // Draws `source`'s w x h pixels, drawn for 96 DPI, at (x, y) at the size

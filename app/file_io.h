@@ -30,6 +30,6 @@ FileWrite ReplaceFileWith(const std::string& path, const std::string& text);
 // can be made in the folder, and `path` is missing or not read-only.
 bool CanReplaceFile(const std::string& path);
 
-// UTF-16 text spelt in the system's ANSI code page; a character it lacks
-// becomes '?'.
-std::string UnicodeToAnsi(const std::u16string& units);
+// UTF-16 text (little endian, two bytes a character) spelt in the system's
+// ANSI code page; a character it lacks becomes its nearest letter or '?'.
+std::string UnicodeToAnsi(const std::string& utf16);

@@ -72,9 +72,12 @@ bool CanReplaceFile(const std::string& path) {
     return access(folder.c_str(), W_OK) == 0;
 }
 
-std::string UnicodeToAnsi(const std::u16string& units) {
+std::string UnicodeToAnsi(const std::string& utf16) {
     // The tests' stand-in for the ANSI code page: Latin-1.
     std::string out;
-    for (char16_t u : units) out += u < 0x100 ? static_cast<char>(u) : '?';
+    for (size_t i = 0; i + 1 < utf16.size(); i += 2) {
+        const unsigned u = static_cast<unsigned char>(utf16[i]) | static_cast<unsigned char>(utf16[i + 1]) << 8;
+        out += u < 0x100 ? static_cast<char>(u) : '?';
+    }
     return out;
 }

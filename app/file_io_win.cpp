@@ -4,7 +4,7 @@
 
 FileRead ReadFileStart(const std::string& path, size_t maxBytes, std::string& text) {
     text.clear();
-    HANDLE file = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE file = CreateFileW(WideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
@@ -41,8 +41,8 @@ FileWrite CauseOf(DWORD error) {
 }  // namespace
 
 FileWrite ReplaceFileWith(const std::string& path, const std::string& text) {
-    const std::wstring target = Utf8ToWide(path);
-    const std::wstring temp = target + L".new";
+    const WideText target(path);
+    const WideText temp(path + ".new");
     HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return CauseOf(GetLastError());
     DWORD error = 0;
@@ -70,21 +70,21 @@ FileWrite ReplaceFileWith(const std::string& path, const std::string& text) {
 }
 
 bool CanReplaceFile(const std::string& path) {
-    const std::wstring target = Utf8ToWide(path);
+    const WideText target(path);
     const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
     // Rights on a folder are only known by trying: a file made and gone at once.
-    HANDLE probe = CreateFileW((target + L".new").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE probe = CreateFileW(WideText(path + ".new").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (probe == INVALID_HANDLE_VALUE) return false;
     CloseHandle(probe);
     return true;
 }
 
-std::string UnicodeToAnsi(const std::u16string& units) {
-    if (units.empty()) return std::string();
-    const wchar_t* wide = reinterpret_cast<const wchar_t*>(units.data());
-    const int count = static_cast<int>(units.size());
+std::string UnicodeToAnsi(const std::string& utf16) {
+    if (utf16.size() < 2) return std::string();
+    const wchar_t* wide = reinterpret_cast<const wchar_t*>(utf16.data());
+    const int count = static_cast<int>(utf16.size() / 2);
     const int n = WideCharToMultiByte(CP_ACP, 0, wide, count, nullptr, 0, nullptr, nullptr);
     if (n <= 0) return std::string();
     std::string out(static_cast<size_t>(n), '\0');

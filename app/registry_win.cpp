@@ -14,9 +14,9 @@ LONG SetRegistryValue(HKEY rootKey, const std::string& keyPath, const std::strin
     // values under the key without holding every right on it.
     // Wide throughout: the data is the exe's path, which may be in any script.
     HKEY key = nullptr;
-    LONG result = RegOpenKeyExW(rootKey, Utf8ToWide(keyPath).c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
+    LONG result = RegOpenKeyExW(rootKey, WideText(keyPath).c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
     if (result != ERROR_SUCCESS) return result;
-    const std::wstring name = Utf8ToWide(valueName);
+    const WideText name(valueName);
     BYTE buffer[kQueryBufferBytes] = {};
     DWORD length = kQueryBufferBytes;
     DWORD type = 0;
@@ -27,7 +27,7 @@ LONG SetRegistryValue(HKEY rootKey, const std::string& keyPath, const std::strin
         // string) is replaced by the command as a string: Windows runs only
         // strings. The length counts the terminating zero, as the registry
         // documentation asks of REG_SZ data.
-        const std::wstring text = Utf8ToWide(data);
+        const WideText text(data);
         result = RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     }
@@ -37,7 +37,7 @@ LONG SetRegistryValue(HKEY rootKey, const std::string& keyPath, const std::strin
 
 LONG DeleteRegistryValue(HKEY rootKey, const std::string& keyPath, const std::string& valueName) {
     HKEY key = nullptr;
-    const std::wstring path = Utf8ToWide(keyPath), name = Utf8ToWide(valueName);
+    const WideText path(keyPath), name(valueName);
     LONG result = RegOpenKeyExW(rootKey, path.c_str(), 0, KEY_SET_VALUE, &key);
     if (result == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;  // no key, no value
     if (result != ERROR_SUCCESS) {
@@ -55,17 +55,17 @@ LONG DeleteRegistryValue(HKEY rootKey, const std::string& keyPath, const std::st
 bool RegistryValueEquals(HKEY rootKey, const std::string& keyPath, const std::string& valueName,
                          const std::string& data) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(rootKey, Utf8ToWide(keyPath).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(rootKey, WideText(keyPath).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
     wchar_t buffer[kQueryBufferBytes / sizeof(wchar_t)] = {};
     DWORD length = sizeof(buffer);
     DWORD type = 0;
-    const LONG query = RegQueryValueExW(key, Utf8ToWide(valueName).c_str(), nullptr, &type,
+    const LONG query = RegQueryValueExW(key, WideText(valueName).c_str(), nullptr, &type,
                                         reinterpret_cast<BYTE*>(buffer), &length);
     RegCloseKey(key);
     if (query != ERROR_SUCCESS || type != REG_SZ) return false;
-    std::wstring text(buffer, length / sizeof(wchar_t));
-    while (!text.empty() && text.back() == L'\0') text.pop_back();  // with or without its terminating zero
-    return text == Utf8ToWide(data);
+    int count = static_cast<int>(length / sizeof(wchar_t));
+    while (count > 0 && buffer[count - 1] == L'\0') --count;  // with or without its terminating zero
+    return Utf8FromWide(buffer, count) == data;
 }
 
 long Win32RunRegistry::Write(RunRoot root, const std::string& data) {

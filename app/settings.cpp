@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "app/text_scan.h"
 
@@ -48,10 +49,15 @@ bool IsTextValue(const std::string& text) {
     return true;
 }
 
-// UTF-8 as UTF-16 code units; a byte that starts no valid sequence stands
-// for one unknown character.
-std::u16string Utf8ToUnits(const std::string& text, size_t from) {
-    std::u16string out;
+void PutUnit(std::string& out, uint32_t unit) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
+}
+
+// UTF-8 as UTF-16 little endian; a byte that starts no valid sequence
+// stands for one unknown character.
+std::string Utf8ToUtf16(const std::string& text, size_t from) {
+    std::string out;
     size_t i = from;
     while (i < text.size()) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -65,28 +71,27 @@ std::u16string Utf8ToUnits(const std::string& text, size_t from) {
         }
         if (ok && (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))) ok = false;
         if (!ok) {
-            out += u'\uFFFD';
+            PutUnit(out, 0xFFFD);
             ++i;
             continue;
         }
         if (code >= 0x10000) {
             code -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (code >> 10));
-            out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+            PutUnit(out, 0xD800 + (code >> 10));
+            PutUnit(out, 0xDC00 + (code & 0x3FF));
         } else {
-            out += static_cast<char16_t>(code);
+            PutUnit(out, code);
         }
         i += static_cast<size_t>(extra) + 1;
     }
     return out;
 }
 
-std::u16string Utf16ToUnits(const std::string& bytes, size_t from, bool bigEndian) {
-    std::u16string out;
-    for (size_t i = from; i + 1 < bytes.size(); i += 2) {
-        const unsigned a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
-        out += static_cast<char16_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
-    }
+// UTF-16 from `from` on, as little endian.
+std::string Utf16LittleEndian(const std::string& bytes, size_t from, bool bigEndian) {
+    std::string out = bytes.substr(from < bytes.size() ? from : bytes.size());
+    if (bigEndian)
+        for (size_t i = 0; i + 1 < out.size(); i += 2) std::swap(out[i], out[i + 1]);
     return out;
 }
 
@@ -100,17 +105,17 @@ std::string SettingsBytesAsAnsi(const std::string& bytes, SettingsForm& form) {
     const auto at = [&bytes](size_t i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100u; };
     if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {
         form = SettingsForm::Utf8WithMark;
-        return UnicodeToAnsi(Utf8ToUnits(bytes, 3));
+        return UnicodeToAnsi(Utf8ToUtf16(bytes, 3));
     }
     if ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF)) {
         form = SettingsForm::Utf16;
-        return UnicodeToAnsi(Utf16ToUnits(bytes, 2, at(0) == 0xFE));
+        return UnicodeToAnsi(Utf16LittleEndian(bytes, 2, at(0) == 0xFE));
     }
     // The designed file begins with a digit; its second byte is never zero.
     // A first character followed by a zero byte is UTF-16 without its mark.
     if (at(0) != 0 && at(0) < 0x80 && at(1) == 0) {
         form = SettingsForm::Utf16;
-        return UnicodeToAnsi(Utf16ToUnits(bytes, 0, false));
+        return UnicodeToAnsi(Utf16LittleEndian(bytes, 0, false));
     }
     form = SettingsForm::Designed;
     return bytes;

@@ -32,24 +32,20 @@ std::string SaveFailureText(FileWrite cause, const std::string& path) {
     switch (cause) {
     case FileWrite::Written: return std::string();
     case FileWrite::InUse:
-        return head + "Another program is using the file (an editor, a backup or virus scanner). Close it "
-                      "before you end Cloudwick next time: this time's choices are not saved.";
+        return head + "Another program is using the file (an editor, a backup or virus scanner). Close it: "
+                      "Cloudwick saves again at your next change.";
     case FileWrite::FolderNotWritable:
-        return head + "Cloudwick may not write in its folder. Move Cloudwick to a folder you can write to "
-                      "(for example one in your Documents).";
+        return head + "Cloudwick may not write in its folder. Move Cloudwick to a folder you can write to.";
     case FileWrite::FolderMissing:
-        return head + "Its folder is gone (deleted or moved while Cloudwick ran). Start Cloudwick again from "
-                      "where it is now.";
+        return head + "Its folder is gone.";
     case FileWrite::DiskFull:
-        return head + "The disk is full. Make room on it before you end Cloudwick next time: this time's "
-                      "choices are not saved.";
+        return head + "The disk is full. Make room on it: Cloudwick saves again at your next change.";
     case FileWrite::Failed: break;
     }
-    return head + "Windows did not say why. Check that the folder still exists and can be written to.";
+    return head + "Windows did not say why.";
 }
 
 std::string SettingsMovedText(const std::string& exeFolder, const std::string& path) {
-    return "Cloudwick may not write in its folder\r\n" + exeFolder +
-           "\r\n\r\nso it keeps your settings (the place, the units and where the card stands) for you in\r\n" +
-           path + "\r\n\r\nand reads them from there each time it starts.";
+    return "Cloudwick may not write in its folder\r\n" + exeFolder + "\r\n\r\nso it keeps your settings in\r\n" +
+           path;
 }

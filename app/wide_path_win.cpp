@@ -2,65 +2,55 @@
 
 #include <shlobj.h>
 
-std::wstring Utf8ToWide(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-    return out;
+WideText::WideText(const std::string& utf8) {
+    const int bytes = static_cast<int>(utf8.size());
+    const int n = bytes ? MultiByteToWideChar(CP_UTF8, 0, utf8.data(), bytes, nullptr, 0) : 0;
+    text_ = new wchar_t[static_cast<size_t>(n > 0 ? n : 0) + 1];
+    if (n > 0) size_ = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), bytes, text_, n);
+    text_[size_] = L'\0';
 }
 
-std::string WideToUtf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+std::string Utf8FromWide(const wchar_t* text, int count) {
+    if (count < 0) count = lstrlenW(text);
+    const int n = count ? WideCharToMultiByte(CP_UTF8, 0, text, count, nullptr, 0, nullptr, nullptr) : 0;
     if (n <= 0) return std::string();
     std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text, count, &out[0], n, nullptr, nullptr);
     return out;
 }
 
-std::wstring ExePathW() {
+std::string ExePath() {
     // A path longer than the buffer is cut to it without an error on older
     // Windows: grow the buffer until the whole path fits (long paths too).
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (n == 0) return std::wstring();
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        if (path.size() >= 32768) return std::wstring();
-        path.resize(path.size() * 2);
+    for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
+        wchar_t* path = new wchar_t[size];
+        const DWORD n = GetModuleFileNameW(nullptr, path, size);
+        std::string out = n > 0 && n < size ? Utf8FromWide(path, static_cast<int>(n)) : std::string();
+        delete[] path;
+        if (n == 0 || n < size) return out;
     }
+    return std::string();
 }
 
-std::wstring ExeFolderW() {
-    const std::wstring p = ExePathW();
-    const size_t slash = p.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring(L".") : p.substr(0, slash);
+std::string ExeFolder() {
+    const std::string p = ExePath();
+    const size_t slash = p.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : p.substr(0, slash);
 }
 
 namespace {
-std::wstring KnownFolder(int csidl) {
+std::string KnownFolder(int csidl) {
     wchar_t path[MAX_PATH] = L"";
-    if (SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return std::wstring();
-    std::wstring out(path);
-    while (!out.empty() && (out.back() == L'\\' || out.back() == L'/')) out.pop_back();
+    if (SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return std::string();
+    std::string out = Utf8FromWide(path);
+    while (!out.empty() && (out.back() == '\\' || out.back() == '/')) out.pop_back();
     return out;
 }
 }  // namespace
 
-std::wstring AppDataFolderW() { return KnownFolder(CSIDL_APPDATA); }
-std::wstring LocalAppDataFolderW() { return KnownFolder(CSIDL_LOCAL_APPDATA); }
+std::string AppDataFolder() { return KnownFolder(CSIDL_APPDATA); }
+std::string LocalAppDataFolder() { return KnownFolder(CSIDL_LOCAL_APPDATA); }
 
-bool MakeFolders(const std::wstring& folder) {
-    if (folder.empty()) return false;
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    const size_t slash = folder.find_last_of(L"\\/");
-    if (slash != std::wstring::npos && slash > 2) MakeFolders(folder.substr(0, slash));
-    return CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+bool MakeFolder(const std::string& folder) {
+    return CreateDirectoryW(WideText(folder).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }

@@ -9,18 +9,34 @@
 
 #include <string>
 
-std::wstring Utf8ToWide(const std::string& text);
-std::string WideToUtf8(const std::wstring& text);
+// UTF-8 text as a wide string for one call: WideText(path).c_str().
+class WideText {
+public:
+    explicit WideText(const std::string& utf8);
+    ~WideText() { delete[] text_; }
+    WideText(const WideText&) = delete;
+    WideText& operator=(const WideText&) = delete;
+    const wchar_t* c_str() const { return text_; }
+    int size() const { return size_; }  // characters, without the terminating zero
 
-// The running exe's full path and its folder (no trailing backslash), wide;
-// empty when Windows does not say.
-std::wstring ExePathW();
-std::wstring ExeFolderW();
+private:
+    wchar_t* text_;
+    int size_ = 0;
+};
+
+// Wide text (`count` characters, or up to its zero when -1) as UTF-8.
+std::string Utf8FromWide(const wchar_t* text, int count = -1);
+
+// The running exe's full path and its folder (no trailing backslash), read
+// with GetModuleFileNameW; empty when Windows does not say. For a wide call
+// (CreateProcessW, CreateFileW): WideText(ExeFolder()).c_str().
+std::string ExePath();
+std::string ExeFolder();
 
 // The user's roaming and local application data folders (%APPDATA%,
-// %LOCALAPPDATA%), wide, no trailing backslash; empty when unknown.
-std::wstring AppDataFolderW();
-std::wstring LocalAppDataFolderW();
+// %LOCALAPPDATA%), no trailing backslash; empty when unknown.
+std::string AppDataFolder();
+std::string LocalAppDataFolder();
 
-// Creates `folder` and any missing folders above it; true when it exists.
-bool MakeFolders(const std::wstring& folder);
+// Creates `folder` (the one above it exists); true when it exists.
+bool MakeFolder(const std::string& folder);

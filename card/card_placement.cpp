@@ -33,34 +33,6 @@ PixelRect StartPlace(const PixelRect& stored, const PixelRect& design, const Pix
     return MovedInside(design, primaryWorkArea);
 }
 
-namespace {
-// How far apart two rectangles are (0 when they touch or overlap), squared.
-int64_t GapSquared(const PixelRect& a, const PixelRect& b) {
-    const int64_t dx = std::max({0, b.left - a.right, a.left - b.right});
-    const int64_t dy = std::max({0, b.top - a.bottom, a.top - b.bottom});
-    return dx * dx + dy * dy;
-}
-
-int64_t Overlap(const PixelRect& a, const PixelRect& b) {
-    const int w = std::min(a.right, b.right) - std::max(a.left, b.left);
-    const int h = std::min(a.bottom, b.bottom) - std::max(a.top, b.top);
-    return w > 0 && h > 0 ? static_cast<int64_t>(w) * h : 0;
-}
-}  // namespace
-
-PixelRect KeptOnWorkAreas(const PixelRect& card, const PixelRect& strip, const std::vector<PixelRect>& workAreas) {
-    const PixelRect onScreen = {card.left + strip.left, card.top + strip.top, card.left + strip.right,
-                                card.top + strip.bottom};
-    if (workAreas.empty() || StripIsOnWorkAreas(onScreen, workAreas)) return card;
-    const PixelRect* nearest = &workAreas[0];
-    for (const PixelRect& a : workAreas) {
-        const int64_t overlap = Overlap(card, a), best = Overlap(card, *nearest);
-        if (overlap > best || (overlap == best && best == 0 && GapSquared(card, a) < GapSquared(card, *nearest)))
-            nearest = &a;
-    }
-    return MovedInside(card, *nearest);
-}
-
 bool FirstLineIsTall(bool longerThan39, int textWidthPx, int boxWidthPx) {
     return longerThan39 || textWidthPx > boxWidthPx;
 }

@@ -23,12 +23,6 @@ bool StripIsOnWorkAreas(const PixelRect& strip, const std::vector<PixelRect>& wo
 PixelRect StartPlace(const PixelRect& stored, const PixelRect& design, const PixelRect& strip,
                      const PixelRect& primaryWorkArea, const std::vector<PixelRect>& workAreas);
 
-// Where a card at `card` (screen pixels) belongs after the monitors have
-// changed: where it is while its whole title strip (`strip`, relative to
-// the card) is on the work areas; else moved the least that puts it inside
-// the work area nearest to it (the one it overlaps most, or the closest).
-PixelRect KeptOnWorkAreas(const PixelRect& card, const PixelRect& strip, const std::vector<PixelRect>& workAreas);
-
 // The first forecast line takes two rows when it is longer than 39
 // characters (the parser's rule) or when it is wider than its box in the
 // label's font, which would otherwise wrap its end out of sight.

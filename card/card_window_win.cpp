@@ -156,9 +156,16 @@ void CardWindow::BringStoredPlaceOnScreen() {
 void CardWindow::KeepOnWorkAreas() {
     RECT r;
     GetWindowRect(hwnd_, &r);
-    const PixelRect card = {r.left, r.top, r.right, r.bottom};
-    const PixelRect place = KeptOnWorkAreas(card, TitleStripInCard(dpi_, dpi_), WorkAreas());
-    if (place.left == card.left && place.top == card.top) return;
+    const PixelRect strip = TitleStripInCard(dpi_, dpi_);
+    if (StripIsOnWorkAreas({r.left + strip.left, r.top + strip.top, r.left + strip.right, r.top + strip.bottom},
+                           WorkAreas()))
+        return;
+    // Into the work area of the monitor nearest to it, moved the least.
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoA(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+    const RECT& a = monitor.rcWork;
+    const PixelRect place = MovedInside({r.left, r.top, r.right, r.bottom}, {a.left, a.top, a.right, a.bottom});
     SetWindowPos(hwnd_, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     settings_.WindowLeft = PixelsToTwipsX(place.left);
     settings_.WindowTop = PixelsToTwipsY(place.top);
@@ -291,12 +298,13 @@ void CardWindow::OnPaintChild(HDC dc, HWND child) {
 void CardWindow::OnDpiChanged() {
     // The table put the forecast lines back at their design rows: they go
     // where the card last placed them, at the new DPI.
-    for (const auto& placed : placedTwips_) PlaceControlTwips(placed.first, placed.second.first, placed.second.second);
+    for (const Placed p : placed_)
+        if (p.id) PlaceControlTwips(p.id, p.top, p.height);
 }
 
 void CardWindow::PlaceControlTwips(int id, int topTwips, int heightTwips) {
     const ControlSpec* row = FindCardControl(id);
-    placedTwips_[id] = std::make_pair(topTwips, heightTwips);
+    placed_[id == IDC_TXTDAY1 ? 0 : 1] = {id, topTwips, heightTwips};
     SetWindowPos(Control(id), nullptr, TwipsToPixels(row->left, dpi_), TwipsToPixels(topTwips, dpi_),
                  TwipsToPixels(row->width, dpi_), TwipsToPixels(heightTwips, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hwnd_, nullptr, TRUE);

@@ -4,10 +4,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <map>
 #include <memory>
 #include <string>
-#include <utility>
 
 #include "app/async_socket_win.h"
 #include "app/design_window_win.h"
@@ -99,7 +97,11 @@ private:
     int day1HeightTwips_;
     int day2TopTwips_;
     int day2BaseTwips_;  // where the blanked card puts the second line
-    std::map<int, std::pair<int, int>> placedTwips_;  // lines placed off their design rows: id -> top, height
+    // The forecast lines as last placed (they move off their design rows): id, top, height in twips.
+    struct Placed {
+        int id, top, height;
+    };
+    Placed placed_[2] = {{0, 0, 0}, {0, 0, 0}};
     NOTIFYICONDATAA trayIconData_ = {};
     UINT taskbarCreated_ = 0;
     bool unloaded_ = false;
