@@ -3,6 +3,7 @@ code page lacks, killed at any moment, a settings file an editor saved in
 another form, a folder it may not write in, scaling changed per monitor."""
 import glob
 import os
+import shutil
 import subprocess
 
 import design
@@ -75,13 +76,14 @@ def folder_case(name, folder):
         c.eq(got.get("type"), "1", "a REG_SZ value")
         c.eq(bytes.fromhex(got.get("hex", "")), want.encode("utf-8") + b"\0",
              "the Run value is the exe's exact path, quoted, with its zero")
-        card.screenshot()
         card.menu_command("exit")
         c.true(card.exited(15), "Exit ends the program")
         card.launch()
         c.true(card.wait_window("visible", 30000), "shown again")
         c.eq(card_pos(card), moved, "the drag read back at the next start")
         c.true(card.wait_text("txtTitle", "eq", b"Springfield, XY", 15000)[0], "and its place")
+        c.true(card.wait_text("txtTemp", "ne", b"", 5000)[0], "and its weather")
+        card.screenshot()
         c.done()
 
 
@@ -101,9 +103,9 @@ def case_folder_named_with_a_letter_best_fitted_away(name):
 
 
 def case_folder_name_of_250_letters(name):
-    """A folder name of 250 letters outside the code page (the path is then
-    over 260 characters long for the settings file's temporary)."""
-    folder_case(name, "Ж" * 250)
+    """A folder name of 250 characters, one outside the code page (Linux
+    allows 255 bytes a name): the path is then longer than MAX_PATH."""
+    folder_case(name, "Łukasz " + "w" * 243)
 
 
 def case_kill_after_okay_and_after_a_drag_loses_nothing(name):
@@ -196,26 +198,34 @@ def case_read_only_folder_keeps_settings_in_appdata(name):
 
 
 def case_settings_folder_deleted_while_running(name):
-    """The settings' folder (the card's own, under Wine) removed while the
-    card runs: no crash, and the next change goes to %APPDATA%."""
+    """The card's folder moved away while it runs, then the folder its
+    settings went to deleted: no crash; each next change is saved, first
+    in %APPDATA%\\Cloudwick (the user told where), then in that folder
+    made again."""
     with FakeService(feed_and_places), harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
         c.true(card.wait_text("txtTitle", "eq", b"Springfield, XY", 15000)[0], "weather shown")
-        for f in os.listdir(card.app):
-            if f.endswith(".conf"):
-                os.remove(os.path.join(card.app, f))
-        os.chmod(card.app, 0o555)
+        gone = card.app + "-moved"
+        os.rename(card.app, gone)
         try:
             moved = drag_title(card, 100, 40)
             box = message_box(card, 10)
-            if box:
+            if c.true(box, "the user is told where the settings now go"):
+                c.true(b"keeps your settings in" in b" ".join(box[1]), repr(box[1]))
                 card.must("send %s 0x10 0 0" % box[0])
             path = appdata_conf(card)
             c.true(path and harness.wait_for(lambda: position_line(*moved) in open(path, "rb").read(), 5),
                    "the moved card saved in %APPDATA%")
+            if path:
+                shutil.rmtree(os.path.dirname(path))
+            moved = drag_title(card, 60, 30)
+            c.true(path and harness.wait_for(lambda: os.path.exists(path) and
+                                             position_line(*moved) in open(path, "rb").read(), 5),
+                   "saved again in the folder made again")
+            c.true(message_box(card, 2) is None, "with no message")
             c.true(card.wait_window("visible", 3000), "the card runs on")
         finally:
-            os.chmod(card.app, 0o755)
+            os.rename(gone, card.app)
         c.done()
 
 
@@ -279,4 +289,30 @@ def case_failed_save_at_the_end_of_the_session_is_told_at_the_next_start(name):
             card.must("send %s 0x10 0 0" % box[0])
         c.true(card.wait_window("visible", 30000), "and starts")
         del moved
+        c.done()
+
+
+def case_card_restored_after_its_monitor_left_is_wholly_on_screen(name):
+    """The card hidden to the tray near the right and bottom of a large
+    desktop, which then shrinks (a monitor unplugged, a laptop undocked):
+    restored from the tray, the card is wholly on screen."""
+    with harness.Card(name, harness.conf_text(), screen="1920x1200") as card:
+        c = harness.Checks()
+        c.true(card.wait_window("visible", 30000), "the card is shown")
+        moved = drag_title(card, 1500 - card_pos(card)[0], 800 - card_pos(card)[1])
+        c.eq(moved, (1500, 800), "dragged near the far corner")
+        card.must("click %s %d" % (CARD, harness.control_id("Label3")))
+        c.true(card.wait_window("hidden", 5000), "hidden to the tray")
+        rc, out = card.cmd("resolution 1024 768")
+        if rc != 0:
+            raise harness.Skip("Wine would not change its desktop's size: %s" % out)
+        card.must("tray %s %d" % (CARD, 0x202))
+        c.true(card.wait_window("visible", 5000), "restored from the tray")
+        x0, y0, x1, y1 = harness.rect(card.window())
+        c.true(0 <= x0 and 0 <= y0 and x1 <= 1024 and y1 <= 768, "wholly on the 1024x768 screen: %r" % ((x0, y0, x1, y1),))
+        card.screenshot()
+        card.menu_command("exit")
+        c.true(card.exited(15), "Exit ends the program")
+        left, top = [int(v) for v in card.read_conf().split(b"\r\n")[3:5]]
+        c.eq((left, top), (x0 * 15, y0 * 15), "the place it came back to is the one saved")
         c.done()

@@ -833,6 +833,17 @@ int Run(const Args& a) {
         printf("dpichanged sent=%d answered=%d\n", count, ok);
         return ok == count ? 0 : 1;
     }
+    if (cmd == "resolution") {  // resolution W H: the screen's (Wine's virtual desktop's) size changed, as a monitor leaving does
+        if (a.size() < 3) { printf("error usage\n"); return 1; }
+        DEVMODEA mode = {};
+        mode.dmSize = sizeof(mode);
+        mode.dmPelsWidth = static_cast<DWORD>(Num(a[1]));
+        mode.dmPelsHeight = static_cast<DWORD>(Num(a[2]));
+        mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+        const LONG r = ChangeDisplaySettingsA(&mode, 0);
+        printf("resolution result=%ld screen=%d,%d\n", r, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+        return r == DISP_CHANGE_SUCCESSFUL ? 0 : 1;
+    }
     if (cmd == "regsz") {  // regsz HKLM|HKCU KEYPATH NAME: a string value read with the wide call, as UTF-8 hex
         if (a.size() < 4) { printf("error usage\n"); return 1; }
         HKEY root = a[1] == "HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
