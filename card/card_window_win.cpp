@@ -39,8 +39,10 @@ static_assert(kFieldLabels[static_cast<int>(CardField::Title)] == IDC_TXTTITLE &
 BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
     MONITORINFO info = {};
     info.cbSize = sizeof(info);
-    if (GetMonitorInfoA(monitor, &info)) {
-        const RECT& w = info.rcWork;
+    RECT w;
+    // A work area is never larger than its monitor (Wine keeps the old
+    // one for a moment after the desktop shrinks).
+    if (GetMonitorInfoA(monitor, &info) && IntersectRect(&w, &info.rcWork, &info.rcMonitor)) {
         reinterpret_cast<std::vector<PixelRect>*>(data)->push_back({w.left, w.top, w.right, w.bottom});
     }
     return TRUE;
@@ -163,8 +165,10 @@ void CardWindow::KeepOnWorkAreas() {
     // Into the work area of the monitor nearest to it, moved the least.
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof(monitor);
-    if (!GetMonitorInfoA(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor)) return;
-    const RECT& a = monitor.rcWork;
+    RECT a;
+    if (!GetMonitorInfoA(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor) ||
+        !IntersectRect(&a, &monitor.rcWork, &monitor.rcMonitor))
+        return;
     const PixelRect place = MovedInside({r.left, r.top, r.right, r.bottom}, {a.left, a.top, a.right, a.bottom});
     SetWindowPos(hwnd_, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     settings_.WindowLeft = PixelsToTwipsX(place.left);
