@@ -42,8 +42,10 @@ void KeepOnItsMonitor(HWND hwnd) {
     GetWindowRect(hwnd, &r);
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof(monitor);
-    if (!GetMonitorInfoA(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor)) return;
-    const RECT& a = monitor.rcWork;
+    RECT a;  // a work area is never larger than its monitor
+    if (!GetMonitorInfoA(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor) ||
+        !IntersectRect(&a, &monitor.rcWork, &monitor.rcMonitor))
+        return;
     const PixelRect place = MovedInside({r.left, r.top, r.right, r.bottom}, {a.left, a.top, a.right, a.bottom});
     if (place.left != r.left || place.top != r.top)
         SetWindowPos(hwnd, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
