@@ -150,10 +150,10 @@ void UseClassicLook(HWND control) {
     if (setTheme) setTheme(control, L"", L"");
 }
 
-HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts) {
+HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts, int dpi) {
     if (!RegisterPanelClass()) return nullptr;
-    int x = TwipsToPixelsX(row.left), y = TwipsToPixelsY(row.top);
-    int w = TwipsToPixelsX(row.width), h = TwipsToPixelsY(row.height);
+    const RECT place = DesignPlace(row, dpi);
+    const int x = place.left, y = place.top, w = place.right - place.left, h = place.bottom - place.top;
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     DWORD exStyle = 0;
     const char* cls = "STATIC";
@@ -163,7 +163,6 @@ HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts
                  ((row.flags & kNotify) ? SS_NOTIFY : 0);
         break;
     case ControlKind::Line:
-        if (h < 1) h = 1;
         break;
     case ControlKind::Picture:
     case ControlKind::Frame:
@@ -182,7 +181,6 @@ HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts
     case ControlKind::DropList:
         cls = "COMBOBOX";
         style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
-        h += 120;  // room for the open list
         break;
     case ControlKind::TextBox:
         cls = "EDIT";
@@ -208,6 +206,23 @@ HWND CreateDesignControl(const ControlSpec& row, HWND parent, const Fonts& fonts
 }
 
 }  // namespace
+
+RECT DesignPlace(const ControlSpec& row, int dpi) {
+    const int x = TwipsToPixels(row.left, dpi), y = TwipsToPixels(row.top, dpi);
+    const int w = TwipsToPixels(row.width, dpi);
+    int h = TwipsToPixels(row.height, dpi);
+    if (row.kind == ControlKind::Line && h < 1) h = 1;
+    if (row.kind == ControlKind::DropList) h += 120;  // room for the open list
+    return {x, y, x + w, y + h};
+}
+
+void LayOutDesignControl(HWND control, const ControlSpec& row, const Fonts& fonts, int dpi) {
+    const RECT r = DesignPlace(row, dpi);
+    SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(control, WM_SETFONT,
+                 reinterpret_cast<WPARAM>((row.flags & kDesignFont) ? fonts.design() : fonts.standard()), TRUE);
+}
 
 int ButtonMask(WPARAM keys) {
     return ((keys & MK_LBUTTON) ? 1 : 0) | ((keys & MK_RBUTTON) ? 2 : 0) | ((keys & MK_MBUTTON) ? 4 : 0);
@@ -252,8 +267,7 @@ HFONT CreateDesignFace(int points, int dpi) {
 
 }  // namespace
 
-Fonts::Fonts() {
-    const int dpi = ScreenDpiY();
+Fonts::Fonts(int dpi) {
     design_ = CreateDesignFace(975, dpi);
     // The captions' boxes were sized for MS Sans Serif 8 pt.
     standard_ = CreateDesignFace(800, dpi);
@@ -264,14 +278,17 @@ Fonts::~Fonts() {
     DeleteObject(standard_);
 }
 
-bool CreateDesignControls(const ControlSpec* rows, size_t count, HWND window, const Fonts& fonts,
-                          std::map<int, HWND>& controls) {
+bool CreateDesignControls(const ControlSpec* rows, size_t count, HWND window, const Fonts& fonts, int dpi,
+                          std::vector<HWND>& controls) {
+    controls.clear();
     for (size_t i = 0; i < count; ++i) {
         const ControlSpec& row = rows[i];
-        HWND parent = row.parentId ? controls[row.parentId] : window;
-        HWND control = parent ? CreateDesignControl(row, parent, fonts) : nullptr;
+        HWND parent = row.parentId ? nullptr : window;
+        for (size_t k = 0; k < i && !parent; ++k)
+            if (rows[k].id == row.parentId) parent = controls[k];
+        HWND control = parent ? CreateDesignControl(row, parent, fonts, dpi) : nullptr;
         if (!control) return false;
-        controls[row.id] = control;
+        controls.push_back(control);
     }
     return true;
 }

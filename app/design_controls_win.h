@@ -4,7 +4,7 @@
 #include <winsock2.h>  // before windows.h, which would pull in the old winsock
 #include <windows.h>
 
-#include <map>
+#include <vector>
 #include <string>
 
 #include "app/drawing_win.h"
@@ -19,11 +19,11 @@ const UINT kMsgPaintChild = WM_APP + 11;
 // The button mask the handlers use: 1 left, 2 right, 4 middle.
 int ButtonMask(WPARAM keyFlags);
 
-// Fonts of one window: "MS Sans Serif" 9.75 pt for the marked controls and
-// the default font for the rest.
+// Fonts of one window at one DPI: "MS Sans Serif" 9.75 pt for the marked
+// controls and the default font for the rest.
 class Fonts {
 public:
-    Fonts();
+    explicit Fonts(int dpi);
     ~Fonts();
     Fonts(const Fonts&) = delete;
     Fonts& operator=(const Fonts&) = delete;
@@ -36,10 +36,17 @@ private:
 };
 
 // Creates every control of a design table in `window`, in table order
-// (each row's parent created before it), into `controls` by id; false as
-// soon as one cannot be made.
-bool CreateDesignControls(const ControlSpec* rows, size_t count, HWND window, const Fonts& fonts,
-                          std::map<int, HWND>& controls);
+// (each row's parent created before it), into `controls` in the table's
+// order; false as soon as one cannot be made.
+bool CreateDesignControls(const ControlSpec* rows, size_t count, HWND window, const Fonts& fonts, int dpi,
+                          std::vector<HWND>& controls);
+
+// A control's place and size from its row at `dpi` (one MulDiv per figure),
+// in its parent's client pixels.
+RECT DesignPlace(const ControlSpec& row, int dpi);
+
+// Moves a control to its row's place at `dpi` and gives it its font.
+void LayOutDesignControl(HWND control, const ControlSpec& row, const Fonts& fonts, int dpi);
 
 // The row a control was created from (stored with the control).
 const ControlSpec* RowOf(HWND control);

@@ -43,12 +43,23 @@ bool DesignWindow::CreateFrame(HINSTANCE instance, const Frame& f) {
         TellCreateFailed(f.className, GetLastError());
         return false;
     }
-    RECT rc = {0, 0, TwipsToPixelsX(f.width), TwipsToPixelsY(f.height)};
+    dpi_ = ScreenDpiY();
+    fonts_.reset(new Fonts(dpi_));
+    clientWidthTwips_ = f.width;
+    clientHeightTwips_ = f.height;
+    RECT rc = {0, 0, TwipsToPixels(f.width, dpi_), TwipsToPixels(f.height, dpi_)};
     AdjustWindowRectEx(&rc, f.style, FALSE, f.exStyle);
     const int left = TwipsToPixelsX(f.left) + rc.left, top = TwipsToPixelsY(f.top) + rc.top;
-    if (CreateWindowExA(f.exStyle, f.className, f.title, f.style, left, top, rc.right - rc.left, rc.bottom - rc.top,
-                        HiddenOwner(), nullptr, instance, this))
+    // The window's object deletes itself with a window that fails to be made.
+    HWND made = CreateWindowExA(f.exStyle, f.className, f.title, f.style, left, top, rc.right - rc.left,
+                                rc.bottom - rc.top, HiddenOwner(), nullptr, instance, this);
+    if (made) {
+        // Made on a monitor of another scaling than the system's: laid out
+        // for that one (no WM_DPICHANGED comes for a new window).
+        const int dpi = WindowDpi(made);
+        if (dpi != dpi_) ApplyDpi(dpi, nullptr);
         return true;
+    }
     TellCreateFailed(f.className, GetLastError());
     return false;
 }
@@ -87,7 +98,8 @@ LRESULT DesignWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CREATE:
         // A window without all its controls is not made: creating it fails.
-        if (!fonts_.design() || !fonts_.standard() || !CreateDesignControls(rows_, rowCount_, hwnd_, fonts_, controls_))
+        if (!fonts_ || !fonts_->design() || !fonts_->standard() ||
+            !CreateDesignControls(rows_, rowCount_, hwnd_, *fonts_, dpi_, controls_))
             return -1;
         OnCreate();
         return 0;
@@ -111,6 +123,11 @@ LRESULT DesignWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
         DestroyWindow(hwnd_);
         return 0;
+    case WM_DPICHANGED:
+        // Moved to a monitor of another scaling, or the scaling changed:
+        // the new DPI is in wParam, where Windows puts the window in lParam.
+        ApplyDpi(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
+        return 0;
     case WM_DESTROY:
         OnDestroy();
         return 0;
@@ -118,13 +135,38 @@ LRESULT DesignWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     return OnOtherMessage(msg, wp, lp);
 }
 
+void DesignWindow::ApplyDpi(int dpi, const RECT* suggested) {
+    if (dpi < 48 || dpi > 960) return;  // no scaling Windows offers (25 % to 1000 %)
+    std::unique_ptr<Fonts> fonts(new Fonts(dpi));
+    if (!fonts->design() || !fonts->standard()) return;  // out of GDI objects: stays as it is
+    dpi_ = dpi;
+    for (size_t i = 0; i < rowCount_; ++i)
+        if (i < controls_.size()) LayOutDesignControl(controls_[i], rows_[i], *fonts, dpi_);
+    fonts_.swap(fonts);  // the old fonts are deleted once no control uses them
+    // The client area is the design's size at this DPI; Windows' rectangle
+    // gives the place, and the frame around the client keeps its own size.
+    if (suggested)
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT window, client;
+    GetWindowRect(hwnd_, &window);
+    GetClientRect(hwnd_, &client);
+    const int frameW = (window.right - window.left) - client.right;
+    const int frameH = (window.bottom - window.top) - client.bottom;
+    SetWindowPos(hwnd_, nullptr, window.left, window.top, TwipsToPixels(clientWidthTwips_, dpi_) + frameW,
+                 TwipsToPixels(clientHeightTwips_, dpi_) + frameH, SWP_NOZORDER | SWP_NOACTIVATE);
+    OnDpiChanged();
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
 HBRUSH DesignWindow::OnColourStatic(HWND control, HDC dc) { return ColourStatic(control, dc, brushes_); }
 
 LRESULT DesignWindow::OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(hwnd_, msg, wp, lp); }
 
 HWND DesignWindow::Control(int id) const {
-    auto it = controls_.find(id);
-    return it == controls_.end() ? nullptr : it->second;
+    for (size_t i = 0; i < controls_.size(); ++i)
+        if (rows_[i].id == id) return controls_[i];
+    return nullptr;
 }
 
 void DesignWindow::SetCaption(int id, const std::string& text) { SetText(Control(id), text); }

@@ -6,7 +6,8 @@
 #include <winsock2.h>  // before windows.h, which would pull in the old winsock
 #include <windows.h>
 
-#include <map>
+#include <memory>
+#include <vector>
 #include <string>
 
 #include "app/design_controls_win.h"
@@ -51,13 +52,23 @@ protected:
     virtual void OnTimer(UINT_PTR /*id*/) {}
     virtual void OnChildMouse(int /*id*/, UINT /*msg*/, int /*buttons*/) {}
     virtual void OnPaintChild(HDC /*dc*/, HWND /*child*/) {}
+    // After the window was laid out again at a new DPI (dpi_): what the
+    // window draws or places itself (pictures, moved lines) follows.
+    virtual void OnDpiChanged() {}
     // The brush and colours of a static or button control: its table colours.
     virtual HBRUSH OnColourStatic(HWND control, HDC dc);
     // Every message the skeleton leaves alone.
     virtual LRESULT OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp);
 
+    // Lays the window out again at `dpi`: every control at its row's place
+    // from twips (one MulDiv), new fonts, the client area the design's
+    // size. `suggested`, from WM_DPICHANGED, is where Windows puts the
+    // window; null keeps its top-left corner.
+    void ApplyDpi(int dpi, const RECT* suggested);
+
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
+    int dpi_ = 96;  // the DPI the window is laid out at
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -66,7 +77,8 @@ private:
     const ControlSpec* rows_;
     size_t rowCount_;
     bool dialogKeys_ = false;
-    std::map<int, HWND> controls_;
-    Fonts fonts_;
+    std::vector<HWND> controls_;  // one per row of the table, in its order
+    std::unique_ptr<Fonts> fonts_;
+    int clientWidthTwips_ = 0, clientHeightTwips_ = 0;
     Brushes brushes_;
 };

@@ -9,32 +9,32 @@ const int kTwipsPerPixelAt96Dpi = 15;
 COLORREF ToColorRef(Rgb c) { return RGB(c.r, c.g, c.b); }
 
 Brushes::~Brushes() {
-    for (auto& b : brushes_) DeleteObject(b.second);
+    for (const Made& b : brushes_) DeleteObject(b.brush);
 }
 
 HBRUSH Brushes::Get(Rgb c) {
     COLORREF key = ToColorRef(c);
-    auto it = brushes_.find(key);
-    if (it != brushes_.end()) return it->second;
+    for (const Made& b : brushes_)
+        if (b.colour == key) return b.brush;
     HBRUSH b = CreateSolidBrush(key);
-    brushes_[key] = b;
+    brushes_.push_back({key, b});
     return b;
 }
 
-void DrawBitmap(HDC dc, HBITMAP bitmap) {
+void DrawBitmap(HDC dc, HBITMAP bitmap, int dpi) {
     if (!bitmap) return;
     HDC mem = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(mem, bitmap);
     BITMAP bm;
     GetObject(bitmap, sizeof(bm), &bm);
-    DrawScaled(dc, 0, 0, mem, bm.bmWidth, bm.bmHeight);
+    DrawScaled(dc, 0, 0, mem, bm.bmWidth, bm.bmHeight, dpi);
     SelectObject(mem, old);
     DeleteDC(mem);
 }
 
-void DrawScaled(HDC dc, int x, int y, HDC source, int w, int h) {
-    const int sw = TwipsToPixelsX(w * kTwipsPerPixelAt96Dpi);
-    const int sh = TwipsToPixelsY(h * kTwipsPerPixelAt96Dpi);
+void DrawScaled(HDC dc, int x, int y, HDC source, int w, int h, int dpi) {
+    const int sw = TwipsToPixels(w * kTwipsPerPixelAt96Dpi, dpi);
+    const int sh = TwipsToPixels(h * kTwipsPerPixelAt96Dpi, dpi);
     if (sw == w && sh == h) {
         BitBlt(dc, x, y, w, h, source, 0, 0, SRCCOPY);
         return;
@@ -47,11 +47,11 @@ void DrawScaled(HDC dc, int x, int y, HDC source, int w, int h) {
     SetStretchBltMode(dc, mode);
 }
 
-HBITMAP ScaledForScreen(HBITMAP bitmap) {
+HBITMAP ScaledForScreen(HBITMAP bitmap, int dpi) {
     BITMAP bm;
     if (!bitmap || !GetObject(bitmap, sizeof(bm), &bm)) return nullptr;
-    const int w = TwipsToPixelsX(bm.bmWidth * kTwipsPerPixelAt96Dpi);
-    const int h = TwipsToPixelsY(bm.bmHeight * kTwipsPerPixelAt96Dpi);
+    const int w = TwipsToPixels(bm.bmWidth * kTwipsPerPixelAt96Dpi, dpi);
+    const int h = TwipsToPixels(bm.bmHeight * kTwipsPerPixelAt96Dpi, dpi);
     HDC screen = GetDC(nullptr);
     HBITMAP scaled = CreateCompatibleBitmap(screen, w, h);
     HDC mem = CreateCompatibleDC(screen);
@@ -62,7 +62,7 @@ HBITMAP ScaledForScreen(HBITMAP bitmap) {
         return nullptr;
     }
     HGDIOBJ old = SelectObject(mem, scaled);
-    DrawBitmap(mem, bitmap);
+    DrawBitmap(mem, bitmap, dpi);
     SelectObject(mem, old);
     DeleteDC(mem);
     return scaled;

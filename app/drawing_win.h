@@ -3,7 +3,7 @@
 #include <winsock2.h>  // before windows.h, which would pull in the old winsock
 #include <windows.h>
 
-#include <map>
+#include <vector>
 
 #include "app/layout_types.h"
 
@@ -19,17 +19,21 @@ public:
     HBRUSH Get(Rgb c);
 
 private:
-    std::map<COLORREF, HBRUSH> brushes_;
+    struct Made {
+        COLORREF colour;
+        HBRUSH brush;
+    };
+    std::vector<Made> brushes_;  // a window uses a handful of colours
 };
 
 // Draws `source`'s w x h pixels, drawn for 96 DPI, at (x, y) at the size
-// the layout has on this screen: pixel for pixel at 96 DPI, smoothed when
+// the layout has at `dpi`: pixel for pixel at 96 DPI, smoothed when
 // enlarged for a higher one.
-void DrawScaled(HDC dc, int x, int y, HDC source, int w, int h);
+void DrawScaled(HDC dc, int x, int y, HDC source, int w, int h, int dpi);
 
 // Draws a bitmap from the top-left corner, scaled as above; null draws nothing.
-void DrawBitmap(HDC dc, HBITMAP bitmap);
+void DrawBitmap(HDC dc, HBITMAP bitmap, int dpi);
 
 // A new bitmap holding `bitmap` as DrawBitmap draws it on this screen (its
-// pixels at 96 DPI, scaled to the screen's DPI); null on failure.
-HBITMAP ScaledForScreen(HBITMAP bitmap);
+// pixels at 96 DPI, scaled to `dpi`); null on failure.
+HBITMAP ScaledForScreen(HBITMAP bitmap, int dpi);

@@ -35,6 +35,8 @@ FileWrite CauseOf(int error) {
     case EACCES:
     case EPERM:
     case EROFS: return FileWrite::FolderNotWritable;
+    case ENOENT:
+    case ENOTDIR: return FileWrite::FolderMissing;
     case ENOSPC:
     case EDQUOT:
     case EFBIG: return FileWrite::DiskFull;
@@ -61,4 +63,21 @@ FileWrite ReplaceFileWith(const std::string& path, const std::string& text) {
     if (error == 0) error = errno;
     std::remove(temp.c_str());
     return CauseOf(error);
+}
+
+bool CanReplaceFile(const std::string& path) {
+    if (access(path.c_str(), F_OK) == 0 && access(path.c_str(), W_OK) != 0) return false;
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    return access(folder.c_str(), W_OK) == 0;
+}
+
+std::string UnicodeToAnsi(const std::string& utf16) {
+    // The tests' stand-in for the ANSI code page: Latin-1.
+    std::string out;
+    for (size_t i = 0; i + 1 < utf16.size(); i += 2) {
+        const unsigned u = static_cast<unsigned char>(utf16[i]) | static_cast<unsigned char>(utf16[i + 1]) << 8;
+        out += u < 0x100 ? static_cast<char>(u) : '?';
+    }
+    return out;
 }

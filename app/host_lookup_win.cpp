@@ -1,7 +1,6 @@
 #include "app/host_lookup_win.h"
 
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -11,18 +10,20 @@ const char kClassName[] = "CloudwickHostLookups";
 const UINT kMsgLookedUp = WM_APP + 0x100;
 
 struct Lookup {
+    std::string host;
     HANDLE handle = nullptr;
     char buffer[MAXGETHOSTSTRUCT];
     std::vector<HostLookupClient*> clients;
 };
 
-std::map<std::string, std::unique_ptr<Lookup>> inFlight;
+// A few at most (the card's two host names): a list searched in order.
+std::vector<std::unique_ptr<Lookup>> inFlight;
 
 void Finish(HANDLE handle, int error) {
     auto it = std::find_if(inFlight.begin(), inFlight.end(),
-                           [handle](const auto& entry) { return entry.second->handle == handle; });
+                           [handle](const std::unique_ptr<Lookup>& entry) { return entry->handle == handle; });
     if (it == inFlight.end()) return;
-    std::unique_ptr<Lookup> done = std::move(it->second);
+    std::unique_ptr<Lookup> done = std::move(*it);
     inFlight.erase(it);
     const hostent* he = reinterpret_cast<const hostent*>(done->buffer);
     unsigned long address = 0;
@@ -56,23 +57,24 @@ HWND LookupWindow() {
 }  // namespace
 
 bool LookUpHost(const std::string& host, HostLookupClient* client) {
-    auto it = inFlight.find(host);
-    if (it != inFlight.end()) {
-        it->second->clients.push_back(client);
-        return true;
-    }
+    for (auto& entry : inFlight)
+        if (entry->host == host) {
+            entry->clients.push_back(client);
+            return true;
+        }
     std::unique_ptr<Lookup> lookup(new Lookup());
     lookup->handle = WSAAsyncGetHostByName(LookupWindow(), kMsgLookedUp, host.c_str(), lookup->buffer,
                                            sizeof(lookup->buffer));
     if (!lookup->handle) return false;
     lookup->clients.push_back(client);
-    inFlight[host] = std::move(lookup);
+    lookup->host = host;
+    inFlight.push_back(std::move(lookup));
     return true;
 }
 
 void ForgetHostLookups(HostLookupClient* client) {
     for (auto& entry : inFlight) {
-        auto& c = entry.second->clients;
+        auto& c = entry->clients;
         c.erase(std::remove(c.begin(), c.end(), client), c.end());
     }
 }

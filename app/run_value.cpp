@@ -36,11 +36,7 @@ std::string RunCommand(const std::string& exePath) { return "\"" + exePath + "\"
 std::string RunPathProblem(const std::string& exePath) {
     if (exePath.empty())
         return "Cloudwick could not set itself to start with Windows: Windows did not tell it where it is.";
-    if (exePath.find('?') == std::string::npos) return std::string();
-    return "Cloudwick could not set itself to start with Windows: its folder's name has letters this "
-           "Windows cannot write in its start-up list:\r\n" +
-           exePath + "\r\n\r\nMove Cloudwick to a folder whose name has only letters of your "
-                     "Windows language, then tick \"Start on Windows\" again.";
+    return std::string();
 }
 
 RunValueResult SetStartOnWindows(RunRegistry& registry, bool on, const std::string& exePath) {

@@ -47,7 +47,7 @@ RunValueResult SetStartOnWindows(RunRegistry& registry, bool on, const std::stri
 // Windows does not split it at a space ("C:\Program Files\...").
 std::string RunCommand(const std::string& exePath);
 
-// Empty, or why the exe at `exePath` cannot be started from the Run value:
-// a path the ANSI code page cannot spell comes back from Windows with '?'
-// for each letter it lacks, and '?' is never part of a real file name.
+// Empty, or why the exe at `exePath` (UTF-8, as the wide calls read it)
+// cannot be started from the Run value: Windows did not say where it is.
+// A folder named in any script is written as it is, through the wide call.
 std::string RunPathProblem(const std::string& exePath);

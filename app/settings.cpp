@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "app/text_scan.h"
 
@@ -48,11 +49,77 @@ bool IsTextValue(const std::string& text) {
     return true;
 }
 
+void PutUnit(std::string& out, uint32_t unit) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
+}
+
+// UTF-8 as UTF-16 little endian; a byte that starts no valid sequence
+// stands for one unknown character.
+std::string Utf8ToUtf16(const std::string& text, size_t from) {
+    std::string out;
+    size_t i = from;
+    while (i < text.size()) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+        uint32_t code = extra == 0 ? c : extra == 1 ? (c & 0x1Fu) : extra == 2 ? (c & 0x0Fu) : (c & 0x07u);
+        bool ok = extra >= 0 && i + static_cast<size_t>(extra) < text.size();
+        for (int k = 1; ok && k <= extra; ++k) {
+            const unsigned char t = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+            if ((t & 0xC0) != 0x80) ok = false;
+            code = (code << 6) | (t & 0x3Fu);
+        }
+        if (ok && (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))) ok = false;
+        if (!ok) {
+            PutUnit(out, 0xFFFD);
+            ++i;
+            continue;
+        }
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            PutUnit(out, 0xD800 + (code >> 10));
+            PutUnit(out, 0xDC00 + (code & 0x3FF));
+        } else {
+            PutUnit(out, code);
+        }
+        i += static_cast<size_t>(extra) + 1;
+    }
+    return out;
+}
+
+// UTF-16 from `from` on, as little endian.
+std::string Utf16LittleEndian(const std::string& bytes, size_t from, bool bigEndian) {
+    std::string out = bytes.substr(from < bytes.size() ? from : bytes.size());
+    if (bigEndian)
+        for (size_t i = 0; i + 1 < out.size(); i += 2) std::swap(out[i], out[i + 1]);
+    return out;
+}
+
 int16_t ClampInto16(int32_t v) {
     return static_cast<int16_t>(v < INT16_MIN ? INT16_MIN : v > INT16_MAX ? INT16_MAX : v);
 }
 
 }  // namespace
+
+std::string SettingsBytesAsAnsi(const std::string& bytes, SettingsForm& form) {
+    const auto at = [&bytes](size_t i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100u; };
+    if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {
+        form = SettingsForm::Utf8WithMark;
+        return UnicodeToAnsi(Utf8ToUtf16(bytes, 3));
+    }
+    if ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF)) {
+        form = SettingsForm::Utf16;
+        return UnicodeToAnsi(Utf16LittleEndian(bytes, 2, at(0) == 0xFE));
+    }
+    // The designed file begins with a digit; its second byte is never zero.
+    // A first character followed by a zero byte is UTF-16 without its mark.
+    if (at(0) != 0 && at(0) < 0x80 && at(1) == 0) {
+        form = SettingsForm::Utf16;
+        return UnicodeToAnsi(Utf16LittleEndian(bytes, 0, false));
+    }
+    form = SettingsForm::Designed;
+    return bytes;
+}
 
 void ParseSettingsText(const std::string& text, AppSettings& s) {
     const AppSettings first = FirstRunSettings();

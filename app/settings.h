@@ -47,9 +47,19 @@ std::string FormatSettingsText(const AppSettings& s);
 // A position in twips to the nearest whole number, halves to even.
 int32_t RoundTwips(double twips);
 
+// The form a settings file came in: the designed ANSI text, or what an
+// editor saved it as (Notepad: "UTF-8" with a byte-order mark, "Unicode"
+// as UTF-16). Either is read for its eight lines and written back designed.
+enum class SettingsForm { Designed, Utf8WithMark, Utf16 };
+
+// The file's bytes as the designed ANSI text: a UTF-8 byte-order mark
+// dropped and the UTF-8 after it spelt in the ANSI code page, UTF-16 (little
+// or big endian, with its mark, or little endian without one) likewise.
+std::string SettingsBytesAsAnsi(const std::string& bytes, SettingsForm& form);
+
 // Loads the file at `path`. When the file is missing or cannot be read,
 // the fields get their first-run values; the result tells which.
-FileRead LoadSettingsFile(const std::string& path, AppSettings& s);
+FileRead LoadSettingsFile(const std::string& path, AppSettings& s, SettingsForm* form = nullptr);
 
 // Writes a new file beside the old one and replaces it in one step, so a
 // failed write leaves the previous settings intact; a failure names its cause.
@@ -58,3 +68,7 @@ FileWrite SaveSettingsFile(const std::string& path, const AppSettings& s);
 // What the user is told when the settings could not be saved to `path`:
 // the real cause and what to do about it.
 std::string SaveFailureText(FileWrite cause, const std::string& path);
+
+// What the user is told, once, when the settings move out of the exe's
+// folder (which cannot be written) to `path` in their own profile.
+std::string SettingsMovedText(const std::string& exeFolder, const std::string& path);

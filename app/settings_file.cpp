@@ -7,9 +7,12 @@ const size_t kMaxSettingsBytes = 64 * 1024;
 
 }  // namespace
 
-FileRead LoadSettingsFile(const std::string& path, AppSettings& s) {
-    std::string text;
-    const FileRead read = ReadFileStart(path, kMaxSettingsBytes, text);
+FileRead LoadSettingsFile(const std::string& path, AppSettings& s, SettingsForm* form) {
+    std::string bytes;
+    const FileRead read = ReadFileStart(path, kMaxSettingsBytes, bytes);
+    SettingsForm found = SettingsForm::Designed;
+    const std::string text = SettingsBytesAsAnsi(bytes, found);
+    if (form) *form = found;
     if (read != FileRead::Read) {
         CopyFileFields(s, FirstRunSettings());
         return read;
@@ -29,15 +32,20 @@ std::string SaveFailureText(FileWrite cause, const std::string& path) {
     switch (cause) {
     case FileWrite::Written: return std::string();
     case FileWrite::InUse:
-        return head + "Another program is using the file (an editor, a backup or virus scanner). Close it "
-                      "before you end Cloudwick next time: this time's choices are not saved.";
+        return head + "Another program is using the file (an editor, a backup or virus scanner). Close it: "
+                      "Cloudwick saves again at your next change.";
     case FileWrite::FolderNotWritable:
-        return head + "Cloudwick may not write in its folder. Move Cloudwick to a folder you can write to "
-                      "(for example one in your Documents).";
+        return head + "Cloudwick may not write in its folder. Move Cloudwick to a folder you can write to.";
+    case FileWrite::FolderMissing:
+        return head + "Its folder is gone.";
     case FileWrite::DiskFull:
-        return head + "The disk is full. Make room on it before you end Cloudwick next time: this time's "
-                      "choices are not saved.";
+        return head + "The disk is full. Make room on it: Cloudwick saves again at your next change.";
     case FileWrite::Failed: break;
     }
-    return head + "Windows did not say why. Check that the folder still exists and can be written to.";
+    return head + "Windows did not say why.";
+}
+
+std::string SettingsMovedText(const std::string& exeFolder, const std::string& path) {
+    return "Cloudwick may not write in its folder\r\n" + exeFolder + "\r\n\r\nso it keeps your settings in\r\n" +
+           path;
 }

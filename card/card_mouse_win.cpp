@@ -56,5 +56,6 @@ void CardWindow::Frame1_MouseMove(int button) {
 void CardWindow::Label6_MouseMove(int button) {
     if (button == kLeft) StartDrag();
     RecordPosition();
+    if (button == kLeft) SaveChoices();  // the drag has ended: the card's new place
     if (button == kRight) ShowMenu();
 }

@@ -103,9 +103,12 @@ void CardWindow::Restore() {
 }
 
 void CardWindow::ShowShown() {
+    // Its monitor may have gone while it was hidden (a laptop undocked).
+    KeepOnWorkAreas();
     ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
     settings_.MainVisible = -1;
     SetOpenEnabled(false);
+    SaveChoices();
 }
 
 void CardWindow::SetOpenEnabled(bool enabled) {
@@ -144,6 +147,7 @@ void CardWindow::ShowMenu() {
 void CardWindow::Label3_Click() {
     RecordPosition();
     minimize_to_tray();
+    SaveChoices();
 }
 
 void CardWindow::OnTaskbarCreated() {

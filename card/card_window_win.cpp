@@ -39,8 +39,10 @@ static_assert(kFieldLabels[static_cast<int>(CardField::Title)] == IDC_TXTTITLE &
 BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
     MONITORINFO info = {};
     info.cbSize = sizeof(info);
-    if (GetMonitorInfoA(monitor, &info)) {
-        const RECT& w = info.rcWork;
+    RECT w;
+    // A work area is never larger than its monitor (Wine keeps the old
+    // one for a moment after the desktop shrinks).
+    if (GetMonitorInfoA(monitor, &info) && IntersectRect(&w, &info.rcWork, &info.rcMonitor)) {
         reinterpret_cast<std::vector<PixelRect>*>(data)->push_back({w.left, w.top, w.right, w.bottom});
     }
     return TRUE;
@@ -113,9 +115,16 @@ LRESULT CardWindow::OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_ENDSESSION:
-        // Log-off or shut-down: the process may end without WM_DESTROY.
-        if (wp) Form_Unload();
+        // Log-off or shut-down: the process may end without WM_DESTROY,
+        // and no window may wait for the user (a failed save is told at
+        // the next start).
+        if (wp) Form_Unload(true);
         return 0;
+    case WM_DISPLAYCHANGE:
+        // A monitor unplugged or a resolution changed: a card left where
+        // it cannot be taken hold of comes onto the nearest work area.
+        KeepOnWorkAreas();
+        return DesignWindow::OnOtherMessage(msg, wp, lp);
     }
     return DesignWindow::OnOtherMessage(msg, wp, lp);
 }
@@ -139,9 +148,29 @@ void CardWindow::BringStoredPlaceOnScreen() {
     RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);  // the primary monitor's
     const PixelRect place = StartPlace({left, top, left + w, top + h}, {designLeft, designTop, designLeft + w, designTop + h},
-                                       TitleStripInCard(ScreenDpiX(), ScreenDpiY()),
+                                       TitleStripInCard(dpi_, dpi_),
                                        {work.left, work.top, work.right, work.bottom}, WorkAreas());
     if (place.left == left && place.top == top) return;
+    settings_.WindowLeft = PixelsToTwipsX(place.left);
+    settings_.WindowTop = PixelsToTwipsY(place.top);
+}
+
+void CardWindow::KeepOnWorkAreas() {
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    const PixelRect strip = TitleStripInCard(dpi_, dpi_);
+    if (StripIsOnWorkAreas({r.left + strip.left, r.top + strip.top, r.left + strip.right, r.top + strip.bottom},
+                           WorkAreas()))
+        return;
+    // Into the work area of the monitor nearest to it, moved the least.
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    RECT a;
+    if (!GetMonitorInfoA(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor) ||
+        !IntersectRect(&a, &monitor.rcWork, &monitor.rcMonitor))
+        return;
+    const PixelRect place = MovedInside({r.left, r.top, r.right, r.bottom}, {a.left, a.top, a.right, a.bottom});
+    SetWindowPos(hwnd_, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     settings_.WindowLeft = PixelsToTwipsX(place.left);
     settings_.WindowTop = PixelsToTwipsY(place.top);
 }
@@ -205,9 +234,18 @@ void CardWindow::Form_Load() {
     if (settings_.LocationName != "none" && !settings_.LocationName.empty()) RefreshOptions();
 }
 
-void CardWindow::OnDestroy() { Form_Unload(); }
+void CardWindow::OnDestroy() { Form_Unload(false); }
 
-void CardWindow::Form_Unload() {
+void CardWindow::SaveChoices() {
+    // What the file would hold at the unload, written now: a crash or a
+    // kill later loses nothing chosen before it.
+    if (unloaded_) return;
+    AppSettings now = settings_;
+    cycle_->StoreFeedFields(now);
+    SaveSettingsOrTell(nullptr, now);
+}
+
+void CardWindow::Form_Unload(bool sessionEnds) {
     // The end of a session unloads the card before Windows ends the
     // process, which may then never see WM_DESTROY: once is enough.
     if (unloaded_) return;
@@ -215,7 +253,10 @@ void CardWindow::Form_Unload() {
     OptionsDialog::ForgetOwner(this);
     cycle_->StoreFeedFields(settings_);
     RecordPosition();
-    SaveSettingsOrTell(nullptr, settings_);
+    if (sessionEnds)
+        SaveSettingsAtSessionEnd(settings_);
+    else
+        SaveSettingsOrTell(nullptr, settings_);
     RemoveTrayIcon();
     tmrInterval_->SetEnabled(false);
     tmrData_->SetEnabled(false);
@@ -226,7 +267,10 @@ BOOL CardWindow::SetTopMostWindow(HWND hwnd, short topmost) {
     return SetWindowPos(hwnd, topmost == -1 ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
 }
 
-void CardWindow::RefreshOptions() { cycle_->RefreshOptions(); }
+void CardWindow::RefreshOptions() {
+    cycle_->RefreshOptions();
+    SaveChoices();  // after "Okay": the new place and units
+}
 
 void CardWindow::OnTimer(UINT_PTR id) {
     if (id == kDataTimerId && tmrData_->Enabled()) cycle_->OnDataTick();
@@ -249,16 +293,24 @@ void CardWindow::mnuExit_Click() { DestroyWindow(hwnd_); }
 
 void CardWindow::OnPaintChild(HDC dc, HWND child) {
     if (child == Control(IDC_PICTURE1)) {
-        pictures_.Draw(dc, 0, 0, picture_);
+        pictures_.Draw(dc, 0, 0, picture_, dpi_);
     } else if (child == Control(IDC_PICTURE2)) {
-        DrawBitmap(dc, optionsPicture_);
+        DrawBitmap(dc, optionsPicture_, dpi_);
     }
+}
+
+void CardWindow::OnDpiChanged() {
+    // The table put the forecast lines back at their design rows: they go
+    // where the card last placed them, at the new DPI.
+    for (const Placed p : placed_)
+        if (p.id) PlaceControlTwips(p.id, p.top, p.height);
 }
 
 void CardWindow::PlaceControlTwips(int id, int topTwips, int heightTwips) {
     const ControlSpec* row = FindCardControl(id);
-    SetWindowPos(Control(id), nullptr, TwipsToPixelsX(row->left), TwipsToPixelsY(topTwips),
-                 TwipsToPixelsX(row->width), TwipsToPixelsY(heightTwips), SWP_NOZORDER | SWP_NOACTIVATE);
+    placed_[id == IDC_TXTDAY1 ? 0 : 1] = {id, topTwips, heightTwips};
+    SetWindowPos(Control(id), nullptr, TwipsToPixels(row->left, dpi_), TwipsToPixels(topTwips, dpi_),
+                 TwipsToPixels(row->width, dpi_), TwipsToPixels(heightTwips, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

@@ -41,8 +41,11 @@ private:
     void OnCommand(int id, int code) override;
     void OnChildMouse(int id, UINT msg, int button) override;
     void OnPaintChild(HDC dc, HWND child) override;
+    void OnDpiChanged() override;
     LRESULT OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) override;
-    void Form_Unload();
+    void Form_Unload(bool sessionEnds);
+    void SaveChoices();      // the settings file, whenever the user's choices change
+    void KeepOnWorkAreas();  // a card whose title strip is not wholly in sight moves onto the nearest work area
     void Form_MouseMove(int x);
     bool IsTrayCallback(LPARAM lp) const;
     void BringStoredPlaceOnScreen();
@@ -94,6 +97,11 @@ private:
     int day1HeightTwips_;
     int day2TopTwips_;
     int day2BaseTwips_;  // where the blanked card puts the second line
+    // The forecast lines as last placed (they move off their design rows): id, top, height in twips.
+    struct Placed {
+        int id, top, height;
+    };
+    Placed placed_[2] = {{0, 0, 0}, {0, 0, 0}};
     NOTIFYICONDATAA trayIconData_ = {};
     UINT taskbarCreated_ = 0;
     bool unloaded_ = false;

@@ -28,7 +28,7 @@ int WeatherPictures::DecodedCount() const {
     return count;
 }
 
-void WeatherPictures::Draw(HDC dc, int x, int y, int n) {
+void WeatherPictures::Draw(HDC dc, int x, int y, int n, int dpi) {
     if (!shows_ || n < 1 || n > kCount) return;
     const int stored = shows_[n - 1];
     HBITMAP& picture = decoded_[stored - 1];
@@ -44,7 +44,7 @@ void WeatherPictures::Draw(HDC dc, int x, int y, int n) {
     HDC source = CreateCompatibleDC(dc);
     if (!source) return;
     HGDIOBJ old = SelectObject(source, picture);
-    DrawScaled(dc, x, y, source, kSize, kSize);
+    DrawScaled(dc, x, y, source, kSize, kSize, dpi);
     SelectObject(source, old);
     DeleteDC(source);
 }

@@ -17,7 +17,7 @@ public:
     ~WeatherPictures();
     // Draws picture n (1..49) with its top-left corner at (x, y), as it shows
     // on the picture box's white. n outside 1..49 draws nothing.
-    void Draw(HDC dc, int x, int y, int n);
+    void Draw(HDC dc, int x, int y, int n, int dpi);
     int DecodedCount() const;  // distinct pictures decoded so far
     static const int kCount = 49, kSize = 52;
 

@@ -42,8 +42,10 @@ void KeepOnItsMonitor(HWND hwnd) {
     GetWindowRect(hwnd, &r);
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof(monitor);
-    if (!GetMonitorInfoA(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor)) return;
-    const RECT& a = monitor.rcWork;
+    RECT a;  // a work area is never larger than its monitor
+    if (!GetMonitorInfoA(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor) ||
+        !IntersectRect(&a, &monitor.rcWork, &monitor.rcMonitor))
+        return;
     const PixelRect place = MovedInside({r.left, r.top, r.right, r.bottom}, {a.left, a.top, a.right, a.bottom});
     if (place.left != r.left || place.top != r.top)
         SetWindowPos(hwnd, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -106,6 +108,10 @@ LRESULT OptionsDialog::OnOtherMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ACTIVATE:
         OnActivate(LOWORD(wp) != WA_INACTIVE);
         return 0;
+    case WM_DISPLAYCHANGE:
+        // A monitor removed while the dialog is open: back into sight.
+        KeepOnItsMonitor(hwnd_);
+        return DesignWindow::OnOtherMessage(msg, wp, lp);
     case DM_GETDEFID:
         // The dialog keys ask which button Enter presses.
         return MAKELRESULT(DefaultButton(), DC_HASDEFID);
@@ -162,8 +168,7 @@ void OptionsDialog::OnCreate() {
     background_ = LoadOptionsBackground(instance_);
     // The about text stands on the part of the map it covers, at the map's
     // drawn scale: the brush is made from the map as the window draws it.
-    mapDrawn_ = ScaledForScreen(background_);
-    if (mapDrawn_) mapBrush_ = CreatePatternBrush(mapDrawn_);
+    MakeMapBrush();
     ArrangeTabOrder();
     HWND box = Control(IDC_TXTWORD);
     SetWindowSubclass(box, &OptionsDialog::SearchBoxProc, kSearchBoxSubclass, reinterpret_cast<DWORD_PTR>(this));
@@ -174,6 +179,20 @@ void OptionsDialog::OnCreate() {
     search_.reset(new PlaceSearch(*sockWID_, *timer1_, *this, CLOUDWICK_PLACE_SEARCH_HOST));
     if (owner_) search_->SetServiceLink(owner_->FeedServiceLink());
     Form_Load();
+}
+
+void OptionsDialog::MakeMapBrush() {
+    if (mapBrush_) DeleteObject(mapBrush_);
+    if (mapDrawn_) DeleteObject(mapDrawn_);
+    mapBrush_ = nullptr;
+    mapDrawn_ = ScaledForScreen(background_, dpi_);
+    if (mapDrawn_) mapBrush_ = CreatePatternBrush(mapDrawn_);
+}
+
+void OptionsDialog::OnDpiChanged() {
+    MakeMapBrush();  // the map at its new drawn scale
+    InvalidateRect(hwnd_, nullptr, TRUE);
+    for (size_t i = 0; i < kOptionsControlCount; ++i) InvalidateRect(Control(kOptionsControls[i].id), nullptr, TRUE);
 }
 
 void OptionsDialog::ArrangeTabOrder() {
@@ -243,7 +262,7 @@ void OptionsDialog::ApplyOptions() {
         run = SetStartOnWindows(registry, startTicked, RunCommand(exePath));
     }
     c.startOnWindows = run.starts ? 1 : 0;
-    if (!run.message.empty()) MessageBoxA(hwnd_, run.message.c_str(), "Cloudwick", MB_OK | MB_ICONWARNING | MB_TOPMOST);
+    if (!run.message.empty()) TellUser(hwnd_, run.message);
     c.startInTray = static_cast<int>(SendMessageA(Control(IDC_CHKONTRAY), BM_GETCHECK, 0, 0)) == BST_CHECKED;
     c.refreshEntry = static_cast<int>(SendMessageA(Control(IDC_CBOREFRESH), CB_GETCURSEL, 0, 0));
     c.celsius = SendMessageA(Control(IDC_OPTC), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -282,7 +301,7 @@ void OptionsDialog::PaintBackground(HDC dc) {
     RECT rc;
     GetClientRect(hwnd_, &rc);
     FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    DrawBitmap(dc, background_);
+    DrawBitmap(dc, background_, dpi_);
 }
 
 std::string OptionsDialog::SearchText() const { return Caption(IDC_TXTWORD); }

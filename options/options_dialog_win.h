@@ -39,6 +39,8 @@ private:
     void cmdOK_Click();
     void Form_Unload();
     void PaintBackground(HDC dc);
+    void MakeMapBrush();
+    void OnDpiChanged() override;
     void ArrangeTabOrder();
     void OnActivate(bool active);
     int DefaultButton() const;

@@ -12,6 +12,7 @@ import harness
 import servers
 from harness import CARD, OPTIONS
 from servers import FakeService, http_reply
+from e2e_options import message_box
 
 WM_LBUTTONUP, WM_RBUTTONDOWN = 0x202, 0x204
 VK_ESCAPE = 0x1B
@@ -34,7 +35,8 @@ def feed_and_places(path):
 
 def case_end_of_session_saves_moved_card_and_chosen_place(name):
     """The user moves the card, picks a place in Options and logs off
-    instead of choosing "Exit": the file then holds both."""
+    instead of choosing "Exit": the file holds both, from the moment each
+    was chosen."""
     conf = harness.conf_text(left=3000, top=1500, woeid="2459115", name="Springfield, XY")
     with FakeService(feed_and_places), harness.Card(name, conf) as card:
         c = harness.Checks()
@@ -50,13 +52,14 @@ def case_end_of_session_saves_moved_card_and_chosen_place(name):
         c.true(card.wait_text("txtLocation", "contains", b"Found", 10000, OPTIONS)[0], "found")
         card.must("click %s %d" % (OPTIONS, harness.control_id("cmdOK", OPTIONS)))
         c.true(card.wait_text("txtTitle", "eq", b"Lakeview, QZ", 15000)[0], "the card shows the chosen place")
-        before = card.read_conf()
+        want = harness.conf_text(left=moved[0] * 15, top=moved[1] * 15, woeid="554890", name="Lakeview")
+        # Written as they were chosen, before the session ends.
+        c.true(harness.wait_for(lambda: card.read_conf() == want, 5), "saved at once: %r" % card.read_conf())
         subprocess.run(["wineboot", "--end-session"], env=card.env, cwd=card.base, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60, check=False)
-        c.true(harness.wait_for(lambda: card.read_conf() != before, 10), "the end of the session writes the file")
-        c.eq(card.read_conf(), harness.conf_text(left=moved[0] * 15, top=moved[1] * 15, woeid="554890",
-                                                 name="Lakeview"),
-             "the moved position and the chosen place")
+        c.true(card.exited(15), "the card ends with the session")
+        c.true(message_box(card, 2) is None, "with no message box inside the end of the session")
+        c.eq(card.read_conf(), want, "the moved position and the chosen place")
         c.done()
 
 

@@ -266,7 +266,7 @@ def control_id(ctl, target=CARD):
 class Card:
     """One run of the card. Use as a context manager."""
 
-    def __init__(self, name, conf=None, start=True, dpi=None, screen=None, files=None, lang=None):
+    def __init__(self, name, conf=None, start=True, dpi=None, screen=None, files=None, lang=None, folder="app"):
         self.name = name
         self.lang = lang  # the Linux locale Wine runs in (its ANSI code page follows), or the default
         self.card_exe, self.probe_exe = exe_paths()
@@ -280,6 +280,7 @@ class Card:
         self.screen = screen  # "WIDTHxHEIGHT" of the screen and the desktop, or the default
         self.files = files or {}  # more files beside the exe: name -> bytes, or the path of one to copy
         self.base = os.path.join(work_dir(), "run", name)
+        self.folder = folder  # the name of the exe's folder (any script: the card reads it with the wide calls)
 
     # -- life --
     def __enter__(self):
@@ -300,7 +301,7 @@ class Card:
         os.makedirs(self.base)
         self.prefix = os.path.join(self.base, "prefix")
         copy_prefix(tpl, self.prefix)
-        self.app = os.path.join(self.base, "app")
+        self.app = os.path.join(self.base, self.folder)
         os.makedirs(self.app)
         shutil.copy(self.card_exe, os.path.join(self.app, "Cloudwick.exe"))
         for fname, content in self.files.items():

@@ -1,6 +1,8 @@
-// Fuzzes the settings reader and writer: any text must load; what is written
-// is always eight lines with no other control character inside them; and
-// after one write and read, later ones change nothing.
+// Fuzzes the settings reader and writer: any bytes must load, in any form an
+// editor may leave (a UTF-8 byte-order mark, UTF-16 of either order); what is
+// written is always eight lines in the designed form with no other control
+// character inside them; and after one write and read, later ones change
+// nothing.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,7 +33,11 @@ bool HasControl(const std::string& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    SettingsForm form = SettingsForm::Designed;
+    const std::string text = SettingsBytesAsAnsi(bytes, form);
+    // Only an editor's form is changed, and the designed file is read as it is.
+    if (form == SettingsForm::Designed && text != bytes) __builtin_trap();
     AppSettings fresh;
     ParseSettingsText(text, fresh);
     AppSettings first = FirstRunSettings();
@@ -41,6 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (s->RefreshHours < 1) __builtin_trap();  // the refresh clock always fires
         const std::string written = FormatSettingsText(*s);
         if (!EightPlainLines(written)) __builtin_trap();
+        // What the card writes is always read back in the designed form.
+        SettingsForm back_form = SettingsForm::Utf16;
+        if (SettingsBytesAsAnsi(written, back_form) != written || back_form != SettingsForm::Designed)
+            __builtin_trap();
         AppSettings back;
         ParseSettingsText(written, back);
         // Texts without control characters come back exactly.

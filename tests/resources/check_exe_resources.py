@@ -206,6 +206,11 @@ def main():
     # Without an execution level Windows virtualises the card's registry and file writes.
     check((24, 1) in found and b'<requestedExecutionLevel level="asInvoker"' in raw(args.exe, 24, 1),
           "the manifest asks to run as invoker")
+    # Sharp on every monitor: per-monitor aware on Windows 10 (V2, else V1),
+    # system aware on 7 and 8.1, which read only dpiAware.
+    manifest = raw(args.exe, 24, 1) if (24, 1) in found else b""
+    check(b"<dpiAwareness>PerMonitorV2, PerMonitor</dpiAwareness>" in manifest and
+          b"<dpiAware>true</dpiAware>" in manifest, "the manifest asks for per-monitor DPI awareness")
     check_version(args.exe)
     if failures:
         print("%d check(s) failed" % len(failures))

@@ -135,11 +135,14 @@ TEST(RunValue, TheCommandIsTheRunningExesOwnPathInQuotes) {
     }
 }
 
-TEST(RunValue, APathTheCodePageCannotSpellIsReportedNotWritten) {
-    // Letters outside the ANSI code page come back as '?', which no real
-    // file name holds: such a value would start nothing.
-    const std::string problem = RunPathProblem("C:\\Users\\??\\Cloudwick.exe");
+TEST(RunValue, AFolderNamedInAnyScriptIsWrittenAsItIs) {
+    // The path is read and written through the wide calls (UTF-8 inside):
+    // letters no ANSI code page has are no reason to refuse it.
+    for (const char* path : {"C:\\Users\\\u0418\u0432\u0430\u043d\\\u041f\u043e\u0433\u043e\u0434\u0430\\Cloudwick.exe",
+                             "C:\\\u5929\u6c14\\Cloudwick.exe", "D:\\\u0141ukasz\\Cloudwick.exe"}) {
+        EXPECT_EQ(RunPathProblem(path), "") << path;
+        EXPECT_EQ(RunCommand(path), std::string("\"") + path + "\"");
+    }
+    const std::string problem = RunPathProblem("");
     EXPECT_NE(problem.find("could not set itself to start with Windows"), std::string::npos);
-    EXPECT_NE(problem.find("C:\\Users\\??\\Cloudwick.exe"), std::string::npos);
-    EXPECT_NE(RunPathProblem(""), "");
 }

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -452,4 +453,93 @@ TEST(SettingsFile, AFailedSaveNamesItsRealCause) {
             }
     }
     EXPECT_EQ(SaveFailureText(FileWrite::Written, "x"), "");
+}
+
+namespace {
+// The text as UTF-16 little or big endian, with or without its mark.
+std::string Utf16(const std::string& latin1, bool bigEndian, bool mark) {
+    std::string out = mark ? (bigEndian ? std::string("\xFE\xFF") : std::string("\xFF\xFE")) : std::string();
+    for (char c : latin1) {
+        const char lo = c, hi = '\0';
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    }
+    return out;
+}
+}  // namespace
+
+TEST(SettingsForms, WhatNotepadSavesIsReadForItsEightLines) {
+    // "Z\xfcrich" in UTF-8 is "Z\xc3\xbcrich"; the designed file holds the
+    // ANSI letter (the tests' code page is Latin-1).
+    const std::string designed = "1\r\n0\r\n3\r\n4500\r\n3000\r\n2459115\r\n1\r\nZ\xfcrich, CH\r\n";
+    const std::string utf8 = "1\r\n0\r\n3\r\n4500\r\n3000\r\n2459115\r\n1\r\nZ\xc3\xbcrich, CH\r\n";
+    const struct { const char* what; std::string bytes; SettingsForm form; } cases[] = {
+        {"designed", designed, SettingsForm::Designed},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + utf8, SettingsForm::Utf8WithMark},
+        {"UTF-16 LE with its mark (Notepad's Unicode)", Utf16(designed, false, true), SettingsForm::Utf16},
+        {"UTF-16 BE with its mark", Utf16(designed, true, true), SettingsForm::Utf16},
+        {"UTF-16 LE without a mark", Utf16(designed, false, false), SettingsForm::Utf16},
+    };
+    for (const auto& c : cases) {
+        SettingsForm form = SettingsForm::Designed;
+        EXPECT_EQ(SettingsBytesAsAnsi(c.bytes, form), designed) << c.what;
+        EXPECT_EQ(form, c.form) << c.what;
+        TempDir dir;
+        const std::string path = dir.File(kSettingsFileName);
+        WriteFile(path, c.bytes);
+        AppSettings s;
+        form = SettingsForm::Designed;
+        ASSERT_EQ(LoadSettingsFile(path, s, &form), FileRead::Read) << c.what;
+        EXPECT_EQ(form, c.form) << c.what;
+        EXPECT_EQ(s.LocationWoeid, "2459115") << c.what;
+        EXPECT_EQ(s.LocationName, "Z\xfcrich, CH") << c.what;
+        EXPECT_EQ(s.WindowLeft, 4500) << c.what;
+        // Written back, it is the designed file.
+        ASSERT_EQ(SaveSettingsFile(path, s), FileWrite::Written);
+        EXPECT_EQ(ReadFile(path), designed) << c.what;
+    }
+}
+
+TEST(SettingsForms, BrokenUnicodeStillLeavesAUsableCard) {
+    // A mark and nothing else, a cut UTF-8 sequence, an odd UTF-16 byte,
+    // letters the code page lacks: never a crash, always a card.
+    const std::string cases[] = {
+        "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF",
+        "\xEF\xBB\xBF" "1\r\n0\r\n1\r\n15\r\n15\r\n12\r\n0\r\nK\xc3",
+        "\xEF\xBB\xBF" "0\r\n0\r\n1\r\n15\r\n15\r\n12\r\n0\r\n\xe5\xa4\xa9\xe6\xb0\x94\r\n",
+        Utf16("0\r\n0\r\n1\r\n", false, true) + "\x01",
+    };
+    for (const std::string& bytes : cases) {
+        SettingsForm form;
+        AppSettings s = FirstRunSettings();
+        ParseSettingsText(SettingsBytesAsAnsi(bytes, form), s);
+        EXPECT_NE(form, SettingsForm::Designed);
+        EXPECT_GE(s.RefreshHours, 1);
+        const std::string text = FormatSettingsText(s);
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8);
+    }
+    // A place named outside the code page keeps a name the card can show.
+    SettingsForm form;
+    AppSettings s;
+    ParseSettingsText(SettingsBytesAsAnsi(cases[4], form), s);
+    EXPECT_EQ(s.LocationName, "??");
+    EXPECT_EQ(s.LocationWoeid, "12");
+}
+
+TEST(SettingsFile, AReadOnlyFileOrAGoneFolderIsToldApart) {
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    EXPECT_TRUE(CanReplaceFile(path));
+    WriteFile(path, kExample);
+    EXPECT_TRUE(CanReplaceFile(path));
+    if (geteuid() != 0) {  // root may write anything
+        chmod(path.c_str(), 0444);
+        EXPECT_FALSE(CanReplaceFile(path));
+        chmod(path.c_str(), 0644);
+    }
+    EXPECT_EQ(SaveSettingsFile(dir.File("gone/cloudwick.conf"), Sample()), FileWrite::FolderMissing);
+    EXPECT_NE(SaveFailureText(FileWrite::FolderMissing, "x").find("gone"), std::string::npos);
+    const std::string moved = SettingsMovedText("C:\\Program Files\\Cloudwick", "C:\\Users\\Ann\\AppData\\x.conf");
+    EXPECT_NE(moved.find("C:\\Program Files\\Cloudwick"), std::string::npos);
+    EXPECT_NE(moved.find("C:\\Users\\Ann\\AppData\\x.conf"), std::string::npos);
 }

@@ -799,6 +799,70 @@ int Run(const Args& a) {
         ReleaseDC(nullptr, dc);
         return 0;
     }
+    if (cmd == "dpichanged") {  // dpichanged TARGET DPI X Y W H [COUNT]: WM_DPICHANGED as Windows sends it
+        // The suggested rectangle lives in the target's memory, as Windows'
+        // own does; the same address is filled in here too, in case the
+        // message's lParam is copied from the sender.
+        if (a.size() < 7) { printf("error usage\n"); return 1; }
+        HWND h = NeedTarget(a, 1);
+        if (!h) return 1;
+        const int dpi = static_cast<int>(Num(a[2]));
+        const RECT r = {static_cast<LONG>(Num(a[3])), static_cast<LONG>(Num(a[4])),
+                        static_cast<LONG>(Num(a[3]) + Num(a[5])), static_cast<LONG>(Num(a[4]) + Num(a[6]))};
+        const int count = a.size() > 7 ? static_cast<int>(Num(a[7])) : 1;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(h, &pid);
+        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+        void* remote = process ? VirtualAllocEx(process, nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE)
+                               : nullptr;
+        SIZE_T put = 0;
+        if (!remote || !WriteProcessMemory(process, remote, &r, sizeof(r), &put)) {
+            printf("error remote memory %lu\n", GetLastError());
+            if (process) CloseHandle(process);
+            return 1;
+        }
+        if (void* local = VirtualAlloc(remote, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE)) memcpy(local, &r, sizeof(r));
+        int ok = 0;
+        for (int i = 0; i < count; ++i) {
+            DWORD_PTR res = 0;
+            ok += SendMessageTimeoutA(h, 0x02E0, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote), SMTO_NORMAL,
+                                      5000, &res) != 0;
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        CloseHandle(process);
+        printf("dpichanged sent=%d answered=%d\n", count, ok);
+        return ok == count ? 0 : 1;
+    }
+    if (cmd == "resolution") {  // resolution W H: the screen's (Wine's virtual desktop's) size changed, as a monitor leaving does
+        if (a.size() < 3) { printf("error usage\n"); return 1; }
+        DEVMODEA mode = {};
+        mode.dmSize = sizeof(mode);
+        mode.dmPelsWidth = static_cast<DWORD>(Num(a[1]));
+        mode.dmPelsHeight = static_cast<DWORD>(Num(a[2]));
+        mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+        const LONG r = ChangeDisplaySettingsA(&mode, 0);
+        printf("resolution result=%ld screen=%d,%d\n", r, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+        return r == DISP_CHANGE_SUCCESSFUL ? 0 : 1;
+    }
+    if (cmd == "regsz") {  // regsz HKLM|HKCU KEYPATH NAME: a string value read with the wide call, as UTF-8 hex
+        if (a.size() < 4) { printf("error usage\n"); return 1; }
+        HKEY root = a[1] == "HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        wchar_t path[512] = L"", name[128] = L"", data[4096] = L"";
+        MultiByteToWideChar(CP_ACP, 0, a[2].c_str(), -1, path, 512);
+        MultiByteToWideChar(CP_ACP, 0, a[3].c_str(), -1, name, 128);
+        DWORD type = 0, bytes = sizeof(data) - sizeof(wchar_t);
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) { printf("error open\n"); return 1; }
+        const LONG q = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
+        RegCloseKey(key);
+        if (q != ERROR_SUCCESS) { printf("error query %ld\n", q); return 1; }
+        char utf8[8192] = "";
+        const int n = WideCharToMultiByte(CP_UTF8, 0, data, static_cast<int>(bytes / sizeof(wchar_t)), utf8, sizeof(utf8), nullptr, nullptr);
+        std::string hex;
+        for (int i = 0; i < n; ++i) { char b[3]; wsprintfA(b, "%02x", static_cast<unsigned char>(utf8[i])); hex += b; }
+        printf("regsz type=%lu hex=%s\n", type, hex.c_str());
+        return 0;
+    }
     if (cmd == "holdfile") {  // holdfile PATH MS: opens the file sharing nothing, as a virus scanner may, for MS
         if (a.size() < 3) { printf("error usage\n"); return 1; }
         HANDLE f = CreateFileA(a[1].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
