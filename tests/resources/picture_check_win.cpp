@@ -87,7 +87,7 @@ bool ReportBitmap(const char* name, HBITMAP bitmap, const char* path) {
     std::printf("%s %d %d %d\n", name, int(b.bmWidth), int(b.bmHeight), int(b.bmBitsPixel));
     if (!bitmap) return false;
     Sheet sheet(b.bmWidth, b.bmHeight);
-    DrawBitmap(sheet.Dc(), bitmap);
+    DrawBitmap(sheet.Dc(), bitmap, 96);
     DeleteObject(bitmap);
     return sheet.Write(path);
 }
@@ -106,9 +106,9 @@ int main(int argc, char** argv) {
     Sheet sheet(width, height);
     for (int round = 0; round < 2; ++round)  // the second round draws from what the first decoded
         for (int n = 1; n <= WeatherPictures::kCount; ++n)
-            pictures.Draw(sheet.Dc(), (n - 1) % kCols * size, (n - 1) / kCols * size, n);
-    pictures.Draw(sheet.Dc(), 0, 7 * size, 0);
-    pictures.Draw(sheet.Dc(), size, 7 * size, 50);
+            pictures.Draw(sheet.Dc(), (n - 1) % kCols * size, (n - 1) / kCols * size, n, 96);
+    pictures.Draw(sheet.Dc(), 0, 7 * size, 0, 96);
+    pictures.Draw(sheet.Dc(), size, 7 * size, 50, 96);
     std::printf("decoded %d\n", pictures.DecodedCount());
     const bool written = sheet.Write(argv[1]);
     std::printf("sheet %d %d %d\n", written ? 1 : 0, width, height);
