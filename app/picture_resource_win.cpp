@@ -32,14 +32,14 @@ private:
     T* p_ = nullptr;
 };
 
-// A top-down 24-bit DIB section and its pixels.
+// A top-down 32-bit DIB section (blue, green, red, unused) and its pixels.
 HBITMAP NewPicture(UINT width, UINT height, void** bits) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = static_cast<LONG>(width);
     info.bmiHeader.biHeight = -static_cast<LONG>(height);
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
     if (bitmap && !*bits) {
@@ -68,7 +68,7 @@ HBITMAP Decode(IWICImagingFactory* factory, const BYTE* data, DWORD size) {
         FAILED(factory->CreateDecoder(GUID_ContainerFormatPng, nullptr, decoder.Out())) ||
         FAILED(decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnDemand)) ||
         FAILED(decoder->GetFrame(0, frame.Out())) || FAILED(factory->CreateFormatConverter(pixels.Out())) ||
-        FAILED(pixels->Initialize(frame.Get(), GUID_WICPixelFormat24bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
+        FAILED(pixels->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
                                   WICBitmapPaletteTypeCustom)) ||
         FAILED(pixels->GetSize(&width, &height)) || width == 0 || height == 0 || width > kLargestSide ||
         height > kLargestSide)
@@ -77,7 +77,8 @@ HBITMAP Decode(IWICImagingFactory* factory, const BYTE* data, DWORD size) {
     void* bits = nullptr;
     HBITMAP bitmap = NewPicture(width, height, &bits);  // top-down, as WIC writes rows
     if (!bitmap) return nullptr;
-    const UINT stride = (width * 3 + 3) & ~3u;
+    // 32 bits a pixel: every WIC converts every PNG (palettes included) to it.
+    const UINT stride = width * 4;
     if (FAILED(pixels->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {
         DeleteObject(bitmap);
         return nullptr;

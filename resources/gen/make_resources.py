@@ -8,7 +8,8 @@ picture number showing it), composed on the white of the card's picture box;
 weather_index.bin (byte n - 1: the NN picture n shows); weather_pictures.rc
 (their resource lines); icon group 1 (app_icon_group.bin, app_icon_16.dib and
 app_icon_32.dib plain, app_icon_48.png and app_icon_108.png compressed);
-options_picture_rle8.bmp (palettised, RLE8) and options_background.png.
+options_picture_rle8.bmp (palettised, RLE8) and options_background.png (256
+colours, palettised).
 
 The pixels the tests compare them with: weather_01.bmp .. weather_49.bmp
 (52 x 52, 32 bits, straight alpha), app_icon_*.dib for every icon size,
@@ -28,6 +29,7 @@ sys.path.insert(0, HERE)
 
 import bmp_io  # noqa: E402
 import png_io  # noqa: E402
+import quantize  # noqa: E402
 import weather_drawings  # noqa: E402
 import app_drawings  # noqa: E402
 
@@ -202,8 +204,12 @@ def main():
         if (w, h) != size:
             raise SystemExit("%s renders at %dx%d" % (name, w, h))
         opaque = on_white(rgba)
+        if name == "options_background":
+            # A palette of 256 colours: half the bytes, the same look.
+            opaque = quantize.quantize(opaque)
         write(os.path.join(out, name + ".bmp"), bmp_io.bmp_file(w, h, opaque, 24))
-        write(os.path.join(out, name + ".png"), png_io.png_bytes(w, h, opaque, alpha=False, deflate=deflate))
+        packed = png_io.palette_png_bytes(w, h, opaque, deflate=deflate) if name == "options_background" else None
+        write(os.path.join(out, name + ".png"), packed or png_io.png_bytes(w, h, opaque, alpha=False, deflate=deflate))
         if name == "options_picture":
             # The card's first paint shows it: stored so that GDI decodes it
             # alone, palettised (it has fewer than 256 colours) and RLE8.

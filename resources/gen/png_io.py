@@ -12,26 +12,29 @@ def _paeth(a, b, c):
 
 
 def read_png(path):
-    """Returns (width, height, rgba bytes) of an 8-bit RGB or RGBA PNG."""
+    """Returns (width, height, rgba bytes) of an 8-bit RGB, RGBA or palette PNG."""
     with open(path, "rb") as f:
         data = f.read()
     if data[:8] != b"\x89PNG\r\n\x1a\n":
         raise ValueError(path + ": not a PNG")
     pos, idat = 8, b""
     width = height = depth = ctype = interlace = None
+    palette = b""
     while pos < len(data):
         length, kind = struct.unpack(">I4s", data[pos:pos + 8])
         body = data[pos + 8:pos + 8 + length]
         pos += 12 + length
         if kind == b"IHDR":
             width, height, depth, ctype, _, _, interlace = struct.unpack(">IIBBBBB", body)
+        elif kind == b"PLTE":
+            palette = body
         elif kind == b"IDAT":
             idat += body
         elif kind == b"IEND":
             break
-    if depth != 8 or ctype not in (2, 6) or interlace:
-        raise ValueError(path + ": only 8-bit, non-interlaced RGB(A) is read")
-    bpp = 4 if ctype == 6 else 3
+    if depth != 8 or ctype not in (2, 3, 6) or interlace or (ctype == 3 and not palette):
+        raise ValueError(path + ": only 8-bit, non-interlaced RGB(A) or palette is read")
+    bpp = {2: 3, 3: 1, 6: 4}[ctype]
     raw = zlib.decompress(idat)
     stride = width * bpp
     out = bytearray()
@@ -56,6 +59,9 @@ def read_png(path):
         prev = line
         if bpp == 4:
             out += line
+        elif bpp == 1:
+            for i in line:
+                out += palette[3 * i:3 * i + 3] + b"\xff"
         else:
             for i in range(0, stride, 3):
                 out += line[i:i + 3] + b"\xff"
@@ -97,6 +103,28 @@ def png_bytes(width, height, rgba, alpha=True, deflate=zlib_deflate):
     raw = b"".join(b"\x00" + rgba[y * stride:(y + 1) * stride] for y in range(height))
     return (b"\x89PNG\r\n\x1a\n"
             + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6 if alpha else 2, 0, 0, 0))
+            + chunk(b"IDAT", deflate(raw))
+            + chunk(b"IEND", b""))
+
+
+def palette_png_bytes(width, height, rgba, deflate=zlib_deflate):
+    """A PNG of opaque RGBA pixels with at most 256 colours, stored as a
+    palette (colour type 3, 8 bits an index); None when there are more."""
+    colours, indices = {}, bytearray()
+    for i in range(0, len(rgba), 4):
+        c = rgba[i:i + 3]
+        n = colours.setdefault(c, len(colours))
+        if n > 255:
+            return None
+        indices.append(n)
+
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body
+                + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+    raw = b"".join(b"\x00" + bytes(indices[y * width:(y + 1) * width]) for y in range(height))
+    return (b"\x89PNG\r\n\x1a\n"
+            + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 3, 0, 0, 0))
+            + chunk(b"PLTE", b"".join(colours))
             + chunk(b"IDAT", deflate(raw))
             + chunk(b"IEND", b""))
 

@@ -89,7 +89,7 @@ def main():
     # Loading decodes nothing; drawing all 49 twice decodes each of the 36 distinct drawings once.
     expect = {"loaded": ["1"], "decoded_before_drawing": ["0"], "decoded": ["36"],
               "sheet": ["1", str(COLS * SIZE), str(ROWS * SIZE)],
-              "icon": None, "options_picture": ["77", "28", "24"], "options_background": ["571", "342", "24"]}
+              "icon": None, "options_picture": ["77", "28", "32"], "options_background": ["571", "342", "32"]}
     for key, want in expect.items():
         if want is not None and facts.get(key) != want:
             failures.append("%s: want %s, got %s" % (key, want, facts.get(key)))
