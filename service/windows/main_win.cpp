@@ -18,6 +18,7 @@
 #include "config/provider_choice.h"
 #include "http/request_log.h"
 #include "server/feed_program.h"
+#include "windows/installer_command_win.h"
 #include "windows/lifetime_win.h"
 #include "windows/log_file_win.h"
 #include "windows/winhttp_client_win.h"
@@ -58,6 +59,9 @@ void PrintUsage() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // The installer's --close and --uninstall, before anything of the service.
+    int installerCode = 0;
+    if (RunInstallerCommand(GetCommandLineW(), installerCode)) return installerCode;
     const std::string folder = ProgramFolder();
     LogFile logFile(folder + "\\cloudwick-feed.log");
     // Before the service's own log queue runs: lines written at once, dated.
