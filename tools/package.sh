@@ -57,7 +57,9 @@ make_msi() {
   (cd "$stage" && wixl -a x86 -D Version="$product" -D WinDir=. -D Readme=README.txt \
        -o "$tmp" "$root/tools/cloudwick.wxs" 2> >(grep -v "has no property named\|^$" >&2))
   local q=(
-    "UPDATE InstallExecuteSequence SET Sequence=1401 WHERE Action='RemoveExistingProducts'"
+    "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('CloseBeforeUpgrade', 98, 'INSTALLDIR', '\"[INSTALLDIR]cloudwick-feed.exe\" --upgrading')"
+    "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('CloseBeforeUpgrade', 'WIX_UPGRADE_DETECTED AND NOT REMOVE', 1401)"
+    "UPDATE InstallExecuteSequence SET Sequence=1402 WHERE Action='RemoveExistingProducts'"
     "UPDATE Component SET Condition='STARTWITHWINDOWS AND STARTWITHWINDOWS<>\"0\" AND ALLUSERS<>1' WHERE Component='RunForUser'"
     "UPDATE Component SET Condition='STARTWITHWINDOWS AND STARTWITHWINDOWS<>\"0\" AND ALLUSERS=1' WHERE Component='RunForMachine'"
     "UPDATE Component SET Condition='FEEDHOST AND ALLUSERS=1' WHERE Component='FeedHostPolicy'"

@@ -14,6 +14,8 @@ const wchar_t kRunValue[] = L"Cloudwick";
 const DWORD kCardWaitMs = 10000;
 const DWORD kServiceWaitMs = 10000;
 const int kMaxProcesses = 64;
+// Left by --upgrading for the old version's removal that follows.
+const wchar_t kUpgradeMark[] = L"cloudwick-upgrade.mark";
 
 // The last word of the command line (after the program's own name).
 const wchar_t* Argument(const wchar_t* line) {
@@ -196,7 +198,8 @@ void RemoveTree(const wchar_t* path) {
 // What the programs write in a folder of theirs.
 void RemoveWrittenFiles(const wchar_t* folder, bool settingsToo) {
     static const wchar_t* const kFiles[] = {L"cloudwick-feed.log", L"cloudwick-feed.log.old", L"cloudwick-feed.log.new"};
-    static const wchar_t* const kSettings[] = {L"cloudwick.conf", L"cloudwick.conf.new"};
+    // The card's settings and the service's options an administrator put there.
+    static const wchar_t* const kSettings[] = {L"cloudwick.conf", L"cloudwick.conf.new", L"cloudwick-feed.conf"};
     wchar_t path[MAX_PATH * 4];
     for (const wchar_t* name : kFiles) {
         Join(path, MAX_PATH * 4, folder, name);
@@ -216,14 +219,25 @@ void RemoveWrittenFiles(const wchar_t* folder, bool settingsToo) {
 bool RunInstallerCommand(const wchar_t* commandLine, int& exitCode) {
     const wchar_t* arg = Argument(commandLine);
     const bool uninstall = SameArgument(arg, L"--uninstall");
-    if (!uninstall && !SameArgument(arg, L"--close")) return false;
+    const bool upgrading = SameArgument(arg, L"--upgrading");
+    if (!uninstall && !upgrading && !SameArgument(arg, L"--close")) return false;
     wchar_t folder[MAX_PATH * 4];
     if (!OwnFolder(folder, MAX_PATH * 4)) {
         exitCode = 1;
         return true;
     }
     exitCode = EndOurProcesses(folder) ? 0 : 1;
+    wchar_t mark[MAX_PATH * 4];
+    Join(mark, MAX_PATH * 4, folder, kUpgradeMark);
+    if (upgrading) {
+        HANDLE f = CreateFileW(mark, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+        return true;
+    }
     if (!uninstall) return true;
+    // The removal of the old version in an upgrade: the new package said so
+    // (Windows also tells the removal itself; Wine does not).
+    if (DeleteFileW(mark)) return true;
 
     wchar_t exe[MAX_PATH * 4];
     Join(exe, MAX_PATH * 4, folder, L"Cloudwick.exe");

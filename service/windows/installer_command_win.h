@@ -2,10 +2,14 @@
 // What the installer asks of cloudwick-feed.exe before it removes the program:
 //   cloudwick-feed.exe --close       (an upgrade) ends the cards and services
 //                               started from this folder; nothing else changes.
+//   cloudwick-feed.exe --upgrading (a newer package, before it removes this
+//                               version) the same, and tells the removal that
+//                               follows to keep what the programs wrote.
 //   cloudwick-feed.exe --uninstall   the same, then removes what the programs
 //                               wrote themselves: the Run values that point at
-//                               this exe (HKCU, and HKLM where it may), the
-//                               settings file and the service's log and state
+//                               this folder's Cloudwick.exe (HKCU, and HKLM where
+//                               it may), the settings file, the service's options,
+//                               log and state
 //                               beside the exe and in %LOCALAPPDATA%\Cloudwick.
 // The user's settings in %APPDATA%\Cloudwick stay.
 #include <windows.h>
