@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/app_win.h"
+#include "app/host_policy_win.h"
 #include "app/registry_win.h"
 #include "options/options_background_win.h"
 #include "options/options_choices.h"
@@ -171,7 +172,7 @@ void OptionsDialog::OnCreate() {
     ShowAsDefault(IDC_COMMAND1);  // Enter in the search box finds
     timer1_.reset(new WindowTimer(hwnd_, kTimer1Id, kTimer1Ms));
     sockWID_.reset(new AsyncSocket());
-    search_.reset(new PlaceSearch(*sockWID_, *timer1_, *this, CLOUDWICK_PLACE_SEARCH_HOST));
+    search_.reset(new PlaceSearch(*sockWID_, *timer1_, *this, ConfiguredHosts().placeSearch));
     if (owner_) search_->SetServiceLink(owner_->FeedServiceLink());
     Form_Load();
 }
