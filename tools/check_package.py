@@ -49,6 +49,27 @@ def msi_table(msi, table):
     return [dict(zip(names, l.split("\t"))) for l in lines[3:] if l]
 
 
+def check_policy_template(admx, adml, check):
+    """The template's values are the names the programs read, and every
+    string and presentation it refers to is in the language file."""
+    import xml.etree.ElementTree as ET
+    ns = "{http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions}"
+    definitions, resources = ET.fromstring(admx), ET.fromstring(adml)
+    values = sorted(e.get("valueName") for e in definitions.iter() if e.get("valueName"))
+    check(values == ["FeedHost", "NoProxy", "PlaceSearchHost", "Proxy"], "the policy values: %r" % values)
+    keys = {p.get("key") for p in definitions.iter(ns + "policy")}
+    check(keys == {"Software\\Policies\\Cloudwick"}, "one policy key: %r" % keys)
+    strings = {s.get("id") for s in resources.iter(ns + "string")}
+    shown = {p.get("id") for p in resources.iter(ns + "presentation")}
+    wanted = set(re.findall(rb"\$\(string\.(\w+)\)", admx))
+    check({w.decode() for w in wanted} <= strings, "every string is in the .adml: %r" % (wanted, ))
+    wanted = {w.decode() for w in re.findall(rb"\$\(presentation\.(\w+)\)", admx)}
+    check(wanted <= shown, "every presentation is in the .adml: %r" % wanted)
+    card = open(os.path.join(ROOT, "app", "host_policy_win.cpp")).read()
+    check('"FeedHost"' in card and '"PlaceSearchHost"' in card and "Software\\\\Policies\\\\Cloudwick" in card,
+          "the card reads the template's names")
+
+
 def check_msi(msi, win, check):
     exe = open(os.path.join(win, "Cloudwick.exe"), "rb").read()
     fv = file_version(exe)
@@ -109,7 +130,10 @@ def main(win, work):
     with zipfile.ZipFile(path) as z:
         check(z.testzip() is None, "the archive reads back")
         names = sorted(z.namelist())
-        check(names == ["Cloudwick.exe", "README.txt", "cloudwick-feed.exe"], "contents: %r" % names)
+        check(names == ["Cloudwick.exe", "README.txt", "cloudwick-feed.exe", "policy/Cloudwick.admx",
+                        "policy/en-US/Cloudwick.adml"], "contents: %r" % names)
+        if "policy/Cloudwick.admx" in names and "policy/en-US/Cloudwick.adml" in names:
+            check_policy_template(z.read("policy/Cloudwick.admx"), z.read("policy/en-US/Cloudwick.adml"), check)
         for exe in ("Cloudwick.exe", "cloudwick-feed.exe"):
             if exe not in names:
                 continue

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the download for Windows users: out/dist/cloudwick-<version>-win32.zip
-# holding Cloudwick.exe, cloudwick-feed.exe and README.txt, and beside it the
+# holding Cloudwick.exe, cloudwick-feed.exe, README.txt and the Group Policy
+# template (policy/Cloudwick.admx, policy/en-US/Cloudwick.adml), and beside it the
 # installer out/dist/cloudwick-<version>-win32.msi (built with wixl from
 # tools/cloudwick.wxs). The version is CLOUDWICK_VERSION_TEXT from
 # resources/version.h.
@@ -82,9 +83,9 @@ fi
 
 zip="$dist/cloudwick-$version-win32.zip"
 # The read-me with Windows line ends, so every Notepad shows its lines.
-python3 - "$zip" "$win" "$root/tools/dist_readme.txt" "$version" <<'PY'
+python3 - "$zip" "$win" "$root/tools/dist_readme.txt" "$version" "$root/tools/policy" <<'PY'
 import sys, time, zipfile
-zip_path, win, readme, version = sys.argv[1:]
+zip_path, win, readme, version, policy = sys.argv[1:]
 text = open(readme, encoding="ascii").read().replace("@VERSION@", version)
 stamp = time.localtime()[:6]
 def add(z, name, data):
@@ -97,6 +98,9 @@ with zipfile.ZipFile(tmp, "w") as z:
     for exe in ("Cloudwick.exe", "cloudwick-feed.exe"):
         add(z, exe, open("%s/%s" % (win, exe), "rb").read())
     add(z, "README.txt", text.replace("\n", "\r\n").encode("ascii"))
+    # The Group Policy template, for administrators.
+    for name in ("Cloudwick.admx", "en-US/Cloudwick.adml"):
+        add(z, "policy/" + name, open("%s/%s" % (policy, name), "rb").read())
 import os
 os.replace(tmp, zip_path)
 PY
