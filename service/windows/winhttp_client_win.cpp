@@ -128,20 +128,33 @@ WinHttpClient::WinHttpClient(std::function<void(const std::string&)> log) {
                                 sizeof value) != FALSE;
     });
     tls12_ = tls.tls12;
+    protocols_ = tls.protocols;
     if (!tls12_ && log) log(tls_setup::NeedsUpdateLog());
 }
 
 WinHttpClient::~WinHttpClient() {
+    if (named_) WinHttpCloseHandle(named_);
     if (session_) WinHttpCloseHandle(session_);
 }
 
-bool WinHttpClient::ProxyFor(const std::wstring& url, std::wstring& proxy, std::wstring& bypass) {
-    if (!Proxy().empty()) {
-        proxy = Wide(Proxy());
-        bypass = Bypass(NoProxy());
-        return true;
+void* WinHttpClient::Session() {
+    if (Proxy().empty()) return session_;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!named_) {
+        // --proxy or the policy: a session of its own that names it.
+        const std::wstring proxy = Wide(Proxy()), bypass = Bypass(NoProxy());
+        named_ = WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.c_str(),
+                             bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : bypass.c_str(), 0);
+        if (named_ && protocols_) {
+            DWORD value = protocols_;  // what the system's session could ask for
+            WinHttpSetOption(static_cast<HINTERNET>(named_), WINHTTP_OPTION_SECURE_PROTOCOLS, &value, sizeof value);
+        }
     }
-    if (automatic_) return false;
+    return named_ ? named_ : session_;
+}
+
+bool WinHttpClient::ProxyFor(const std::wstring& url, std::wstring& proxy, std::wstring& bypass) {
+    if (automatic_ || !Proxy().empty()) return false;
     std::lock_guard<std::mutex> lock(mutex_);
     if (!haveFound_) {
         ResolveUserProxy(static_cast<HINTERNET>(session_), url, found_, foundBypass_);
@@ -192,7 +205,7 @@ UpstreamReply WinHttpClient::GetOnce(const std::string& url, std::chrono::millis
     if (path.empty()) path = L"/";
 
     Handles h;
-    h.connect = WinHttpConnect(static_cast<HINTERNET>(session_), host.c_str(), parts.nPort, 0);
+    h.connect = WinHttpConnect(static_cast<HINTERNET>(Session()), host.c_str(), parts.nPort, 0);
     if (h.connect) {
         h.request = WinHttpOpenRequest(h.connect, L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                        WINHTTP_DEFAULT_ACCEPT_TYPES,
@@ -209,7 +222,7 @@ UpstreamReply WinHttpClient::GetOnce(const std::string& url, std::chrono::millis
     WinHttpSetOption(h.request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
     // The proxy, where this program chooses it; its name for the log.
     std::wstring proxy, bypass;
-    std::string proxyName = "Windows' automatic proxy settings";
+    std::string proxyName = Proxy().empty() ? "Windows' automatic proxy settings" : Proxy();
     if (ProxyFor(wide, proxy, bypass)) {
         WINHTTP_PROXY_INFO info{};
         info.dwAccessType = proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY;

@@ -20,10 +20,13 @@ private:
     // Internet settings (WPAD, the PAC file, the named proxy, direct),
     // worked out again after every failed call. False: leave it to Windows.
     bool ProxyFor(const std::wstring& url, std::wstring& proxy, std::wstring& bypass);
+    void* Session();  // the session for this call: the named proxy's, or the system's
     UpstreamReply GetOnce(const std::string& url, std::chrono::milliseconds timeout);
 
     void* session_ = nullptr;  // HINTERNET
+    void* named_ = nullptr;    // HINTERNET of --proxy's session, opened at the first call
     bool tls12_ = false;       // the session asks for TLS 1.2 (see tls_setup.h)
+    unsigned protocols_ = 0;   // the TLS versions it asks for
     bool automatic_ = false;   // Windows 8.1 and later: WinHTTP's automatic proxy
     std::mutex mutex_;         // guards the proxy found last
     bool haveFound_ = false;
