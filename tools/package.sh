@@ -43,7 +43,9 @@ cp "$win/Cloudwick.exe" "$win/cloudwick-feed.exe" "$stage/"
 sed -e "s/@VERSION@/${msi_version:-$version}/" -e 's/$/\r/' "$root/tools/dist_readme.txt" >"$stage/README.txt"
 
 # The installer: wixl builds it; what wixl does not write (component
-# conditions, where the old version is removed, which properties pass to the
+# conditions (true at removal too: Wine leaves a component whose condition
+# is false then, and does not restore ALLUSERS=1 for the removal of a
+# machine-wide install), where the old version is removed, which properties pass to the
 # install's server side, upgrades from the same version) is set afterwards.
 make_msi() {
   local v="$1" out="$2" product="$1.0"
@@ -62,8 +64,8 @@ make_msi() {
     "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('CloseBeforeUpgrade', 'WIX_UPGRADE_DETECTED AND NOT REMOVE', 1401)"
     "UPDATE InstallExecuteSequence SET Sequence=1402 WHERE Action='RemoveExistingProducts'"
     "UPDATE Component SET Condition='STARTWITHWINDOWS AND STARTWITHWINDOWS<>\"0\" AND ALLUSERS<>1' WHERE Component='RunForUser'"
-    "UPDATE Component SET Condition='STARTWITHWINDOWS AND STARTWITHWINDOWS<>\"0\" AND ALLUSERS=1' WHERE Component='RunForMachine'"
-    "UPDATE Component SET Condition='FEEDHOST AND ALLUSERS=1' WHERE Component='FeedHostPolicy'"
+    "UPDATE Component SET Condition='STARTWITHWINDOWS AND STARTWITHWINDOWS<>\"0\" AND (ALLUSERS=1 OR REMOVE=\"ALL\")' WHERE Component='RunForMachine'"
+    "UPDATE Component SET Condition='FEEDHOST AND (ALLUSERS=1 OR REMOVE=\"ALL\")' WHERE Component='FeedHostPolicy'"
     "UPDATE Component SET Condition='FEEDHOST AND ALLUSERS<>1' WHERE Component='FeedHostSetting'"
     "UPDATE Property SET Value='WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;STARTWITHWINDOWS;FEEDHOST' WHERE Property='SecureCustomProperties'"
     "DELETE FROM Upgrade WHERE ActionProperty='WIX_UPGRADE_DETECTED'"

@@ -255,3 +255,30 @@ def case_silent_removal_with_the_card_running_leaves_nothing(name):
     finally:
         stub.close()
     c.done()
+
+
+def case_machine_wide_install_writes_the_policy(name):
+    """ALLUSERS=1 FEEDHOST=name STARTWITHWINDOWS=1: the programs in Program
+    Files, the Run value and the FeedHost policy under HKLM; the removal
+    takes all three."""
+    msi = packages(name, None)[None]
+    c = harness.Checks()
+    with card_with_desktop(name) as card:
+        c.eq(msiexec(card, "/i", dos(msi), "/qn", "ALLUSERS=1", "FEEDHOST=weather.example.org",
+                     "STARTWITHWINDOWS=1"), 0, "installed for the machine")
+        folder = os.path.join(card.prefix, "drive_c", "Program Files", "Cloudwick")
+        for f in ("Cloudwick.exe", "cloudwick-feed.exe", "README.txt"):
+            c.true(os.path.isfile(os.path.join(folder, f)), "%s in Program Files" % f)
+        c.true(not os.path.exists(install_dir(card)), "nothing in the user's own folder")
+        policy = reg_query(card, "HKLM\\Software\\Policies\\Cloudwick", "FeedHost")
+        c.true("weather.example.org" in policy, "the FeedHost policy: %r" % policy)
+        run = reg_query(card, "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Cloudwick")
+        c.true("Program Files\\Cloudwick\\Cloudwick.exe" in run, "the machine's Run value: %r" % run)
+        c.eq(len(entries(card)), 1, "one Apps & features entry")
+        c.eq(msiexec(card, "/x", dos(msi), "/qn"), 0, "removed")
+        c.true(not os.path.exists(folder), "the folder is gone")
+        c.eq(reg_query(card, "HKLM\\Software\\Policies\\Cloudwick", "FeedHost"), "", "the policy value is gone")
+        c.eq(reg_query(card, "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Cloudwick"), "",
+             "the Run value is gone")
+        c.eq(entries(card), [], "no entry")
+    c.done()
