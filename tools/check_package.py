@@ -43,7 +43,12 @@ def file_version(data):
 
 def msi_table(msi, table):
     """Rows of an MSI table as dicts (msiinfo export: names, types, key line, rows)."""
-    out = subprocess.run(["msiinfo", "export", msi, table], capture_output=True, text=True, check=True).stdout
+    # A table with a binary column (Icon) is exported with its streams in a
+    # folder of the table's name, made where msiinfo runs: a scratch folder.
+    import tempfile
+    with tempfile.TemporaryDirectory() as scratch:
+        out = subprocess.run(["msiinfo", "export", os.path.abspath(msi), table], capture_output=True, text=True,
+                             check=True, cwd=scratch).stdout
     lines = out.split("\n")
     names = lines[0].split("\t")
     return [dict(zip(names, l.split("\t"))) for l in lines[3:] if l]
