@@ -148,7 +148,9 @@ def card_with_desktop(name):
 def case_silent_install_for_one_user_shows_weather(name):
     """msiexec /i /qn: both programs and the read-me in
     %LOCALAPPDATA%\\Programs\\Cloudwick, the Start-menu shortcut, one
-    Apps & features entry with the exe's version and the publisher; the installed card shows the source's weather."""
+    Apps & features entry with the exe's version and the publisher; the
+    installed card shows the source's weather. Installed again and repaired
+    (a program deleted): one entry, the program back, the settings kept."""
     msi = packages(name, None)[None]
     stub = stub_upstream.StubUpstream()
     c = harness.Checks()
@@ -175,6 +177,18 @@ def case_silent_install_for_one_user_shows_weather(name):
             c.true(stub.calls > 0, "from the source, through the installed service")
             c.eq(len(wine_env.feed_pids(card.prefix)), 1, "the installed service runs")
             card.screenshot()
+            card.menu_command("exit")
+            c.true(card.exited(15), "Exit ends the card")
+            conf = open(os.path.join(folder, "cloudwick.conf"), "rb").read()
+
+            # Installed twice, and repaired: still one entry, the settings kept.
+            c.eq(msiexec(card, "/i", dos(msi), "/qn"), 0, "the same package again")
+            os.remove(os.path.join(folder, "cloudwick-feed.exe"))
+            # A repair in its property form (Wine's msiexec answered usage to /fa {code} /qn).
+            c.eq(msiexec(card, "/i", dos(msi), "/qn", "REINSTALL=ALL", "REINSTALLMODE=amus"), 0, "a repair")
+            c.true(os.path.isfile(os.path.join(folder, "cloudwick-feed.exe")), "the repair put the service back")
+            c.eq(len(entries(card)), 1, "still one entry")
+            c.eq(open(os.path.join(folder, "cloudwick.conf"), "rb").read(), conf, "the settings kept")
     finally:
         stub.close()
     c.done()
