@@ -12,6 +12,7 @@ import subprocess
 import time
 
 import harness
+from harness import OPTIONS
 from e2e_local_service import SPRINGFIELD_IL, feed_conf, feed_exe, stub_upstream, wine_env
 
 CONF = harness.conf_text(woeid=str(SPRINGFIELD_IL), name="Springfield, IL")
@@ -19,6 +20,7 @@ UNINSTALL_KEYS = ("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall
                   "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall")
 RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 ERROR_INSTALL_FAILURE = 1603
+BM_GETCHECK = 0xF0
 # What `wine` passes on of a Windows exit code: its low 8 bits.
 INSTALL_FAILURE_CODES = (ERROR_INSTALL_FAILURE, ERROR_INSTALL_FAILURE & 0xFF)
 
@@ -232,6 +234,14 @@ def case_newer_package_keeps_settings_older_refused(name):
 
             c.true(start_installed(card, stub), "the upgraded card shows weather with the kept place")
             c.true(card.text("txtTitle").startswith(b"Springfield"), "the kept place: %r" % card.text("txtTitle"))
+            # The installer's Run value shows as "Start on Windows" ticked, and "Okay" keeps it.
+            card.menu_command("options")
+            c.true(card.wait_window("visible", 5000, OPTIONS), "Options open")
+            checked = card.must("send %s %d %d 0 0" % (OPTIONS, harness.control_id("chkOnStart", OPTIONS), BM_GETCHECK))
+            c.eq(harness.parse_fields(checked[0]).get("value"), "1", "Start on Windows is ticked")
+            card.must("click %s %d" % (OPTIONS, harness.control_id("cmdOK", OPTIONS)))
+            c.true(harness.wait_for(lambda: run_value(card) == '"%s"' % exe_dos, 5),
+                   "the Run value is still right after Okay: %r" % run_value(card))
     finally:
         stub.close()
     c.done()
