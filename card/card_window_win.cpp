@@ -6,6 +6,7 @@
 
 #include "app/app_win.h"
 #include "app/dpi_win.h"
+#include "app/host_policy_win.h"
 #include "card/card_layout.h"
 #include "card/card_placement.h"
 #include "card/local_feed_service.h"
@@ -202,13 +203,13 @@ void CardWindow::OnCreate() {
     tmrInterval_.reset(new WindowTimer(hwnd_, kIntervalTimerId, kIntervalMs));
     tmrData_.reset(new WindowTimer(hwnd_, kDataTimerId, kDataMs));
     sckData_.reset(new AsyncSocket());
-    cycle_.reset(new FeedCycle(settings_, *sckData_, *tmrData_, *tmrInterval_, *this, CLOUDWICK_FEED_HOST, clock_));
+    cycle_.reset(new FeedCycle(settings_, *sckData_, *tmrData_, *tmrInterval_, *this, ConfiguredHosts().feed, clock_));
     tmrInterval_->SetEnabled(true);
     // The service beside the card starts while the card builds itself; the
     // first fetch waits for it to listen.
     service_.reset(new LocalFeedService(hwnd_));
     supervisor_.reset(new ServiceSupervisor(*service_, clock_,
-                                            UsesLocalService(CLOUDWICK_FEED_HOST, CLOUDWICK_PLACE_SEARCH_HOST)));
+                                            UsesLocalService(ConfiguredHosts().feed, ConfiguredHosts().placeSearch)));
     supervisor_->SetOnSettled([](void* cycle) { static_cast<FeedCycle*>(cycle)->OnServiceReady(); }, cycle_.get());
     cycle_->SetServiceLink(supervisor_.get());
     supervisor_->Begin();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/app_win.h"
+#include "app/host_policy_win.h"
 #include "app/registry_win.h"
 #include "options/options_background_win.h"
 #include "options/options_choices.h"
@@ -176,7 +177,7 @@ void OptionsDialog::OnCreate() {
     ShowAsDefault(IDC_COMMAND1);  // Enter in the search box finds
     timer1_.reset(new WindowTimer(hwnd_, kTimer1Id, kTimer1Ms));
     sockWID_.reset(new AsyncSocket());
-    search_.reset(new PlaceSearch(*sockWID_, *timer1_, *this, CLOUDWICK_PLACE_SEARCH_HOST));
+    search_.reset(new PlaceSearch(*sockWID_, *timer1_, *this, ConfiguredHosts().placeSearch));
     if (owner_) search_->SetServiceLink(owner_->FeedServiceLink());
     Form_Load();
 }
@@ -236,7 +237,12 @@ void OptionsDialog::Form_Load() {
 void OptionsDialog::FillOptions() {
     search_->SetFound(settings_.LocationWoeid, settings_.LocationName);
     OptionsChoices c = ::FillOptions(settings_);
-    SendMessageA(Control(IDC_CHKONSTART), BM_SETCHECK, c.startOnWindows ? BST_CHECKED : BST_UNCHECKED, 0);
+    // Ticked too when a Run value already starts this exe (the installer's
+    // STARTWITHWINDOWS=1), so that "Okay" keeps it.
+    Win32RunRegistry registry;
+    const std::string run = RunCommand(ExePath());
+    const bool starts = c.startOnWindows || registry.Holds(RunRoot::Machine, run) || registry.Holds(RunRoot::User, run);
+    SendMessageA(Control(IDC_CHKONSTART), BM_SETCHECK, starts ? BST_CHECKED : BST_UNCHECKED, 0);
     SendMessageA(Control(IDC_CHKONTRAY), BM_SETCHECK, c.startInTray ? BST_CHECKED : BST_UNCHECKED, 0);
     HWND list = Control(IDC_CBOREFRESH);
     for (const char* entry : kRefreshEntries) SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));

@@ -21,6 +21,9 @@ const char kUsage[] =
     "                            second (default https://nominatim.openstreetmap.org)\n"
     "  --contact ADDRESS         your e-mail address or web page, sent in the User-Agent as\n"
     "                            Nominatim's usage policy asks; give it on a public host\n"
+    "  --proxy HOST:PORT         the proxy for every call to the source (default: the system's;\n"
+    "                            on Linux https_proxy and no_proxy)\n"
+    "  --no-proxy NAME[,NAME...] hosts reached without the proxy (.example.org: its subdomains)\n"
     "  --threads N               request worker threads (default 32)\n"
     "  --upstream-concurrency N  calls to the source at once (default 1, as the free tier allows)\n"
     "  --call-limits M,H,D       calls to the source per minute, hour and day, weighted as the\n"
@@ -299,6 +302,16 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
                 return r;
             }
             o.contact = v;
+        } else if (a == "--proxy" || a == "--no-proxy") {
+            const bool proxy = a == "--proxy";
+            bool fits = !v.empty() && v.size() <= (proxy ? 255u : 1024u);
+            for (char c : v) fits = fits && c > 0x20 && c < 0x7F && c != '"' && c != '\\';
+            if (!fits || (proxy && (v.find(',') != std::string::npos || v.find(';') != std::string::npos))) {
+                r.error = proxy ? "--proxy wants one proxy as HOST:PORT or http://HOST:PORT"
+                                : "--no-proxy wants host names separated by commas, without spaces";
+                return r;
+            }
+            (proxy ? o.proxy : o.noProxy) = v;
         } else if (a == "--fixed-time") {
             const auto t = ReadIsoLocal(v);
             if (!t || v.size() != 16) {
@@ -336,7 +349,7 @@ bool IsFileOption(const std::string& name) {
     if (name == "state-dir") return true;
     for (const char* n : {"listen", "provider", "forecast-url", "geocoding-url", "upstream-timeout-ms", "threads",
                           "fixed-time", "nominatim-url", "contact", "upstream-concurrency", "call-limits",
-                          "client-calls-per-minute", "trust-proxy", "allowed-host"}) {
+                          "client-calls-per-minute", "trust-proxy", "allowed-host", "proxy", "no-proxy"}) {
         if (name == n) return true;
     }
     return false;

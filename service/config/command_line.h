@@ -14,6 +14,10 @@ struct CommandLine {
     // Nominatim, asked when Open-Meteo finds no place; "" (--nominatim-url off): never.
     std::string nominatimUrl = "https://nominatim.openstreetmap.org";
     std::string contact;  // --contact: the operator's e-mail or URL, sent in the User-Agent
+    // --proxy HOST:PORT (or http://HOST:PORT): every upstream call goes through it
+    // ("": the system's proxy settings; on Linux https_proxy and no_proxy).
+    std::string proxy;
+    std::string noProxy;  // --no-proxy NAME[,NAME...]: hosts reached without the proxy
     int threads = 32;
     std::optional<long long> fixedTimeUnix;  // --fixed-time: the sample provider's clock
     long long parentPid = 0;  // --parent-pid: end shortly after this process ends (0: run on)

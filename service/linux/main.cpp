@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
 
     CurlClient client;
     client.SetUserAgent(UserAgentFor(o));
+    client.SetProxy(o.proxy, o.noProxy);
     FeedProgram program(o, client, WriteAll, ScreenRules{o.allowedHosts});
     std::string why;
     const int port = program.Listen(why);

@@ -18,6 +18,7 @@ std::string TroubleLine(Trouble t, int seconds) {
         case Trouble::SearchBusy: return Wait("Place search busy; wait ", seconds);
         case Trouble::ClientAllowance: return Wait("Too many new places; wait ", seconds);
         case Trouble::SystemLacksTls12: return "Windows needs update KB3140245";
+        case Trouble::ProxyNeedsPassword: return "The proxy asks for a password";
         case Trouble::None: break;
     }
     return "Weather source unavailable";
@@ -28,6 +29,10 @@ const char* TroubleDetail(Trouble t) {
         case Trouble::SystemLacksTls12:
             return "This Windows cannot use TLS 1.2, which the weather source requires: install update "
                    "KB3140245 (Windows 7 SP1 and 8.0), then start the program again.";
+        case Trouble::ProxyNeedsPassword:
+            return "The proxy between this computer and the weather source asks for a password (407), and the "
+                   "Windows logon offered to it was not accepted. Ask your administrator for a proxy that lets "
+                   "this program through, or set one with proxy= in cloudwick-feed.conf.";
         case Trouble::Unreachable:
             return "The weather source did not answer (no connection, a time-out or an unknown name), and nothing "
                    "is kept for this request yet.";

@@ -17,6 +17,7 @@ enum class Trouble {
     SearchBusy,       // the place search's once-a-second turns are taken
     ClientAllowance,  // this client's allowance of requests for new places
     SystemLacksTls12,  // this Windows cannot speak TLS 1.2, which the source requires
+    ProxyNeedsPassword,  // the proxy answered 407 and no logon it accepts was at hand
 };
 
 // The longest line a reason may have.

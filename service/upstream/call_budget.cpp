@@ -43,6 +43,12 @@ bool CallBudget::TryTake(int weight, CallPurpose purpose, Trouble* why) {
     return true;
 }
 
+void CallBudget::GiveBack(int weight) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Roll(clock_());
+    for (Window* w : {&day_, &hour_, &minute_}) w->used = std::max<int64_t>(0, w->used - weight);
+}
+
 int CallBudget::SecondsUntilRoom() const {
     std::lock_guard<std::mutex> lock(mutex_);
     const int64_t now = clock_();

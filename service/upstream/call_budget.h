@@ -45,6 +45,10 @@ public:
     // would overrun any of them, for `purpose`, with the window in `why`.
     bool TryTake(int weight, CallPurpose purpose, Trouble* why = nullptr);
 
+    // Gives back what a call took that never reached the source (a proxy
+    // refused it), in the windows it was taken from.
+    void GiveBack(int weight);
+
     // Seconds until the fullest window rolls over (after a refusal: when to
     // try again).
     int SecondsUntilRoom() const;

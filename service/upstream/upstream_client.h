@@ -14,6 +14,9 @@ struct UpstreamReply {
     int retryAfter = 0;        // the reply's Retry-After in seconds (0: none or unreadable)
     bool refused = false;      // not sent: this service's own limits said no (error says which)
     Trouble trouble = Trouble::None;  // for a refusal or a failure: which, in the reply's terms
+    // The call never reached the source (a proxy refused it): it is not
+    // counted against the source's budget.
+    bool notSent = false;
 };
 
 // Upstream bodies larger than this are refused.
@@ -33,6 +36,17 @@ public:
     void SetUserAgent(std::string userAgent) { userAgent_ = std::move(userAgent); }
     const std::string& UserAgent() const { return userAgent_; }
 
+    // The proxy every call goes through, and the hosts reached without it
+    // (--proxy, --no-proxy); empty: the system's settings. Set before any
+    // thread calls Get.
+    void SetProxy(std::string proxy, std::string noProxy) {
+        proxy_ = std::move(proxy);
+        noProxy_ = std::move(noProxy);
+    }
+    const std::string& Proxy() const { return proxy_; }
+    const std::string& NoProxy() const { return noProxy_; }
+
 private:
     std::string userAgent_ = "cloudwick-feed/1.0";
+    std::string proxy_, noProxy_;
 };

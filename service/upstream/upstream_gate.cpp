@@ -159,9 +159,10 @@ void UpstreamGate::Remember() {
 UpstreamReply UpstreamGate::Call(UpstreamClient& client, const std::string& url, std::chrono::milliseconds timeout,
                                  int weight, const CallFor& who) {
     static const char kPaused[] = "the source asked to be left alone for now (after a 429, 5xx or no answer)";
+    static const char kProxyPaused[] = "paused: the proxy asks for a password (407)";
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (const int p = PausedFor(clock_())) return Refused(Trouble::SourcePaused, kPaused, p);
+        if (const int p = PausedFor(clock_())) return Refused(pauseWhy_, pauseWhy_ == Trouble::ProxyNeedsPassword ? kProxyPaused : kPaused, p);
         const bool queueEmpty = refreshes_.empty() && newWaiting_ == 0;
         if (inFlight_ < rules_.maxInFlight && queueEmpty) {
             ++inFlight_;
@@ -181,7 +182,7 @@ UpstreamReply UpstreamGate::Call(UpstreamClient& client, const std::string& url,
             if (const int p = PausedFor(clock_())) {
                 --inFlight_;
                 GrantTurns();
-                return Refused(Trouble::SourcePaused, kPaused, p);
+                return Refused(pauseWhy_, pauseWhy_ == Trouble::ProxyNeedsPassword ? kProxyPaused : kPaused, p);
             }
         }
         Trouble why = Trouble::Busy;
@@ -209,6 +210,7 @@ UpstreamReply UpstreamGate::Call(UpstreamClient& client, const std::string& url,
     {
         std::lock_guard<std::mutex> lock(mutex_);
         --inFlight_;
+        if (r.notSent) budget_.GiveBack(weight);  // the source never saw it
         callSeconds_ = 0.75 * callSeconds_ + 0.25 * took;
         if (!r.transportOk) pause = rules_.pauseAfterNoAnswer;
         else if (r.status == 429) pause = r.retryAfter > 0 ? r.retryAfter : rules_.pauseAfter429;
@@ -216,6 +218,7 @@ UpstreamReply UpstreamGate::Call(UpstreamClient& client, const std::string& url,
         pause = std::min(pause, rules_.longestPause);
         if (pause > 0) {
             pausedUntil_ = std::max(pausedUntil_, clock_() + pause);
+            pauseWhy_ = r.trouble == Trouble::ProxyNeedsPassword ? r.trouble : Trouble::SourcePaused;
             r.retryAfter = PausedFor(clock_());
             if (r.trouble == Trouble::None)  // a client's own finding (no TLS 1.2) stays
                 r.trouble = r.transportOk ? Trouble::SourcePaused : Trouble::Unreachable;

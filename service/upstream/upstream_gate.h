@@ -113,6 +113,8 @@ private:
     std::condition_variable turn_;
     int inFlight_ = 0;
     int64_t pausedUntil_ = 0;
+    // What the pause is for: the source's own wish, or a proxy that wants a password.
+    Trouble pauseWhy_ = Trouble::SourcePaused;
     std::list<Waiter*> refreshes_;                     // first come, first served
     std::map<std::string, std::deque<Waiter*>> newByClient_;
     std::deque<std::string> rotation_;                 // clients with waiters, next turn first

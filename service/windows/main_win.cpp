@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <memory>
 
 #include "config/command_line.h"
@@ -18,6 +19,7 @@
 #include "config/provider_choice.h"
 #include "http/request_log.h"
 #include "server/feed_program.h"
+#include "windows/installer_command_win.h"
 #include "windows/lifetime_win.h"
 #include "windows/log_file_win.h"
 #include "windows/winhttp_client_win.h"
@@ -45,6 +47,34 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
     return true;
 }
 
+// Proxy and NoProxy from HKLM\Software\Policies\Cloudwick (the Group
+// Policy template's "Proxy for the weather service"): they win over
+// proxy= and no-proxy=. A value the options would refuse is passed over,
+// with a note.
+void PolicyProxy(std::string& proxy, std::string& noProxy, const std::function<void(const std::string&)>& note) {
+    const struct {
+        const char* value;
+        const char* option;
+        std::string& out;
+    } items[] = {{"Proxy", "--proxy", proxy}, {"NoProxy", "--no-proxy", noProxy}};
+    for (const auto& item : items) {
+        char buf[1100];
+        DWORD size = sizeof buf;
+        const LONG rc = RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Policies\\Cloudwick", item.value, RRF_RT_REG_SZ,
+                                     nullptr, buf, &size);
+        if (rc == ERROR_FILE_NOT_FOUND) continue;
+        const CommandLineResult check =
+            rc == ERROR_SUCCESS ? ParseCommandLine({item.option, buf}) : CommandLineResult{};
+        if (!check.ok) {
+            note(std::string("policy value ") + item.value + " passed over: " +
+                 (rc == ERROR_SUCCESS ? check.error : "not a string of at most 1024 characters"));
+            continue;
+        }
+        item.out = buf;
+        note(std::string("policy sets ") + item.value + "=" + buf);
+    }
+}
+
 // --help's text, to the console or pipe it was started from, if any.
 void PrintUsage() {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -58,6 +88,9 @@ void PrintUsage() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // The installer's --close and --uninstall, before anything of the service.
+    int installerCode = 0;
+    if (RunInstallerCommand(GetCommandLineW(), installerCode)) return installerCode;
     const std::string folder = ProgramFolder();
     LogFile logFile(folder + "\\cloudwick-feed.log");
     // Before the service's own log queue runs: lines written at once, dated.
@@ -94,6 +127,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     WinHttpClient client(note);
     client.SetUserAgent(UserAgentFor(o));
+    std::string proxy = o.proxy, noProxy = o.noProxy;
+    PolicyProxy(proxy, noProxy, note);
+    client.SetProxy(proxy, noProxy);
     FeedProgram program(o, client, [&logFile](const std::string& lines) { logFile.Write(lines); },
                         ScreenRules{{"localhost", "127.0.0.1"}}, folder);
     if (o.parentPid > 0) {

@@ -57,6 +57,55 @@ HINTERNET OpenWithUserProxy() {
                                  WINHTTP_NO_PROXY_BYPASS, 0);
 }
 
+std::string Narrow(const std::wstring& w) {
+    std::string s;
+    for (wchar_t c : w) s += static_cast<char>(c < 128 ? c : '?');
+    return s;
+}
+
+// "a,b" (the service's list) as WinHTTP's "a;b".
+std::wstring Bypass(const std::string& list) {
+    std::wstring w = Wide(list);
+    for (wchar_t& c : w)
+        if (c == L',') c = L';';
+    return w;
+}
+
+// Windows 7's Internet settings resolved for `url`: WPAD and the PAC file
+// through WinHttpGetProxyForUrl, then the named proxy, then direct ("").
+void ResolveUserProxy(HINTERNET session, const std::wstring& url, std::wstring& proxy, std::wstring& bypass) {
+    proxy.clear();
+    bypass.clear();
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie{};
+    if (!WinHttpGetIEProxyConfigForCurrentUser(&ie)) return;
+    bool resolved = false;
+    if (ie.fAutoDetect || ie.lpszAutoConfigUrl) {
+        WINHTTP_AUTOPROXY_OPTIONS options{};
+        options.dwFlags = (ie.fAutoDetect ? WINHTTP_AUTOPROXY_AUTO_DETECT : 0) |
+                          (ie.lpszAutoConfigUrl ? WINHTTP_AUTOPROXY_CONFIG_URL : 0);
+        options.dwAutoDetectFlags = ie.fAutoDetect ? WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A : 0;
+        options.lpszAutoConfigUrl = ie.lpszAutoConfigUrl;
+        options.fAutoLogonIfChallenged = TRUE;
+        WINHTTP_PROXY_INFO info{};
+        // A PAC file that throws, loops or answers garbage fails here, and
+        // the named proxy or a direct call is next.
+        if (WinHttpGetProxyForUrl(session, url.c_str(), &options, &info)) {
+            resolved = true;
+            if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && info.lpszProxy) proxy = info.lpszProxy;
+            if (info.lpszProxyBypass) bypass = info.lpszProxyBypass;
+        }
+        if (info.lpszProxy) GlobalFree(info.lpszProxy);
+        if (info.lpszProxyBypass) GlobalFree(info.lpszProxyBypass);
+    }
+    if (!resolved && ie.lpszProxy) {
+        proxy = ie.lpszProxy;
+        if (ie.lpszProxyBypass) bypass = ie.lpszProxyBypass;
+    }
+    for (LPWSTR s : {ie.lpszAutoConfigUrl, ie.lpszProxy, ie.lpszProxyBypass}) {
+        if (s) GlobalFree(s);
+    }
+}
+
 // Closes the handles of one request, in any state.
 struct Handles {
     HINTERNET connect = nullptr, request = nullptr;
@@ -70,6 +119,7 @@ struct Handles {
 
 WinHttpClient::WinHttpClient(std::function<void(const std::string&)> log) {
     HINTERNET s = WinHttpOpen(kUserAgent, kAutomaticProxy, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    automatic_ = s != nullptr;
     session_ = s ? s : OpenWithUserProxy();
     if (!session_) return;
     const tls_setup::SessionTls tls = tls_setup::EnableModernTls([this](unsigned protocols) {
@@ -78,14 +128,55 @@ WinHttpClient::WinHttpClient(std::function<void(const std::string&)> log) {
                                 sizeof value) != FALSE;
     });
     tls12_ = tls.tls12;
+    protocols_ = tls.protocols;
     if (!tls12_ && log) log(tls_setup::NeedsUpdateLog());
 }
 
 WinHttpClient::~WinHttpClient() {
+    if (named_) WinHttpCloseHandle(named_);
     if (session_) WinHttpCloseHandle(session_);
 }
 
+void* WinHttpClient::Session() {
+    if (Proxy().empty()) return session_;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!named_) {
+        // --proxy or the policy: a session of its own that names it.
+        const std::wstring proxy = Wide(Proxy()), bypass = Bypass(NoProxy());
+        named_ = WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.c_str(),
+                             bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : bypass.c_str(), 0);
+        if (named_ && protocols_) {
+            DWORD value = protocols_;  // what the system's session could ask for
+            WinHttpSetOption(static_cast<HINTERNET>(named_), WINHTTP_OPTION_SECURE_PROTOCOLS, &value, sizeof value);
+        }
+    }
+    return named_ ? named_ : session_;
+}
+
+bool WinHttpClient::ProxyFor(const std::wstring& url, std::wstring& proxy, std::wstring& bypass) {
+    if (automatic_ || !Proxy().empty()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!haveFound_) {
+        ResolveUserProxy(static_cast<HINTERNET>(session_), url, found_, foundBypass_);
+        haveFound_ = true;
+    }
+    proxy = found_;
+    bypass = foundBypass_;
+    return true;
+}
+
 UpstreamReply WinHttpClient::Get(const std::string& url, std::chrono::milliseconds timeout) {
+    UpstreamReply r = GetOnce(url, timeout);
+    if (!r.transportOk && !automatic_ && Proxy().empty()) {
+        // Windows 7: the user may have moved between networks; the next call
+        // reads the Internet settings again.
+        std::lock_guard<std::mutex> lock(mutex_);
+        haveFound_ = false;
+    }
+    return r;
+}
+
+UpstreamReply WinHttpClient::GetOnce(const std::string& url, std::chrono::milliseconds timeout) {
     UpstreamReply r;
     if (!session_) {
         r.error = "cannot start WinHTTP";
@@ -114,7 +205,7 @@ UpstreamReply WinHttpClient::Get(const std::string& url, std::chrono::millisecon
     if (path.empty()) path = L"/";
 
     Handles h;
-    h.connect = WinHttpConnect(static_cast<HINTERNET>(session_), host.c_str(), parts.nPort, 0);
+    h.connect = WinHttpConnect(static_cast<HINTERNET>(Session()), host.c_str(), parts.nPort, 0);
     if (h.connect) {
         h.request = WinHttpOpenRequest(h.connect, L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                        WINHTTP_DEFAULT_ACCEPT_TYPES,
@@ -129,26 +220,64 @@ UpstreamReply WinHttpClient::Get(const std::string& url, std::chrono::millisecon
                              WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(h.request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
+    // The proxy, where this program chooses it; its name for the log.
+    std::wstring proxy, bypass;
+    std::string proxyName = Proxy().empty() ? "Windows' automatic proxy settings" : Proxy();
+    if (ProxyFor(wide, proxy, bypass)) {
+        WINHTTP_PROXY_INFO info{};
+        info.dwAccessType = proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+        info.lpszProxy = proxy.empty() ? nullptr : &proxy[0];
+        info.lpszProxyBypass = bypass.empty() ? nullptr : &bypass[0];
+        WinHttpSetOption(h.request, WINHTTP_OPTION_PROXY, &info, sizeof info);
+        proxyName = proxy.empty() ? std::string() : Narrow(proxy);
+    }
+    const auto named = [&proxyName](UpstreamReply& reply) -> UpstreamReply& {
+        if (!proxyName.empty()) reply.error += " (proxy " + proxyName + ")";
+        return reply;
+    };
+    // A proxy that asks for a logon gets the user's Windows logon
+    // (NTLM or Negotiate), and nothing else.
+    DWORD autoLogon = WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW;
+    WinHttpSetOption(h.request, WINHTTP_OPTION_AUTOLOGON_POLICY, &autoLogon, sizeof autoLogon);
     // Every stage may wait only for what is left of the whole time limit;
     // the wait for the reply's headers has an option of its own.
     DWORD t = static_cast<DWORD>(left());
     WinHttpSetTimeouts(h.request, t, t, t, t);
     WinHttpSetOption(h.request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &t, sizeof t);
-    if (!WinHttpSendRequest(h.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(h.request, nullptr)) {
-        const DWORD code = GetLastError();
-        r.error = Why(code);
-        if (parts.nScheme == INTERNET_SCHEME_HTTPS && IsHandshakeFailure(code)) {
-            r.error = tls_setup::SecureFailureText(tls_setup::SessionTls{tls12_, 0}, r.error);
-            if (!tls12_) r.trouble = Trouble::SystemLacksTls12;
+    DWORD status = 0;
+    for (int attempt = 0;; ++attempt) {
+        if (!WinHttpSendRequest(h.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+            !WinHttpReceiveResponse(h.request, nullptr)) {
+            const DWORD code = GetLastError();
+            r.error = Why(code);
+            if (parts.nScheme == INTERNET_SCHEME_HTTPS && IsHandshakeFailure(code)) {
+                r.error = tls_setup::SecureFailureText(tls_setup::SessionTls{tls12_, 0}, r.error);
+                if (!tls12_) r.trouble = Trouble::SystemLacksTls12;
+            }
+            return named(r);
         }
-        return r;
-    }
-    DWORD status = 0, size = sizeof status;
-    if (!WinHttpQueryHeaders(h.request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
-        r.error = Why(GetLastError());
-        return r;
+        DWORD size = sizeof status;
+        if (!WinHttpQueryHeaders(h.request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                                 WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+            r.error = Why(GetLastError());
+            return named(r);
+        }
+        if (status != HTTP_STATUS_PROXY_AUTH_REQ) break;
+        DWORD schemes = 0, first = 0, target = 0;
+        const bool logonOffered = attempt == 0 && WinHttpQueryAuthSchemes(h.request, &schemes, &first, &target) &&
+                                  (schemes & (WINHTTP_AUTH_SCHEME_NEGOTIATE | WINHTTP_AUTH_SCHEME_NTLM)) &&
+                                  WinHttpSetCredentials(h.request, WINHTTP_AUTH_TARGET_PROXY,
+                                                        (schemes & WINHTTP_AUTH_SCHEME_NEGOTIATE)
+                                                            ? WINHTTP_AUTH_SCHEME_NEGOTIATE
+                                                            : WINHTTP_AUTH_SCHEME_NTLM,
+                                                        nullptr, nullptr, nullptr);
+        if (!logonOffered || left() == 0) {
+            // The proxy's answer, not the source's: the call never got there.
+            r.notSent = true;
+            r.trouble = Trouble::ProxyNeedsPassword;
+            r.error = "the proxy asks for a password (407)";
+            return named(r);
+        }
     }
     // A 429 or 503 may say when to ask again.
     wchar_t retry[64];
@@ -166,14 +295,14 @@ UpstreamReply WinHttpClient::Get(const std::string& url, std::chrono::millisecon
         if (wait == 0) {
             r.error = "timed out";
             r.body.clear();
-            return r;
+            return named(r);
         }
         WinHttpSetOption(h.request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &wait, sizeof wait);
         DWORD got = 0;
         if (!WinHttpReadData(h.request, buf.data(), static_cast<DWORD>(buf.size()), &got)) {
             r.error = Why(GetLastError());
             r.body.clear();
-            return r;
+            return named(r);
         }
         if (got == 0) break;
         if (r.body.size() + got > kMaxUpstreamBody) {
