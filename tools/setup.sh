@@ -8,7 +8,7 @@ PACKAGES=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386
   xvfb xdotool imagemagick x11-utils icoutils
-  mmdebstrap podman buildah wixl msitools
+  mmdebstrap podman buildah runc wixl msitools
   librsvg2-bin zopfli fonts-dejavu-core fonts-dejavu-extra fonts-wine
   libboost1.81-dev libcpp-httplib-dev libcurl4-openssl-dev nlohmann-json3-dev libssl-dev libicu-dev icu-devtools tzdata
   wrk nginx-light curl ca-certificates

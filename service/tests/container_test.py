@@ -31,6 +31,7 @@ import argparse
 import fcntl
 import json
 import os
+import resource
 import shutil
 import subprocess
 import sys
@@ -87,6 +88,19 @@ def make_base(name, excludes):
     log("made the base %s in %.0f s" % (name, time.time() - started))
 
 
+def run_options():
+    """What `podman run` needs on this machine: runc where there is no cgroup
+    v2 (crun refuses a hybrid hierarchy), resource limits no higher than this
+    process's own (a container may not raise them), and no health-check
+    timer (it needs systemd; the check runs it itself)."""
+    opts = ["--health-interval=disable"]
+    if isolation() == "chroot" and shutil.which("runc"):
+        opts = ["--runtime", "runc"] + opts
+    nofile = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
+    nofile = 65536 if nofile == resource.RLIM_INFINITY else min(nofile, 65536)
+    return opts + ["--ulimit", "nofile=%d:%d" % (nofile, nofile), "--ulimit", "nproc=4096:4096"]
+
+
 def isolation():
     """chroot where podman's OCI isolation cannot be had (no cgroup v2)."""
     _, out = podman("info", "--format", "{{.Host.CgroupsVersion}}", check=False)
@@ -122,8 +136,8 @@ def wait_for(condition, timeout, step=0.2):
 def check_running(name, config):
     """The image's service in a container of its own; a list of failures."""
     problems = []
-    podman("run", "-d", "--name", name, "--network=none", "-e", "CLOUDWICK_CONTACT=" + CONTACT, IMAGE,
-           "--provider", "sample")
+    podman("run", "-d", "--name", name, "--network=none", *run_options(), "-e", "CLOUDWICK_CONTACT=" + CONTACT,
+           IMAGE, "--provider", "sample")
 
     def listening():
         return podman("exec", name, "bash", "-c", "exec 3<>/dev/tcp/127.0.0.1/8080", check=False)[0] == 0
@@ -188,7 +202,7 @@ def check_running(name, config):
 
 def check_refuses_without_contact(name):
     """Without a contact the image must refuse to start, and say why."""
-    rc, out = podman("run", "--name", name, "--network=none", IMAGE, "--provider", "sample",
+    rc, out = podman("run", "--name", name, "--network=none", *run_options(), IMAGE, "--provider", "sample",
                      check=False, timeout=60)
     log("without a contact: exit %d: %s" % (rc, out.strip()[:200]))
     if rc == 0 or "CLOUDWICK_CONTACT" not in out:
@@ -229,7 +243,10 @@ def main():
         if before and after and before != after:
             podman("rmi", before, check=False)  # the last run's image, now untagged; its layers stay cached
         log("built in %.0f s" % (time.time() - started))
-        config = json.loads(podman("image", "inspect", IMAGE)[1])[0]["Config"]
+        inspected = json.loads(podman("image", "inspect", IMAGE)[1])[0]
+        config = dict(inspected["Config"], Healthcheck=inspected.get("Healthcheck"))
+        if not config["Healthcheck"]:
+            problems.append("the image has no HEALTHCHECK (built without --format docker?)")
         problems += check_running(names[0], config)
         problems += check_refuses_without_contact(names[1])
     except (Failed, subprocess.TimeoutExpired) as e:
