@@ -41,7 +41,7 @@ void ServiceSupervisor::Wait(bool ownStart) {
 
 void ServiceSupervisor::Settle(State s) {
     state_ = s;
-    if (onSettled_) onSettled_(settledContext_);
+    if (onSettled_) onSettled_->OnServiceSettled();
 }
 
 void ServiceSupervisor::OnReadySignal() {

@@ -25,6 +25,14 @@ public:
     virtual void Register() = 0;
 };
 
+// Told when a wait for the service ends by a signal (ready, exited): held
+// connects may go now. A wait that runs out is seen by the next MayConnect.
+class ServiceSettledListener {
+public:
+    virtual ~ServiceSettledListener() = default;
+    virtual void OnServiceSettled() = 0;
+};
+
 class ServiceSupervisor : public ServiceLink {
 public:
     static constexpr uint64_t kReadyWaitMs = 3000;
@@ -42,14 +50,7 @@ public:
 
     ServiceSupervisor(ServiceControl& control, const Clock& clock, bool local);
 
-    // Runs when a wait for the service ends by a signal (ready, exited):
-    // held connects may go now. A wait that runs out is seen by the next
-    // MayConnect.
-    // (A plain function and its context: the card links no std::function.)
-    void SetOnSettled(void (*f)(void*), void* context) {
-        onSettled_ = f;
-        settledContext_ = context;
-    }
+    void SetOnSettled(ServiceSettledListener* listener) { onSettled_ = listener; }
 
     // At card start: start the service, or wait for the copy that starts.
     void Begin();
@@ -73,8 +74,7 @@ private:
     ServiceControl& control_;
     const Clock& clock_;
     State state_;
-    void (*onSettled_)(void*) = nullptr;
-    void* settledContext_ = nullptr;
+    ServiceSettledListener* onSettled_ = nullptr;
     bool ownStart_ = false;  // the wait is for a copy this card started
     bool everStarted_ = false;
     bool upSinceStart_ = false;  // the last copy started was seen listening

@@ -28,10 +28,19 @@ public:
     int registers = 0;
 };
 
+class CountSettled : public ServiceSettledListener {
+public:
+    explicit CountSettled(int& count) : count_(count) {}
+    void OnServiceSettled() override { ++count_; }
+
+private:
+    int& count_;
+};
+
 class SupervisorTest : public ::testing::Test {
 protected:
     SupervisorTest() : sup(control, clock, true) {
-        sup.SetOnSettled([](void* count) { ++*static_cast<int*>(count); }, &settled);
+        sup.SetOnSettled(&listener);
     }
     void Listen() {
         control.presence = ServiceControl::Presence::Listening;
@@ -43,6 +52,7 @@ protected:
     FakeClock clock;
     ServiceSupervisor sup;
     int settled = 0;
+    CountSettled listener{settled};
 };
 
 using State = ServiceSupervisor::State;
