@@ -52,6 +52,10 @@ def exit_code(proc, timeout):
 
 
 def start_serving(machine, *args, port=80):
+    # Without --listen the program takes a port of its own
+    # (case_own_port_is_published); these cases ask for port 80 by name.
+    if port == 80 and "--listen" not in args:
+        args = args + ("--listen", "127.0.0.1:80")
     p = machine.feed(*args)
     if not wait_for(lambda: accepts(port) or p.poll() is not None, 60) or not accepts(port):
         raise AssertionError("cloudwick-feed.exe does not listen on %d (exit %r); log:\n%s"
@@ -180,7 +184,7 @@ def case_second_copy_exits(name):
         c.eq(exit_code(m.feed("--provider", "sample", "--listen", "127.0.0.1:8087"), 60), 3, "the second copy's exit")
         c.true(time.time() - t0 < 30, "it exits at once")
         c.true(not accepts(8087), "the second copy never listened")
-        c.true("another cloudwick-feed is already running" in m.log(), "the log says why")
+        c.true("another cloudwick-feed from this folder is already running" in m.log(), "the log says why")
         c.eq(status_of(exchange(80, card_request(b"/forecastrss?w=4250542"))), 200, "the first copy serves on")
     c.done()
 
@@ -192,10 +196,46 @@ def case_port_in_use(name):
     taken.listen(1)
     try:
         with Machine(name, need_file("FEED_EXE")) as m:
-            c.eq(exit_code(m.feed("--provider", "sample"), 60), 1, "exit when port 80 is taken")
+            c.eq(exit_code(m.feed("--provider", "sample", "--listen", "127.0.0.1:80"), 60), 1,
+                 "exit when the port --listen names is taken")
             c.true("cannot listen on 127.0.0.1:80" in m.log(), "the log says so: %r" % m.log()[-300:])
+            m.close()
+            # Without --listen, port 80 is none of its business.
+            p = m.feed("--provider", "sample")
+            port = wait_for_port(m, p)
+            c.true(port not in (0, 80), "a port of its own: %r" % port)
+            c.eq(status_of(exchange(port, card_request(b"/forecastrss?w=4250542"))), 200, "served there")
     finally:
         taken.close()
+    c.done()
+
+
+def listen_port(machine):
+    """The port the log says the program listens on, or 0."""
+    found = re.findall(r"listening on 127\.0\.0\.1:(\d+)", machine.log())
+    return int(found[-1]) if found else 0
+
+
+def wait_for_port(machine, p):
+    wait_for(lambda: listen_port(machine) or p.poll() is not None, 60)
+    port = listen_port(machine)
+    if port:
+        wait_for(lambda: accepts(port), 10)
+    return port
+
+
+def case_own_port_is_published(name):
+    """Started by hand without --listen: 127.0.0.1 on a port the system
+    picks, told in the log (and to the user's cards); nothing on port 80."""
+    c = Checks()
+    with Machine(name, need_file("FEED_EXE")) as m:
+        p = m.feed("--provider", "sample")
+        port = wait_for_port(m, p)
+        c.true(port not in (0, 80), "a port of its own: %r (log %r)" % (port, m.log()[-300:]))
+        c.true(not accepts(80), "nothing on port 80")
+        c.eq(status_of(exchange(port, card_request(b"/forecastrss?w=4250542"))), 200, "the card's request is served")
+        c.true("started by hand" in m.log(), "started by hand")
+        c.true("cannot tell the cards" not in m.log(), "the port is published")
     c.done()
 
 
