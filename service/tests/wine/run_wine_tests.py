@@ -266,14 +266,16 @@ def parent_and_service(m, *extra):
     line = stub.stdout.readline().decode("latin-1").strip()
     if not line.startswith("started "):
         raise AssertionError("the card's stand-in could not start the service: %r" % line)
-    if not wait_for(lambda: accepts(80), 60):
+    # A card's service listens on a port of its own, told in its log.
+    if not wait_for(lambda: listen_port(m) and accepts(listen_port(m)), 60):
         raise AssertionError("the service does not listen; log:\n" + m.log())
+    stub.port = listen_port(m)
     return stub
 
 
-def gone_within(m, seconds):
+def gone_within(m, seconds, port):
     t0 = time.time()
-    gone = wait_for(lambda: not m.feed_pids() and not accepts(80), seconds + 10)
+    gone = wait_for(lambda: not m.feed_pids() and not accepts(port), seconds + 10)
     return gone, time.time() - t0
 
 
@@ -283,7 +285,7 @@ def case_ends_when_its_parent_is_killed(name):
         stub = parent_and_service(m)
         c.true(m.feed_pids(), "the service process is found")
         stub.kill()  # as a crash or Task Manager would end the card
-        gone, took = gone_within(m, 5)
+        gone, took = gone_within(m, 5, stub.port)
         c.true(gone and took < 5, "the service is gone %.1f s after its parent was killed" % took)
         c.true("has ended; stopping" in m.log(), "the log says why")
     c.done()
@@ -295,7 +297,7 @@ def case_ends_when_its_parent_exits(name):
         stub = parent_and_service(m)
         stub.stdin.close()  # the stand-in exits normally
         stub.wait(timeout=30)
-        gone, took = gone_within(m, 5)
+        gone, took = gone_within(m, 5, stub.port)
         c.true(gone and took < 5, "the service is gone %.1f s after its parent exited" % took)
     c.done()
 
@@ -306,7 +308,7 @@ def case_started_by_hand_keeps_running(name):
         stub = parent_and_service(m, "--by-hand")
         stub.kill()
         time.sleep(6)  # longer than a started service may outlive its parent
-        c.eq(status_of(exchange(80, card_request(b"/forecastrss?w=4250542"))), 200, "still serving")
+        c.eq(status_of(exchange(stub.port, card_request(b"/forecastrss?w=4250542"))), 200, "still serving")
         c.true("started by hand" in m.log(), "logged as started by hand")
         m.close()
         c.eq(exit_code(m.feed("--parent-pid", "123456"), 60), 4, "a parent that is not running")
