@@ -292,3 +292,43 @@ def case_two_folders_two_services(name):
     finally:
         stub.close()
     c.done()
+
+
+def case_companion_in_a_folder_named_in_any_language(name):
+    """Card and companion in folders named outside the ANSI code page (and
+    one 250 characters long): the card starts the service from there, which
+    reads its options file and writes its log and state beside itself."""
+    c = harness.Checks()
+    stub = stub_upstream.StubUpstream()
+    try:
+        # A UTF-8 locale for the file names, code page 1252 for the programs.
+        with card_with_service(name, stub, CONF, start=False, lang="C.UTF-8") as card:
+            base_app = card.app
+            for folder in ("Погода", "天气", "Łukasz", "Ж" * 120):
+                print("folder", folder[:12], flush=True)
+                app = os.path.join(card.base, folder)
+                os.makedirs(app)
+                for f in os.listdir(base_app):
+                    shutil.copy(os.path.join(base_app, f), app)
+                card.app = app
+                card.launch()
+                log = lambda: wine_env.service_log(app)
+                c.true(harness.wait_for(lambda: "listening on" in log(), 20), "%s: the service started: %r"
+                       % (folder[:12], log()[-200:]))
+                c.true("options file" in log() and stub.forecast_url.split("/v1")[0] in log(),
+                       "%s: its options file read" % folder[:12])
+                reply = wine_env.exchange(service_port(app), wine_env.card_request(b"/forecastrss?w=%d" % SPRINGFIELD_IL))
+                c.eq(wine_env.status_of(reply), 200, "%s: it serves" % folder[:12])
+                state = os.path.join(app, "cloudwick-feed-state")
+                c.true(harness.wait_for(lambda: os.path.isdir(state) and os.listdir(state), 10),
+                       "%s: its state beside it" % folder[:12])
+                c.eq(len(service_pids(card)), 1, "%s: one service" % folder[:12])
+                # Ended as Task Manager would: this case is about the
+                # companion, whatever the card's own settings file does there.
+                card.card.kill()
+                card.card.wait()
+                c.true(harness.wait_for(lambda: not service_pids(card), 10), "%s: the service ends with the card"
+                       % folder[:12])
+    finally:
+        stub.close()
+    c.done()
