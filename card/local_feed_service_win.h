@@ -47,11 +47,13 @@ private:
     wchar_t portName_[64] = L"";
     wchar_t pipeName_[96] = L"";
     int folderLength_ = 0;
-    wchar_t folder_[kPathUnits] = L"";  // the card's folder, where the service is
-    wchar_t exe_[kPathUnits + 32] = L"";
-    wchar_t command_[kPathUnits + 64] = L"";
+    // Not cleared up front: a large block's pages are only touched as far
+    // as a path or table fills them.
+    wchar_t folder_[kPathUnits];  // the card's folder, where the service is
+    wchar_t exe_[kPathUnits + 32];
+    wchar_t command_[kPathUnits + 64];
     // The listeners' table: room for some two thousand; a longer one tells nothing.
-    DWORD tcpTable_[16384] = {};
+    DWORD tcpTable_[16384];
     HANDLE ready_ = nullptr;    // the ready event, held only while waiting
     HANDLE readyWait_ = nullptr;
     HANDLE process_ = nullptr;  // a copy this card started, until it settles
