@@ -6,15 +6,17 @@ namespace {
 const int kTwipsPerInch = 1440;
 const int kFallbackDpi = 96;
 
-// a * b / c to the nearest whole number, halves away from zero: what
-// Windows' MulDiv gives, in one rounding step.
+// a * b / c (c > 0) to the nearest whole number, halves away from zero:
+// what Windows' MulDiv gives, in one rounding step. Divided as a double, so
+// the exe needs no 64-bit division helpers: a product and half of c below
+// 2^53 are exact there and so is the truncated quotient; a larger product
+// gives a quotient beyond int's range for any c below 2^21, clamped.
 int MulDivRounded(int a, int b, int c) {
     const int64_t product = static_cast<int64_t>(a) * b;
-    const int64_t half = c / 2;
-    const int64_t q = product >= 0 ? (product + half) / c : -((-product + half) / c);
-    if (q > INT32_MAX) return INT32_MAX;
-    if (q < INT32_MIN) return INT32_MIN;
-    return static_cast<int>(q);
+    const double q = (static_cast<double>(product >= 0 ? product : -product) + c / 2) / c;
+    if (q >= 2147483648.0) return product >= 0 ? INT32_MAX : INT32_MIN;
+    const int magnitude = static_cast<int>(q);
+    return product >= 0 ? magnitude : -magnitude;
 }
 }  // namespace
 

@@ -63,4 +63,24 @@ public:
     virtual bool BringBack() = 0;
     // Another program holds the port our service should listen on.
     virtual bool PortTakenByOther() const = 0;
+    // The port to reach `host` on: the one the card's own service told when
+    // `host` is this machine, otherwise 80.
+    virtual unsigned short PortFor(const std::string& host) {
+        (void)host;
+        return 80;
+    }
+    // Connected to `port`, before anything is sent: false when the listener
+    // is not the card's service (it is then started again: connect once
+    // MayConnect() says so).
+    virtual bool ListenerIsOurs(unsigned short port) {
+        (void)port;
+        return true;
+    }
+    // Connected, and nothing came within the time-out: true when the card
+    // keeps the service (it is ended and started again).
+    virtual bool NoAnswer() { return false; }
+    // Why there is no service, in words for the card's line; empty when
+    // nothing is known.
+    virtual std::string WhyNoService() const { return std::string(); }
 };
+

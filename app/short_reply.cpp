@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 const char* const kPortTakenText = "Port 80 is used by another program";
+const char* const kForeignListenerText = "Another program answered for Cloudwick";
+const char* const kSilentServiceText = "Weather service did not answer";
 
 namespace {
 

@@ -6,6 +6,10 @@
 
 // The line shown when another program answers on port 80.
 extern const char* const kPortTakenText;
+// A listener that is not the card's service; a service that accepted and
+// said nothing within the time-out.
+extern const char* const kForeignListenerText;  // "Another program answered for Cloudwick"
+extern const char* const kSilentServiceText;    // "Weather service did not answer"
 
 // Most characters of a reason the card shows (it fits the forecast line).
 constexpr size_t kMaxReasonChars = 40;

@@ -13,59 +13,45 @@ const UINT kTrayCallback = WM_MOUSEMOVE;
 const int kTrayLeftUp = 0x202;
 const int kTrayRightDown = 0x204;
 const UINT_PTR kTrayRetryTimerId = 3;
-
-void CALLBACK TrayRetryTick(HWND, UINT, UINT_PTR, DWORD);
-
-// The shell as the card's one tray icon sees it. The first adds can be
-// made to fail by setting CLOUDWICK_TEST_TRAY_REFUSALS to a count: the
-// end-to-end tests stage a taskbar that is not there yet at log-on.
-class CardTrayShell : public TrayShell {
-public:
-    HWND hwnd = nullptr;
-    NOTIFYICONDATAA* record = nullptr;
-
-    bool AddIcon() override {
-        if (refusals_ < 0) {
-            char count[16] = "";
-            const DWORD n = GetEnvironmentVariableA("CLOUDWICK_TEST_TRAY_REFUSALS", count, sizeof(count));
-            refusals_ = n > 0 && n < sizeof(count) ? atoi(count) : 0;
-        }
-        if (refusals_ > 0) {
-            --refusals_;
-            return false;
-        }
-        if (Shell_NotifyIconA(NIM_ADD, record)) return true;
-        // A busy shell may report a time-out for an add it then carries
-        // out: an icon that takes a change of its tip is there.
-        return Shell_NotifyIconA(NIM_MODIFY, record) != FALSE;
-    }
-    void SetRetryClock(bool on) override {
-        if (on)
-            SetTimer(hwnd, kTrayRetryTimerId, kTrayRetryMs, TrayRetryTick);
-        else
-            KillTimer(hwnd, kTrayRetryTimerId);
-    }
-
-private:
-    int refusals_ = -1;  // not read yet
-};
-
-CardTrayShell trayShell;
-TrayIconKeeper trayKeeper(trayShell);
-
-// With a procedure of its own the clock's ticks never reach the card's
-// window procedure.
-void CALLBACK TrayRetryTick(HWND, UINT, UINT_PTR, DWORD) { trayKeeper.OnRetryTick(); }
 }  // namespace
 
+bool CardTrayShell::AddIcon() {
+    if (refusals_ < 0) {
+        char count[16] = "";
+        const DWORD n = GetEnvironmentVariableA("CLOUDWICK_TEST_TRAY_REFUSALS", count, sizeof(count));
+        refusals_ = n > 0 && n < sizeof(count) ? atoi(count) : 0;
+    }
+    if (refusals_ > 0) {
+        --refusals_;
+        return false;
+    }
+    if (Shell_NotifyIconA(NIM_ADD, record_)) return true;
+    // A busy shell may report a time-out for an add it then carries
+    // out: an icon that takes a change of its tip is there.
+    return Shell_NotifyIconA(NIM_MODIFY, record_) != FALSE;
+}
+
+void CardTrayShell::SetRetryClock(bool on) {
+    if (on)
+        SetTimer(hwnd_, kTrayRetryTimerId, kTrayRetryMs, &CardWindow::TrayRetryTick);
+    else
+        KillTimer(hwnd_, kTrayRetryTimerId);
+}
+
+// With a procedure of its own the clock's ticks never reach the card's
+// window procedure; the window's record leads back to the card.
+void CALLBACK CardWindow::TrayRetryTick(HWND hwnd, UINT, UINT_PTR, DWORD) {
+    auto* card = static_cast<CardWindow*>(reinterpret_cast<DesignWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)));
+    if (card) card->trayKeeper_.OnRetryTick();
+}
+
 void CardWindow::AddTrayIcon() {
-    trayShell.hwnd = hwnd_;
-    trayShell.record = &trayIconData_;
-    trayKeeper.Add();
+    trayShell_.Attach(hwnd_, &trayIconData_);
+    trayKeeper_.Add();
 }
 
 void CardWindow::RemoveTrayIcon() {
-    trayKeeper.Removed();
+    trayKeeper_.Removed();
     Shell_NotifyIconA(NIM_DELETE, &trayIconData_);
 }
 
@@ -152,7 +138,7 @@ void CardWindow::Label3_Click() {
 
 void CardWindow::OnTaskbarCreated() {
     // A restarted shell has forgotten the icon; a hidden card must not be lost.
-    trayKeeper.OnTaskbarCreated();
+    trayKeeper_.OnTaskbarCreated();
 }
 
 void CardWindow::OpenOptions() {

@@ -210,7 +210,7 @@ void CardWindow::OnCreate() {
     service_.reset(new LocalFeedService(hwnd_));
     supervisor_.reset(new ServiceSupervisor(*service_, clock_,
                                             UsesLocalService(ConfiguredHosts().feed, ConfiguredHosts().placeSearch)));
-    supervisor_->SetOnSettled([](void* cycle) { static_cast<FeedCycle*>(cycle)->OnServiceReady(); }, cycle_.get());
+    supervisor_->SetOnSettled(this);
     cycle_->SetServiceLink(supervisor_.get());
     supervisor_->Begin();
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");

@@ -13,13 +13,32 @@
 #include "app/window_timer_win.h"
 #include "card/local_feed_service_win.h"
 #include "card/service_supervisor.h"
+#include "card/tray_icon_keeper.h"
 #include "card/weather_pictures_win.h"
 #include "feed/feed_cycle.h"
 #include "options/options_owner.h"
 
 extern const char* const kCardClassName;  // "CloudwickCard"
 
-class CardWindow : public DesignWindow, public FeedView, public OptionsOwner {
+// The shell as the card's one tray icon sees it. The first adds can be
+// made to fail by setting CLOUDWICK_TEST_TRAY_REFUSALS to a count: the
+// end-to-end tests stage a taskbar that is not there yet at log-on.
+class CardTrayShell : public TrayShell {
+public:
+    void Attach(HWND hwnd, NOTIFYICONDATAA* record) {
+        hwnd_ = hwnd;
+        record_ = record;
+    }
+    bool AddIcon() override;
+    void SetRetryClock(bool on) override;
+
+private:
+    HWND hwnd_ = nullptr;
+    NOTIFYICONDATAA* record_ = nullptr;
+    int refusals_ = -1;  // not read yet
+};
+
+class CardWindow : public DesignWindow, public FeedView, public OptionsOwner, public ServiceSettledListener {
 public:
     explicit CardWindow(AppSettings& settings);
     ~CardWindow() override;
@@ -65,6 +84,11 @@ private:
     void OnTaskbarCreated();
     void AddTrayIcon();     // now, or as soon as the shell takes it
     void RemoveTrayIcon();
+    static void CALLBACK TrayRetryTick(HWND hwnd, UINT, UINT_PTR, DWORD);
+    friend class CardTrayShell;
+
+    // ServiceSettledListener
+    void OnServiceSettled() override { cycle_->OnServiceReady(); }
 
     // Title strip.
     void Frame1_MouseDown(int button);
@@ -103,6 +127,8 @@ private:
     };
     Placed placed_[2] = {{0, 0, 0}, {0, 0, 0}};
     NOTIFYICONDATAA trayIconData_ = {};
+    CardTrayShell trayShell_;
+    TrayIconKeeper trayKeeper_{trayShell_};
     UINT taskbarCreated_ = 0;
     bool unloaded_ = false;
     std::unique_ptr<WindowTimer> tmrInterval_;

@@ -26,7 +26,12 @@ bool ServiceSupervisor::TryStart() {
     everStarted_ = true;
     upSinceStart_ = false;
     lastStartMs_ = now;
-    if (!control_.Start()) return false;  // nothing beside the card to start
+    control_.EndStarted();  // a copy that never became ready goes first
+    NoService why;
+    if (!control_.Start(why)) {
+        why_ = why;
+        return false;
+    }
     ++starts_;
     Wait(true);
     return true;
@@ -41,13 +46,14 @@ void ServiceSupervisor::Wait(bool ownStart) {
 
 void ServiceSupervisor::Settle(State s) {
     state_ = s;
-    if (onSettled_) onSettled_(settledContext_);
+    if (onSettled_) onSettled_->OnServiceSettled();
 }
 
 void ServiceSupervisor::OnReadySignal() {
     if (state_ != State::Waiting) return;
     gapMs_ = kMinRestartGapMs;  // it came up: a later loss is a new story
     upSinceStart_ = true;
+    why_ = NoService();
     control_.Register();
     Settle(State::Up);
 }
@@ -71,8 +77,11 @@ void ServiceSupervisor::OnServiceExited(unsigned long code) {
         Settle(State::Up);
         return;
     }
-    // It ended without listening: connect anyway (the user then sees what
-    // fails), and wait longer before the next start.
+    // It ended without listening: connect anyway (what answers on port 80
+    // is used; when nothing does, the line says why), and wait longer
+    // before the next start.
+    why_.kind = NoService::EndedAtOnce;
+    why_.code = code;
     gapMs_ = std::min(gapMs_ * 2, kMaxRestartGapMs);
     Settle(State::Up);
 }
@@ -85,7 +94,13 @@ bool ServiceSupervisor::MayConnect() {
     case State::Waiting:
         if (clock_.NowMs() < deadlineMs_) return false;
         // Waited long enough: ask anyway. Other waiters see it at their
-        // next tick; no call back from inside this one.
+        // next tick; no call back from inside this one. A copy this card
+        // started that never became ready is ended now.
+        if (ownStart_) {
+            control_.EndStarted();
+            why_.kind = NoService::NeverReady;
+            gapMs_ = std::min(gapMs_ * 2, kMaxRestartGapMs);
+        }
         state_ = State::Up;
         return true;
     case State::Up:
@@ -112,7 +127,8 @@ bool ServiceSupervisor::BringBack() {
     case ServiceControl::Presence::Listening:
         return false;  // it runs: the failure is something else
     case ServiceControl::Presence::Starting:
-        Wait(false);
+        // A wait under way (for the copy this card started) goes on.
+        if (state_ != State::Waiting) Wait(false);
         return true;
     case ServiceControl::Presence::Absent:
         break;
@@ -122,4 +138,35 @@ bool ServiceSupervisor::BringBack() {
     if (TryStart()) return true;
     if (state_ == State::PortTaken) state_ = State::Up;
     return false;
+}
+
+unsigned short ServiceSupervisor::PortFor(const std::string& host) {
+    unsigned short port = 0;
+    unsigned long pid = 0;
+    if (state_ == State::Off || !IsThisMachine(host) || !control_.Published(port, pid) || port == 0) return 80;
+    return port;
+}
+
+bool ServiceSupervisor::ListenerIsOurs(unsigned short port) {
+    unsigned short published = 0;
+    unsigned long pid = 0, owner = 0;
+    if (state_ == State::Off || !control_.Published(published, pid) || published != port) return true;
+    if (!control_.ListenerPid(port, owner) || owner == pid) return true;
+    // Someone else answers on the port our service told: that service no
+    // longer listens there. It is ended and a new one started.
+    control_.EndPublished(pid);
+    TryStart();
+    return false;
+}
+
+bool ServiceSupervisor::NoAnswer() {
+    if (state_ == State::Off) return false;
+    // Frozen, or not ours at all: our copy is ended and a new one started.
+    unsigned short port = 0;
+    unsigned long pid = 0;
+    if (control_.Published(port, pid)) control_.EndPublished(pid);
+    control_.EndStarted();
+    if (state_ == State::PortTaken) state_ = State::Up;
+    TryStart();
+    return true;
 }

@@ -37,14 +37,22 @@ void FeedCycle::StoreFeedFields(AppSettings& s) const {
     s.UseCelsius = feedMetric_ != 0 ? 1 : 0;
 }
 
+namespace {
+// Milliseconds since `start`, held at 49 days: 32-bit arithmetic needs no
+// 64-bit division helpers in the exe.
+uint32_t MsSince(uint64_t now, uint64_t start) {
+    if (now <= start) return 0;
+    const uint64_t d = now - start;
+    return d > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(d);
+}
+}  // namespace
+
 int FeedCycle::hoursElapsed() const {
-    const uint64_t now = clock_.NowMs();
-    return now > fetchStartMs_ ? static_cast<int>((now - fetchStartMs_) / kMsPerHour) : 0;
+    return static_cast<int>(MsSince(clock_.NowMs(), fetchStartMs_) / static_cast<uint32_t>(kMsPerHour));
 }
 
 int FeedCycle::minutesElapsed() const {
-    const uint64_t now = clock_.NowMs();
-    return now > fetchStartMs_ ? static_cast<int>((now - fetchStartMs_) / kMsPerMinute % 60) : 0;
+    return static_cast<int>(MsSince(clock_.NowMs(), fetchStartMs_) / static_cast<uint32_t>(kMsPerMinute) % 60);
 }
 
 void FeedCycle::RefreshOptions() { StartFetch(false); }
@@ -67,6 +75,7 @@ void FeedCycle::StartFetch(bool quiet) {
     dataTimer_.SetEnabled(true);
     ResetReply();
     connectHeld_ = false;
+    connected_ = false;
     feedServer_ = feedHost_;
     if (feedWoeid_ != kNoPlaceWoeid && !Trim(feedWoeid_).empty()) {
         ConnectNowOrLater();
@@ -88,7 +97,10 @@ void FeedCycle::ConnectNowOrLater() {
         return;
     }
     connectHeld_ = false;
-    socket_.Connect(feedServer_, kFeedPort);
+    connected_ = false;
+    // The card's own service listens on the port it told; anything else on 80.
+    port_ = link_ ? link_->PortFor(feedServer_) : kFeedPort;
+    socket_.Connect(feedServer_, port_);
 }
 
 void FeedCycle::OnServiceReady() {
@@ -96,6 +108,15 @@ void FeedCycle::OnServiceReady() {
 }
 
 void FeedCycle::OnConnect() {
+    // Nothing is sent to a listener that is not the card's service.
+    if (link_ && !link_->ListenerIsOurs(port_)) {
+        socket_.Close();
+        ResetReply();
+        connectHeld_ = true;
+        if (!quiet_) view_.ShowProblem(kForeignListenerText);
+        return;
+    }
+    connected_ = true;
     socket_.Send(BuildGetRequest(FeedPath(feedWoeid_, settings_.UseCelsius), feedHost_));
 }
 
@@ -119,10 +140,26 @@ void FeedCycle::OnError() {
         connectHeld_ = true;
         return;
     }
-    if (!quiet_) view_.ShowNetworkError();
+    if (quiet_) return;
+    // No service at all: its reason when the card knows one.
+    const std::string why = link_ ? link_->WhyNoService() : std::string();
+    if (why.empty())
+        view_.ShowNetworkError();
+    else
+        view_.ShowProblem(why);
 }
 
-void FeedCycle::OnClose() { peerClosed_ = true; }
+void FeedCycle::OnClose() {
+    // Ended before a byte came: the service went (killed, crashed) while
+    // this fetch waited; it is brought back as for a refused connect.
+    if (feedBytes_ == 0 && feedReply_.empty() && link_ && link_->BringBack()) {
+        socket_.Close();
+        ResetReply();
+        connectHeld_ = true;
+        return;
+    }
+    peerClosed_ = true;
+}
 
 void FeedCycle::OnDataTick() {
     if (connectHeld_) OnServiceReady();
@@ -133,8 +170,13 @@ void FeedCycle::OnDataTick() {
         barText_.clear();
         view_.SetBarText(barText_);
         waitTicks_ = 0;
+        // Accepted and not a byte since: the service is frozen or not ours;
+        // the card's own is ended and started again, and the line says so.
+        const bool silent = connected_ && feedBytes_ == 0 && !answered_ && replyParsed_ == 0 && link_ &&
+                            link_->NoAnswer();
         // A shown stale document is kept while fresh weather is fetched.
         if (replyParsed_ == 0 || staleShown_) StartFetch(staleShown_);
+        if (silent && !quiet_) view_.ShowProblem(kSilentServiceText);
     }
     if (answered_) return;
     if (feedBytes_ > kCompleteBytes) {

@@ -107,6 +107,8 @@ private:
     bool peerClosed_ = false;  // the server ended this fetch's connection
     bool answered_ = false;    // this fetch's reply has been read
     bool connectHeld_ = false; // waiting for the service before connecting
+    bool connected_ = false;   // this fetch's connection was accepted
+    unsigned short port_ = 80; // where this fetch connects
     bool staleShown_ = false;  // the shown document came from a last-known copy
     bool quiet_ = false;       // this fetch changes nothing shown unless it brings weather
 };

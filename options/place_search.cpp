@@ -59,6 +59,7 @@ void PlaceSearch::StartPlaceSearch() {
     quotedText_ = QuotePlaceText(text);
     requestPath_ = kPlaceQueryPrefix + quotedText_;
     peerClosed_ = false;
+    retried_ = false;
     timer_.SetEnabled(true);
     ConnectNowOrLater();
 }
@@ -66,7 +67,19 @@ void PlaceSearch::StartPlaceSearch() {
 void PlaceSearch::ConnectNowOrLater() {
     // A service that is starting up would refuse: ask once it listens.
     connectHeld_ = link_ && !link_->MayConnect();
-    if (!connectHeld_) socket_.Connect(searchHost_, kSearchPort);
+    if (connectHeld_) return;
+    connected_ = false;
+    port_ = link_ ? link_->PortFor(searchHost_) : kSearchPort;
+    socket_.Connect(searchHost_, port_);
+}
+
+void PlaceSearch::AskAgain() {
+    socket_.Close();
+    replyText_.clear();
+    bytesReceived_ = 0;
+    peerClosed_ = false;
+    connected_ = false;
+    connectHeld_ = true;
 }
 
 void PlaceSearch::OnKeyPress(int keyAscii) {
@@ -74,6 +87,13 @@ void PlaceSearch::OnKeyPress(int keyAscii) {
 }
 
 void PlaceSearch::OnConnect() {
+    // The search text goes to the card's service only.
+    if (link_ && !link_->ListenerIsOurs(port_)) {
+        AskAgain();
+        view_.SetStatus(kForeignListenerText);
+        return;
+    }
+    connected_ = true;
     socket_.Send(BuildGetRequest(requestPath_, searchHost_));
 }
 
@@ -90,17 +110,23 @@ void PlaceSearch::OnError() {
     // Nothing listened: the service is started again and the search asks
     // once it listens.
     if (link_ && link_->BringBack()) {
-        socket_.Close();
-        replyText_.clear();
-        bytesReceived_ = 0;
-        peerClosed_ = false;
-        connectHeld_ = true;
+        AskAgain();
         return;
     }
-    view_.SetStatus("network error");
+    const std::string why = link_ ? link_->WhyNoService() : std::string();
+    view_.SetStatus(why.empty() ? "network error" : why);
 }
 
-void PlaceSearch::OnClose() { peerClosed_ = true; }
+void PlaceSearch::OnClose() {
+    // Ended before a byte came: the service went during the search; it is
+    // started again and asked once more.
+    if (bytesReceived_ == 0 && replyText_.empty() && !retried_ && link_ && link_->BringBack()) {
+        retried_ = true;
+        AskAgain();
+        return;
+    }
+    peerClosed_ = true;
+}
 
 void PlaceSearch::Finish(const std::string& status) {
     timer_.SetEnabled(false);
@@ -164,6 +190,20 @@ void PlaceSearch::OnTick() {
         tickCount_ = 0;
     }
     if (tickCount_ > kTimeoutTicks) {
+        // Nothing came: a service fault is never "Not found". A silent
+        // service of the card's is replaced (the next search finds the new
+        // one); one that never came is named.
+        if (bytesReceived_ == 0 && link_) {
+            if (connected_ && link_->NoAnswer()) {
+                Finish(kSilentServiceText);
+                return;
+            }
+            const std::string why = link_->WhyNoService();
+            if (!why.empty()) {
+                Finish(why);
+                return;
+            }
+        }
         bytesReceived_ = 0;
         tickCount_ = 0;
         timer_.SetEnabled(false);

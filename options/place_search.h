@@ -64,6 +64,7 @@ public:
 private:
     void Parse(const std::string& reply);
     void ConnectNowOrLater();
+    void AskAgain();  // drops this connection; connects once the service allows
     void Finish(const std::string& status);
     void ReadEndedReply();
 
@@ -81,4 +82,7 @@ private:
     ServiceLink* link_ = nullptr;
     bool peerClosed_ = false;   // the server ended this search's connection
     bool connectHeld_ = false;  // waiting for the service before connecting
+    bool connected_ = false;    // this search's connection was accepted
+    bool retried_ = false;      // the service was brought back once for this search
+    unsigned short port_ = 80;  // where this search connects
 };

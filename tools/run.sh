@@ -37,13 +37,8 @@ until_ok() {
     sleep 0.1
   done
 }
-port80_answers() { (exec 3<>/dev/tcp/127.0.0.1/80) 2>/dev/null; }
-
-if port80_answers; then
-  echo "run: something already listens on 127.0.0.1:80; the card will use it and start no service"
-elif [ "$(id -u)" != 0 ]; then
-  echo "run: the feed service needs port 80; run as root (or allow it: sysctl net.ipv4.ip_unprivileged_port_start=80)" >&2
-fi
+# The service the card starts listens on a free port of its own and tells
+# the card which: neither root nor port 80 is needed.
 
 headless=0
 if [ -z "${DISPLAY:-}" ]; then

@@ -10,8 +10,9 @@ const char kUsage[] =
     "Usage: cloudwick-feed [options]\n"
     "Serves the Cloudwick card's weather feed and place search over HTTP.\n"
     "\n"
-    "  --listen ADDR:PORT        address to listen on (default 127.0.0.1:80); IPv6 in\n"
-    "                            brackets: [::1]:80, or [::]:80 for every address\n"
+    "  --listen ADDR:PORT        address to listen on (default 127.0.0.1:80; on Windows\n"
+    "                            127.0.0.1 on a free port, told to the user's cards); IPv6\n"
+    "                            in brackets: [::1]:80, or [::]:80 for every address\n"
     "  --provider NAME           open-meteo (live data, default) or sample (built-in, no network)\n"
     "  --forecast-url URL        forecast API (default https://api.open-meteo.com/v1/forecast)\n"
     "  --geocoding-url URL       geocoding API base, without /search or /get\n"
@@ -271,6 +272,7 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
             o.allowedHostsGiven = true;
         } else if (a == "--listen") {
             if (!ReadListen(v, o.host, o.port, r.error)) return r;
+            o.listenGiven = true;
         } else if (a == "--call-limits") {
             if (!ReadCallLimits(v, o)) {
                 r.error = "--call-limits wants three numbers: per minute, hour and day (500,4500,9000)";

@@ -7,6 +7,7 @@
 struct CommandLine {
     std::string host = "127.0.0.1";  // an IPv6 address without its brackets: "::1"
     int port = 80;
+    bool listenGiven = false;  // --listen (or listen= in the file) chose the address
     std::string provider = "open-meteo";  // or "sample"
     std::string forecastUrl = "https://api.open-meteo.com/v1/forecast";
     std::string geocodingUrl = "https://geocoding-api.open-meteo.com/v1";

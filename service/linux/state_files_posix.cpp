@@ -40,3 +40,14 @@ bool ReplaceFileContents(const std::string& path, const std::string& bytes, std:
     }
     return true;
 }
+
+bool ReadFileContents(const std::string& path, std::size_t limit, std::string& out) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    out.clear();
+    char buf[8192];
+    std::size_t n;
+    while (out.size() <= limit && (n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    std::fclose(f);
+    return true;
+}

@@ -19,13 +19,8 @@ std::string StateFolderBeside(const std::string& programFolder) {
 
 std::optional<std::string> StateStore::Read(const std::string& name) const {
     if (folder_.empty()) return std::nullopt;
-    std::FILE* f = std::fopen((folder_ + "/" + name).c_str(), "rb");
-    if (!f) return std::nullopt;
     std::string bytes;
-    char buf[8192];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && bytes.size() <= kMaxStateFile) bytes.append(buf, n);
-    std::fclose(f);
+    if (!ReadFileContents(folder_ + "/" + name, kMaxStateFile, bytes)) return std::nullopt;
     if (bytes.size() > kMaxStateFile) return std::nullopt;
     return bytes;
 }

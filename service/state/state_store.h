@@ -63,5 +63,8 @@ std::string StateFolderBeside(const std::string& programFolder);
 // windows/state_files_win.cpp): makes `folder` if it is missing; writes
 // `bytes` to `path` through a temporary file beside it that then replaces
 // `path` in one step. False with the reason in `error` when that fails.
+// ReadFileContents reads a file (stopping once it has more than `limit`
+// bytes); false when it cannot be opened.
+bool ReadFileContents(const std::string& path, std::size_t limit, std::string& out);
 bool MakeStateFolder(const std::string& folder, std::string& error);
 bool ReplaceFileContents(const std::string& path, const std::string& bytes, std::string& error);

@@ -3,19 +3,69 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <string>
+
 #include <chrono>
 #include <mutex>
 #include <thread>
 
 namespace {
 
-const char kMutexName[] = "Global\\CloudwickFeedService";
-const char kReadyName[] = "Global\\CloudwickFeedReady";
-const char kCardPipeName[] = "\\\\.\\pipe\\CloudwickFeedCards";
-// Cards of every user of the machine wait on the ready signal: everyone
-// may wait on it and reset it; SYSTEM and administrators hold all rights.
-const char kReadyAccess[] = "D:(A;;0x00100002;;;WD)(A;;GA;;;SY)(A;;GA;;;BA)";
+// Named for this user's session and this copy's folder (lifetime_win.h).
+std::wstring mutexName, readyName, portName, cardPipeName;
+std::wstring access;  // this user and SYSTEM, nobody else
 const auto kLastCardGrace = std::chrono::milliseconds(2000);
+
+// FNV-1a over the folder's UTF-16 units, upper-cased: the same folder gives
+// the same key however its name was spelled (card/local_feed_service.cpp).
+std::wstring FolderKey(std::wstring folder) {
+    if (!folder.empty()) CharUpperBuffW(&folder[0], static_cast<DWORD>(folder.size()));
+    uint32_t h = 2166136261u;
+    for (wchar_t w : folder) {
+        const uint16_t u = static_cast<uint16_t>(w);
+        h = (h ^ (u & 0xFFu)) * 16777619u;
+        h = (h ^ (u >> 8)) * 16777619u;
+    }
+    wchar_t hex[9];
+    for (int i = 0; i < 8; ++i) hex[i] = L"0123456789abcdef"[(h >> (28 - 4 * i)) & 15];
+    hex[8] = 0;
+    return hex;
+}
+
+std::wstring UserAccess() {
+    std::wstring sid;
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        char buf[256];
+        DWORD n = 0;
+        LPWSTR text = nullptr;
+        if (GetTokenInformation(token, TokenUser, buf, sizeof buf, &n) &&
+            ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf)->User.Sid, &text)) {
+            sid = text;
+            LocalFree(text);
+        }
+        CloseHandle(token);
+    }
+    // Protected: nothing inherited; the user and SYSTEM alone.
+    return sid.empty() ? L"D:P(A;;GA;;;SY)(A;;GA;;;OW)" : L"D:P(A;;GA;;;" + sid + L")(A;;GA;;;SY)";
+}
+
+// Security attributes that grant this user and SYSTEM alone.
+class Guarded {
+public:
+    Guarded() {
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorW(access.c_str(), SDDL_REVISION_1, &sd_, nullptr))
+            sa_.lpSecurityDescriptor = sd_;
+    }
+    ~Guarded() {
+        if (sd_) LocalFree(sd_);
+    }
+    SECURITY_ATTRIBUTES* get() { return &sa_; }
+
+private:
+    SECURITY_ATTRIBUTES sa_ = {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+    PSECURITY_DESCRIPTOR sd_ = nullptr;
+};
 
 HANDLE readyEvent = nullptr;
 
@@ -30,13 +80,9 @@ unsigned change = 0;  // tells a grace period that something happened meanwhile
 std::function<void()> onLastCard;
 
 HANDLE MakeReadyEvent() {
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, FALSE};
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kReadyAccess, SDDL_REVISION_1, &sd, nullptr))
-        sa.lpSecurityDescriptor = sd;
-    HANDLE e = CreateEventA(&sa, TRUE, FALSE, kReadyName);
-    if (!e) e = OpenEventA(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, kReadyName);
-    if (sd) LocalFree(sd);
+    Guarded guard;
+    HANDLE e = CreateEventW(guard.get(), TRUE, FALSE, readyName.c_str());
+    if (!e) e = OpenEventW(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, readyName.c_str());
     return e;
 }
 
@@ -74,10 +120,11 @@ void CardLeft() {
 void ServeCardPipe() {
     bool first = true;
     for (;;) {
-        HANDLE p = CreateNamedPipeA(kCardPipeName,
+        Guarded guard;
+        HANDLE p = CreateNamedPipeW(cardPipeName.c_str(),
                                     PIPE_ACCESS_DUPLEX | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
                                     PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-                                    PIPE_UNLIMITED_INSTANCES, 16, 16, 0, nullptr);
+                                    PIPE_UNLIMITED_INSTANCES, 16, 16, 0, guard.get());
         if (p == INVALID_HANDLE_VALUE) {
             // Someone else made the first instance: no registrations, and
             // the service keeps the starting card's lifetime alone.
@@ -104,11 +151,20 @@ void ServeCardPipe() {
 
 }  // namespace
 
-bool ClaimSingleInstance() {
-    // "Global\": one per machine, across the users' sessions. The handle
-    // stays open until the process ends, whichever way it ends.
-    HANDLE m = CreateMutexA(nullptr, FALSE, kMutexName);
-    if (!m) return false;  // access denied: another user's copy holds it
+bool ClaimSingleInstance(const std::wstring& folder) {
+    const std::wstring key = FolderKey(folder);
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    mutexName = L"Local\\CloudwickFeed-" + key;
+    readyName = L"Local\\CloudwickFeedReady-" + key;
+    portName = L"Local\\CloudwickFeedPort-" + key;
+    cardPipeName = L"\\\\.\\pipe\\CloudwickFeedCards-" + std::to_wstring(session) + L"-" + key;
+    access = UserAccess();
+    // "Local\": one per session, user and folder. The handle stays open
+    // until the process ends, whichever way it ends.
+    Guarded guard;
+    HANDLE m = CreateMutexW(guard.get(), FALSE, mutexName.c_str());
+    if (!m) return false;  // access denied: someone else made the name
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(m);
         return false;
@@ -144,6 +200,23 @@ void ParentCardEnded() {
     parentGone = true;
     ++change;
     CheckLastCardLocked();
+}
+
+bool PublishPort(int port) {
+    Guarded guard;
+    HANDLE map = CreateFileMappingW(INVALID_HANDLE_VALUE, guard.get(), PAGE_READWRITE, 0, sizeof(PublishedService),
+                                    portName.c_str());
+    if (!map) return false;
+    auto* record = static_cast<PublishedService*>(MapViewOfFile(map, FILE_MAP_WRITE, 0, 0, sizeof(PublishedService)));
+    if (!record) {
+        CloseHandle(map);
+        return false;
+    }
+    // Held (mapped) until the process ends: the record goes with it.
+    record->port = static_cast<uint32_t>(port);
+    record->pid = GetCurrentProcessId();
+    record->magic = PublishedService::kMagic;
+    return true;
 }
 
 void AnnounceListening(bool byCard, std::function<void()> onLastCardGone) {

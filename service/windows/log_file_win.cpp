@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include "windows/wide_path_win.h"
+
 LogFile::LogFile(const std::string& path, LogCap cap) : cap_(cap) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     file_ = h == INVALID_HANDLE_VALUE ? nullptr : h;
 }

@@ -2,11 +2,15 @@
 // it writes cloudwick-feed.log beside itself and reads its options from the
 // command line and from cloudwick-feed.conf beside itself.
 //
-// Exit codes: 0 --help; 1 cannot listen (port in use); 2 bad options;
-// 3 another copy already runs; 4 the --parent-pid process is not running.
+// Exit codes: 0 --help; 1 cannot listen (a --listen port in use); 2 bad
+// options; 3 another copy from this folder already runs for this user;
+// 4 the --parent-pid process is not running.
+// Without --listen it listens on 127.0.0.1 on a port of its own, published
+// to this user's cards (lifetime_win.h).
 // Started with --parent-pid, it ends (code 0) shortly after that process
 // and every other card that registered with it have ended.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -22,21 +26,14 @@
 #include "windows/installer_command_win.h"
 #include "windows/lifetime_win.h"
 #include "windows/log_file_win.h"
+#include "windows/wide_path_win.h"
 #include "windows/winhttp_client_win.h"
 
 namespace {
 
-std::string ProgramFolder() {
-    char path[MAX_PATH * 2] = "";
-    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string s(path, n);
-    const std::size_t slash = s.find_last_of("\\/");
-    return slash == std::string::npos ? "." : s.substr(0, slash);
-}
-
 // The file's bytes (at most 64 KB); false when there is no such file.
 bool ReadWholeFile(const std::string& path, std::string& out) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    HANDLE f = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     char buf[65536];
@@ -75,6 +72,17 @@ void PolicyProxy(std::string& proxy, std::string& noProxy, const std::function<v
     }
 }
 
+// The command line's arguments after the program's name, as UTF-8.
+std::vector<std::string> Arguments() {
+    std::vector<std::string> out;
+    int n = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &n);
+    if (!args) return out;
+    for (int i = 1; i < n; ++i) out.push_back(Utf8Path(args[i]));
+    LocalFree(args);
+    return out;
+}
+
 // --help's text, to the console or pipe it was started from, if any.
 void PrintUsage() {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -91,7 +99,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The installer's --close and --uninstall, before anything of the service.
     int installerCode = 0;
     if (RunInstallerCommand(GetCommandLineW(), installerCode)) return installerCode;
-    const std::string folder = ProgramFolder();
+    const std::wstring wideFolder = ProgramFolderWide();
+    const std::string folder = Utf8Path(wideFolder);
     LogFile logFile(folder + "\\cloudwick-feed.log");
     // Before the service's own log queue runs: lines written at once, dated.
     const auto note = [&logFile](const std::string& text) {
@@ -106,12 +115,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         note("cloudwick-feed.conf " + conf.error);
         return 2;
     }
-    const CommandLineResult cl = ParseCommandLine(MergedArgs(conf.args, std::vector<std::string>(__argv + 1, __argv + __argc)));
+    const CommandLineResult cl = ParseCommandLine(MergedArgs(conf.args, Arguments()));
     if (!cl.ok) {
         note(cl.error);
         return 2;
     }
-    const CommandLine& o = cl.options;
+    CommandLine o = cl.options;
+    // Port 80 of loopback is one port for every program and user of the
+    // PC: without --listen the service takes a free port of its own and
+    // tells this user's cards which (PublishPort).
+    if (!o.listenGiven) o.port = 0;
     if (o.help) {
         PrintUsage();
         return 0;
@@ -121,8 +134,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         note("allowed-host is for the Linux program; on Windows only localhost and 127.0.0.1 are answered");
         return 2;
     }
-    if (!ClaimSingleInstance()) {
-        note("another cloudwick-feed is already running on this machine; this one exits");
+    if (!ClaimSingleInstance(wideFolder)) {
+        note("another cloudwick-feed from this folder is already running for this user; this one exits");
         return 3;
     }
     WinHttpClient client(note);
@@ -152,6 +165,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::string config = program.Summary(port);
     config += haveConf ? "; options file " + confPath : "; no options file";
     config += o.parentPid > 0 ? "; ends with process " + std::to_string(o.parentPid) : "; started by hand";
+    if (!PublishPort(port)) config += "; cannot tell the cards its port";
     program.log().Note(config);
     if (o.provider != "sample") program.log().Note(FallbackNote(o));
 

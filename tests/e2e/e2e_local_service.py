@@ -1,6 +1,6 @@
 """The card as a Windows user runs it: Cloudwick.exe alone, with
-cloudwick-feed.exe beside it, which the card starts itself when nothing
-answers on port 80. A stub Open-Meteo on a loopback port stands in for the
+cloudwick-feed.exe beside it, which the card starts itself; the service
+listens on a port of its own and tells the card which. A stub Open-Meteo on a loopback port stands in for the
 source (named in cloudwick-feed.conf); the service goes when the card goes."""
 import contextlib
 import os
@@ -151,23 +151,3 @@ def case_second_card_starts_no_second_service(name):
         c.eq(service_log(card).count("listening on"), 1, "started once: %r" % service_log(card)[-400:])
         c.true("already running" not in service_log(card), "the second card did not even try")
     c.done()
-
-
-def case_whatever_answers_on_port_80_is_used(name):
-    """Something else already serves port 80: the card's service cannot
-    listen, says why in its log and ends; the card uses what answers there."""
-    reply = http_reply(servers.data("feed_springfield_f.xml"))
-    stub = stub_upstream.StubUpstream()
-    try:
-        with FakeService(lambda path: servers.whole(reply)) as svc, \
-                card_with_service(name, stub, harness.conf_text(woeid="2459115", name="Springfield, XY")) as card:
-            c = harness.Checks()
-            c.true(card.wait_text("txtTitle", "eq", b"Springfield, XY", 10000)[0], "the other server's weather")
-            c.true(svc.requests, "asked the server already there")
-            c.true(harness.wait_for(lambda: not service_pids(card), 10), "no service left running")
-            c.true("port is in use" in service_log(card), "the log says why: %r" % service_log(card))
-            c.eq(service_log(card).count("cannot listen"), 1, "tried once")
-            c.true(b"Port 80" not in card.text("txtDay1"), "weather, no port text: %r" % card.text("txtDay1"))
-            c.done()
-    finally:
-        stub.close()

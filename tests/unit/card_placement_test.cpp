@@ -106,3 +106,21 @@ TEST(CardPlacement, FirstLineTakesTwoRowsWhenLongOrWiderThanItsBox) {
     for (const auto& c : cases)
         EXPECT_EQ(FirstLineIsTall(c.longerThan39, c.width, c.box), c.tall) << c.width << " in " << c.box;
 }
+
+TEST(TwipsAndPixels, RoundAsMulDivDoesOverTheWholeRange) {
+    // The reference: MulDiv's rule in 64-bit integers.
+    const auto reference = [](int a, int b, int c) {
+        const int64_t p = static_cast<int64_t>(a) * b, half = c / 2;
+        const int64_t q = p >= 0 ? (p + half) / c : -((-p + half) / c);
+        return static_cast<int>(q > INT32_MAX ? INT32_MAX : q < INT32_MIN ? INT32_MIN : q);
+    };
+    const int values[] = {0, 1, -1, 7, -7, 14, -14, 15, 719, 720, -720, 721, 3555, 7155, -7155, 46341, 1000000,
+                          -1000000, 2982616, 2982617, 2147483647, -2147483647, INT32_MIN};
+    const int dpis[] = {1, 72, 96, 120, 144, 168, 192, 216, 240, 288, 384, 480, 1440, 65536, 2000000};
+    for (int v : values)
+        for (int dpi : dpis) {
+            EXPECT_EQ(TwipsToPixels(v, dpi), reference(v, dpi, 1440)) << v << " twips at " << dpi;
+            EXPECT_EQ(PixelsToTwips(v, dpi), reference(v, 1440, dpi)) << v << " pixels at " << dpi;
+        }
+    for (int t = -20000; t <= 20000; ++t) ASSERT_EQ(TwipsToPixels(t, 144), reference(t, 144, 1440)) << t;
+}

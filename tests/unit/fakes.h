@@ -136,7 +136,23 @@ public:
         return restarts;
     }
     bool PortTakenByOther() const override { return portTaken; }
+    unsigned short PortFor(const std::string&) override { return port; }
+    bool ListenerIsOurs(unsigned short) override {
+        if (!ours) ready = false;  // started again: connects wait
+        return ours;
+    }
+    bool NoAnswer() override {
+        ++noAnswers;
+        if (keepsService) ready = false;
+        return keepsService;
+    }
+    std::string WhyNoService() const override { return why; }
 
+    unsigned short port = 80;
+    bool ours = true;           // the listener is the published service
+    bool keepsService = false;  // NoAnswer ends and restarts the card's service
+    std::string why;            // WhyNoService
+    int noAnswers = 0;
     bool ready = true;
     bool restarts = false;  // BringBack starts the service (and holds connects)
     bool portTaken = false;

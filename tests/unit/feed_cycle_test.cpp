@@ -747,3 +747,47 @@ TEST_F(FeedCycleTest, NegativeRefreshHoursNeverRefreshAndAClockGoingBackIsHarmle
     EXPECT_EQ(cycle.hoursElapsed(), 0);
     EXPECT_EQ(cycle.minutesElapsed(), 0);
 }
+
+TEST_F(FeedCycleTest, AServiceThatAcceptsAndNeverAnswersIsReplaced) {
+    FakeServiceLink link;
+    link.keepsService = true;
+    cycle.SetServiceLink(&link);
+    cycle.RefreshOptions();
+    socket.Up();
+    socket.sink->OnConnect();
+    TickData(FeedCycle::kTimeoutTicks);
+    EXPECT_EQ(link.noAnswers, 1);
+    EXPECT_EQ(view.day1, kSilentServiceText);  // shown after the retry's blanking
+    EXPECT_TRUE(cycle.waitingForService());   // the new copy is waited for
+    // A card that keeps no service (another host): the time-out as designed.
+    link.keepsService = false;
+    link.ready = true;
+    view.day1.clear();
+    cycle.RefreshOptions();
+    socket.Up();
+    socket.sink->OnConnect();
+    TickData(FeedCycle::kTimeoutTicks);
+    EXPECT_EQ(view.day1, "");
+}
+
+TEST_F(FeedCycleTest, NothingIsSentToAListenerThatIsNotTheService) {
+    FakeServiceLink link;
+    link.ours = false;
+    cycle.SetServiceLink(&link);
+    cycle.RefreshOptions();
+    const size_t sent = socket.sent.size();
+    socket.Up();
+    socket.sink->OnConnect();
+    EXPECT_EQ(socket.sent.size(), sent);
+    EXPECT_EQ(view.day1, kForeignListenerText);
+    EXPECT_TRUE(cycle.waitingForService());
+}
+
+TEST_F(FeedCycleTest, NoServiceIsNamedForARefusedConnect) {
+    FakeServiceLink link;
+    link.why = "cloudwick-feed.exe is missing beside Cloudwick.exe";
+    cycle.SetServiceLink(&link);
+    cycle.RefreshOptions();
+    socket.sink->OnError();
+    EXPECT_EQ(view.day1, link.why);
+}

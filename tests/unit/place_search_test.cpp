@@ -389,3 +389,56 @@ TEST_F(PlaceSearchTest, AHeldSearchWhoseCardHasGoneConnectsAtTheNextTick) {
     Tick(1);
     EXPECT_EQ(socket.connects.size(), 1u);
 }
+
+TEST_F(PlaceSearchTest, AServiceFaultIsNeverNotFound) {
+    FakeServiceLink link;
+    link.port = 49731;
+    search.SetServiceLink(&link);
+    // Killed during the search: the connection ends before a byte; the
+    // service is started again and asked once more.
+    Search("Tokyo");
+    ASSERT_EQ(socket.connects.size(), 1u);
+    bool published = false;
+    for (const std::string& l : socket.log) published = published || (l.rfind("connect ", 0) == 0 && l.size() > 6 && l.compare(l.size() - 6, 6, ":49731") == 0);
+    EXPECT_TRUE(published) << "connects to the published port";
+    socket.Up();
+    socket.sink->OnConnect();
+    link.restarts = true;
+    socket.sink->OnClose();
+    EXPECT_EQ(view.status, "searching Tokyo... ");
+    link.ready = true;
+    Tick(1);
+    ASSERT_EQ(socket.connects.size(), 2u);
+    Answer(PlaceReplyText(PlaceElement("1118370", "Tokyo", TownLocality("1118370", "Tokyo"))));
+    Tick(1);
+    EXPECT_EQ(view.status, "Tokyo Found  !");
+    // No service at all: its reason at once and after the time-out.
+    link.restarts = false;
+    link.why = "cloudwick-feed.exe is missing beside Cloudwick.exe";
+    Search("Tokyo");
+    socket.sink->OnError();
+    EXPECT_EQ(view.status, link.why);
+    Tick(PlaceSearch::kTimeoutTicks + 1);
+    EXPECT_EQ(view.status, link.why);
+    // Accepted and never answered: the card's service is replaced, and
+    // the search says so rather than "Not found".
+    link.why.clear();
+    link.keepsService = true;
+    Search("Tokyo");
+    socket.Up();
+    socket.sink->OnConnect();
+    Tick(PlaceSearch::kTimeoutTicks + 1);
+    EXPECT_EQ(link.noAnswers, 1);
+    EXPECT_EQ(view.status, kSilentServiceText);
+}
+
+TEST_F(PlaceSearchTest, NothingIsSentToAListenerThatIsNotTheService) {
+    FakeServiceLink link;
+    search.SetServiceLink(&link);
+    link.ours = false;
+    Search("Tokyo");
+    socket.Up();
+    socket.sink->OnConnect();
+    EXPECT_TRUE(socket.sent.empty());
+    EXPECT_EQ(view.status, kForeignListenerText);
+}

@@ -3,6 +3,7 @@
 // fail), another program on its port recognised by the service's exit code.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "card/service_supervisor.h"
@@ -13,28 +14,76 @@ namespace {
 class FakeControl : public ServiceControl {
 public:
     Presence Look() override { return presence; }
-    bool Start() override {
+    bool Start(NoService& why) override {
         ++starts;
-        if (canStart) presence = Presence::Starting;
+        if (canStart) {
+            presence = Presence::Starting;
+            ++alive;
+            unready = true;
+        } else {
+            why = refusal;
+        }
         return canStart;
     }
     void AwaitReady() override { ++awaits; }
     void Register() override { ++registers; }
+    bool Published(unsigned short& port, unsigned long& pid) override {
+        if (publishedPort == 0) return false;
+        port = publishedPort;
+        pid = publishedPid;
+        return true;
+    }
+    bool ListenerPid(unsigned short, unsigned long& pid) override {
+        pid = listenerPid;
+        return listenerPid != 0;
+    }
+    void EndStarted() override {
+        if (unready) {
+            --alive;
+            presence = Presence::Absent;
+        }
+        unready = false;
+        ++endedStarted;
+    }
+    void EndPublished(unsigned long pid) override {
+        ended.push_back(pid);
+        publishedPort = 0;
+        presence = Presence::Absent;
+    }
 
     Presence presence = Presence::Absent;
     bool canStart = true;
     int starts = 0;
     int awaits = 0;
     int registers = 0;
+    NoService refusal = StartRefusal(2, false);  // no cloudwick-feed.exe beside the card
+    int alive = 0;         // copies started and never ready, still running
+    bool unready = false;  // the last copy started has not become ready
+    int endedStarted = 0;
+    unsigned short publishedPort = 0;
+    unsigned long publishedPid = 0;
+    unsigned long listenerPid = 0;  // 0: the system cannot tell
+    std::vector<unsigned long> ended;
+};
+
+class CountSettled : public ServiceSettledListener {
+public:
+    explicit CountSettled(int& count) : count_(count) {}
+    void OnServiceSettled() override { ++count_; }
+
+private:
+    int& count_;
 };
 
 class SupervisorTest : public ::testing::Test {
 protected:
     SupervisorTest() : sup(control, clock, true) {
-        sup.SetOnSettled([](void* count) { ++*static_cast<int*>(count); }, &settled);
+        sup.SetOnSettled(&listener);
     }
     void Listen() {
         control.presence = ServiceControl::Presence::Listening;
+        control.unready = false;
+        control.alive = 0;
         sup.OnReadySignal();
     }
     void Die() { control.presence = ServiceControl::Presence::Absent; }
@@ -43,6 +92,7 @@ protected:
     FakeClock clock;
     ServiceSupervisor sup;
     int settled = 0;
+    CountSettled listener{settled};
 };
 
 using State = ServiceSupervisor::State;
@@ -198,4 +248,92 @@ TEST_F(SupervisorTest, StaleSignalsChangeNothing) {
     sup.OnServiceExited(0);
     EXPECT_EQ(sup.state(), State::Up);
     EXPECT_EQ(settled, 0);
+}
+
+TEST_F(SupervisorTest, ACopyThatNeverListensIsEndedBeforeTheNextStart) {
+    // A program under the service's name that runs but never listens: over
+    // two minutes of fetches, at most one started copy is ever alive.
+    sup.Begin();
+    int most = control.alive;
+    for (int t = 0; t < 1200; ++t) {  // 100 ms ticks
+        clock.now += 100;
+        if (sup.MayConnect() || t % 10 == 0) sup.BringBack();  // each refused connect
+        most = std::max(most, control.alive);
+    }
+    EXPECT_EQ(most, 1);
+    EXPECT_GE(control.starts, 3);
+    EXPECT_LE(control.starts, 12);  // still rate-limited
+    EXPECT_EQ(sup.WhyNoService(), "cloudwick-feed.exe never listened");
+}
+
+TEST_F(SupervisorTest, WhyThereIsNoServiceIsKnownAtOnceAndForgottenWhenOneListens) {
+    control.canStart = false;
+    sup.Begin();
+    EXPECT_TRUE(sup.MayConnect());  // port 80 of the host, as designed
+    EXPECT_FALSE(sup.BringBack());
+    EXPECT_EQ(sup.WhyNoService(), "cloudwick-feed.exe is missing beside Cloudwick.exe");
+    control.refusal = StartRefusal(225, false);
+    clock.now += ServiceSupervisor::kMaxRestartGapMs;
+    EXPECT_FALSE(sup.BringBack());
+    EXPECT_EQ(sup.WhyNoService(), "Antivirus blocked cloudwick-feed.exe");
+    control.canStart = true;
+    clock.now += ServiceSupervisor::kMaxRestartGapMs;
+    EXPECT_TRUE(sup.BringBack());
+    Listen();
+    EXPECT_EQ(sup.WhyNoService(), "");
+}
+
+TEST_F(SupervisorTest, ACopyThatEndsAtOnceIsNamedWithItsExitCode) {
+    sup.Begin();
+    control.presence = Presence::Absent;
+    sup.OnServiceExited(2);
+    EXPECT_EQ(sup.WhyNoService(), "cloudwick-feed.exe ended at once (code 2)");
+    EXPECT_EQ(settled, 1);  // held connects go: what answers on 80 is used
+}
+
+TEST_F(SupervisorTest, ThePublishedPortIsUsedForThisMachineOnly) {
+    sup.Begin();
+    Listen();
+    EXPECT_EQ(sup.PortFor("localhost"), 80);  // nothing published
+    control.publishedPort = 49731;
+    control.publishedPid = 77;
+    EXPECT_EQ(sup.PortFor("localhost"), 49731);
+    EXPECT_EQ(sup.PortFor("127.0.0.1"), 49731);
+    EXPECT_EQ(sup.PortFor("weather.example.org"), 80);
+    ServiceSupervisor off(control, clock, false);
+    EXPECT_EQ(off.PortFor("localhost"), 80);
+}
+
+TEST_F(SupervisorTest, AnotherListenerOnThePublishedPortIsNotOurs) {
+    sup.Begin();
+    Listen();
+    control.publishedPort = 49731;
+    control.publishedPid = 77;
+    control.listenerPid = 0;  // cannot tell: trusted
+    EXPECT_TRUE(sup.ListenerIsOurs(49731));
+    control.listenerPid = 77;
+    EXPECT_TRUE(sup.ListenerIsOurs(49731));
+    EXPECT_TRUE(sup.ListenerIsOurs(80));  // not the published port: as designed
+    clock.now += ServiceSupervisor::kMaxRestartGapMs;
+    control.listenerPid = 4242;
+    const int starts = control.starts;
+    EXPECT_FALSE(sup.ListenerIsOurs(49731));
+    EXPECT_EQ(control.ended, std::vector<unsigned long>{77});
+    EXPECT_EQ(control.starts, starts + 1);  // and started again
+    EXPECT_EQ(sup.state(), State::Waiting);
+}
+
+TEST_F(SupervisorTest, AServiceThatNeverAnswersIsEndedAndStartedAgain) {
+    sup.Begin();
+    Listen();
+    control.publishedPort = 49731;
+    control.publishedPid = 77;
+    clock.now += ServiceSupervisor::kMaxRestartGapMs;
+    const int starts = control.starts;
+    EXPECT_TRUE(sup.NoAnswer());
+    EXPECT_EQ(control.ended, std::vector<unsigned long>{77});
+    EXPECT_EQ(control.starts, starts + 1);
+    EXPECT_FALSE(sup.MayConnect());  // the new copy is waited for
+    ServiceSupervisor off(control, clock, false);
+    EXPECT_FALSE(off.NoAnswer());  // a card for another host keeps nothing
 }

@@ -52,6 +52,10 @@ def exit_code(proc, timeout):
 
 
 def start_serving(machine, *args, port=80):
+    # Without --listen the program takes a port of its own
+    # (case_own_port_is_published); these cases ask for port 80 by name.
+    if port == 80 and "--listen" not in args:
+        args = args + ("--listen", "127.0.0.1:80")
     p = machine.feed(*args)
     if not wait_for(lambda: accepts(port) or p.poll() is not None, 60) or not accepts(port):
         raise AssertionError("cloudwick-feed.exe does not listen on %d (exit %r); log:\n%s"
@@ -180,7 +184,7 @@ def case_second_copy_exits(name):
         c.eq(exit_code(m.feed("--provider", "sample", "--listen", "127.0.0.1:8087"), 60), 3, "the second copy's exit")
         c.true(time.time() - t0 < 30, "it exits at once")
         c.true(not accepts(8087), "the second copy never listened")
-        c.true("another cloudwick-feed is already running" in m.log(), "the log says why")
+        c.true("another cloudwick-feed from this folder is already running" in m.log(), "the log says why")
         c.eq(status_of(exchange(80, card_request(b"/forecastrss?w=4250542"))), 200, "the first copy serves on")
     c.done()
 
@@ -192,10 +196,46 @@ def case_port_in_use(name):
     taken.listen(1)
     try:
         with Machine(name, need_file("FEED_EXE")) as m:
-            c.eq(exit_code(m.feed("--provider", "sample"), 60), 1, "exit when port 80 is taken")
+            c.eq(exit_code(m.feed("--provider", "sample", "--listen", "127.0.0.1:80"), 60), 1,
+                 "exit when the port --listen names is taken")
             c.true("cannot listen on 127.0.0.1:80" in m.log(), "the log says so: %r" % m.log()[-300:])
+            m.close()
+            # Without --listen, port 80 is none of its business.
+            p = m.feed("--provider", "sample")
+            port = wait_for_port(m, p)
+            c.true(port not in (0, 80), "a port of its own: %r" % port)
+            c.eq(status_of(exchange(port, card_request(b"/forecastrss?w=4250542"))), 200, "served there")
     finally:
         taken.close()
+    c.done()
+
+
+def listen_port(machine):
+    """The port the log says the program listens on, or 0."""
+    found = re.findall(r"listening on 127\.0\.0\.1:(\d+)", machine.log())
+    return int(found[-1]) if found else 0
+
+
+def wait_for_port(machine, p):
+    wait_for(lambda: listen_port(machine) or p.poll() is not None, 60)
+    port = listen_port(machine)
+    if port:
+        wait_for(lambda: accepts(port), 10)
+    return port
+
+
+def case_own_port_is_published(name):
+    """Started by hand without --listen: 127.0.0.1 on a port the system
+    picks, told in the log (and to the user's cards); nothing on port 80."""
+    c = Checks()
+    with Machine(name, need_file("FEED_EXE")) as m:
+        p = m.feed("--provider", "sample")
+        port = wait_for_port(m, p)
+        c.true(port not in (0, 80), "a port of its own: %r (log %r)" % (port, m.log()[-300:]))
+        c.true(not accepts(80), "nothing on port 80")
+        c.eq(status_of(exchange(port, card_request(b"/forecastrss?w=4250542"))), 200, "the card's request is served")
+        c.true("started by hand" in m.log(), "started by hand")
+        c.true("cannot tell the cards" not in m.log(), "the port is published")
     c.done()
 
 
@@ -226,14 +266,16 @@ def parent_and_service(m, *extra):
     line = stub.stdout.readline().decode("latin-1").strip()
     if not line.startswith("started "):
         raise AssertionError("the card's stand-in could not start the service: %r" % line)
-    if not wait_for(lambda: accepts(80), 60):
+    # A card's service listens on a port of its own, told in its log.
+    if not wait_for(lambda: listen_port(m) and accepts(listen_port(m)), 60):
         raise AssertionError("the service does not listen; log:\n" + m.log())
+    stub.port = listen_port(m)
     return stub
 
 
-def gone_within(m, seconds):
+def gone_within(m, seconds, port):
     t0 = time.time()
-    gone = wait_for(lambda: not m.feed_pids() and not accepts(80), seconds + 10)
+    gone = wait_for(lambda: not m.feed_pids() and not accepts(port), seconds + 10)
     return gone, time.time() - t0
 
 
@@ -243,7 +285,7 @@ def case_ends_when_its_parent_is_killed(name):
         stub = parent_and_service(m)
         c.true(m.feed_pids(), "the service process is found")
         stub.kill()  # as a crash or Task Manager would end the card
-        gone, took = gone_within(m, 5)
+        gone, took = gone_within(m, 5, stub.port)
         c.true(gone and took < 5, "the service is gone %.1f s after its parent was killed" % took)
         c.true("has ended; stopping" in m.log(), "the log says why")
     c.done()
@@ -255,7 +297,7 @@ def case_ends_when_its_parent_exits(name):
         stub = parent_and_service(m)
         stub.stdin.close()  # the stand-in exits normally
         stub.wait(timeout=30)
-        gone, took = gone_within(m, 5)
+        gone, took = gone_within(m, 5, stub.port)
         c.true(gone and took < 5, "the service is gone %.1f s after its parent exited" % took)
     c.done()
 
@@ -266,7 +308,7 @@ def case_started_by_hand_keeps_running(name):
         stub = parent_and_service(m, "--by-hand")
         stub.kill()
         time.sleep(6)  # longer than a started service may outlive its parent
-        c.eq(status_of(exchange(80, card_request(b"/forecastrss?w=4250542"))), 200, "still serving")
+        c.eq(status_of(exchange(stub.port, card_request(b"/forecastrss?w=4250542"))), 200, "still serving")
         c.true("started by hand" in m.log(), "logged as started by hand")
         m.close()
         c.eq(exit_code(m.feed("--parent-pid", "123456"), 60), 4, "a parent that is not running")
