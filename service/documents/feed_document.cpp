@@ -66,7 +66,8 @@ DayLine DayOf(const DailyWeather& d) {
     }
     line.low = Temperature(d.low);
     line.high = Temperature(d.high);
-    line.condition = ConditionFromWmo(d.wmoCode, true);  // a day's outlook is a daytime one
+    // A day's outlook is a daytime one, but for a day the sun does not rise on.
+    line.condition = ConditionFromWmo(d.wmoCode, !d.polarNight);
     return line;
 }
 
@@ -165,8 +166,14 @@ std::string WeatherDocument(const Place& place, const Weather& w, Units units) {
     }
     if (!line.empty()) doc += line + "<BR />\n";
     if (c.humidity) doc += "Humidity " + WholeNumber(*c.humidity) + " percent<BR />\n";
-    if (!ClockOf(today.sunrise).empty())
-        doc += "Sunrise " + ClockOf(today.sunrise) + ", sunset " + ClockOf(today.sunset) + "<BR />\n";
+    // Either may be missing (the first or last sunrise of a polar night or day).
+    const std::string sunrise = ClockOf(today.sunrise), sunset = ClockOf(today.sunset);
+    if (!sunrise.empty() && !sunset.empty())
+        doc += "Sunrise " + sunrise + ", sunset " + sunset + "<BR />\n";
+    else if (!sunrise.empty())
+        doc += "Sunrise " + sunrise + ", no sunset<BR />\n";
+    else if (!sunset.empty())
+        doc += "No sunrise, sunset " + sunset + "<BR />\n";
     doc += "<BR /><b>Forecast:</b><BR />\n";
     for (const DayLine& d : days) {
         doc += d.weekday + " - " + d.condition.text + ". High: " + d.high + " Low: " + d.low + "<br />\n";
@@ -177,6 +184,49 @@ std::string WeatherDocument(const Place& place, const Weather& w, Units units) {
     doc += "</item>\n";
     doc += kTrailer;
     return doc;
+}
+
+std::optional<std::string> DocumentServedAt(const std::string& doc, int64_t storedUnix, int64_t nowUnix) {
+    // The build time, local to the place, is the guid's last part.
+    const std::size_t guidEnd = doc.find("</guid>");
+    if (guidEnd == std::string::npos || guidEnd < 16) return std::nullopt;
+    const auto built = ReadIsoLocal(doc.substr(guidEnd - 16, 16));
+    if (!built) return std::nullopt;
+    // The build time is the source's quarter hour at or before the fetch:
+    // the place's offset is that difference rounded up to a quarter hour
+    // (every zone's offset is a whole number of them).
+    const int64_t ahead = UnixFromLocal(*built) - storedUnix;
+    const int64_t offset = ahead >= 0 ? (ahead + 899) / 900 * 900 : -((-ahead) / 900 * 900);
+    const int64_t builtDay = UnixFromLocal(*built) / 86400 - (UnixFromLocal(*built) % 86400 < 0);
+    const int64_t local = nowUnix + offset;
+    const int64_t today = local / 86400 - (local % 86400 < 0);
+    if (today == builtDay) return doc;
+    const std::string wanted = FeedDate(FromUnix(today * 86400, 0));
+    // The forecast elements, and the description's lines in the same order.
+    const std::string element = "<yweather:forecast day=";
+    std::vector<std::size_t> lines;
+    for (std::size_t p = doc.find(element); p != std::string::npos; p = doc.find(element, p + 1)) lines.push_back(p);
+    std::size_t from = lines.size();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::size_t eol = doc.find('\n', lines[i]);
+        if (doc.substr(lines[i], eol - lines[i]).find(" date=\"" + wanted + "\"") != std::string::npos) {
+            from = i;
+            break;
+        }
+    }
+    if (today < builtDay || from == lines.size() || lines.size() - from < 2) return std::nullopt;
+    const std::size_t forecastStart = doc.find("<BR /><b>Forecast:</b><BR />\n");
+    if (forecastStart == std::string::npos) return std::nullopt;
+    std::string out = doc.substr(0, lines[0]) + doc.substr(lines[from], forecastStart - lines[from]);
+    std::size_t p = forecastStart + std::string("<BR /><b>Forecast:</b><BR />\n").size();
+    out += doc.substr(forecastStart, p - forecastStart);
+    for (std::size_t i = 0; i < from; ++i) {
+        const std::size_t eol = doc.find("<br />\n", p);
+        if (eol == std::string::npos) return std::nullopt;
+        p = eol + 7;
+    }
+    out += doc.substr(p);
+    return out;
 }
 
 std::string NotFoundDocument() {

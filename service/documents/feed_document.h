@@ -1,6 +1,8 @@
 #pragma once
 // Builds the weather feed document the card reads, in the element order,
 // attribute order and spacing of the old feed.
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "model/weather_model.h"
@@ -25,6 +27,14 @@ std::string PlaceTitle(const Place& place);
 // forecast elements: the card parses the first 2000 bytes of the reply, so
 // everything it reads must come before that point.
 std::string WeatherDocument(const Place& place, const Weather& weather, Units units);
+
+// A weather document made at `storedUnix` (the service's clock) as served
+// at `nowUnix`: its forecast lines start at the place's date at `nowUnix`,
+// the earlier kept days dropped; everything else (the build time
+// included) stays as made. Nothing when the kept days do not reach that
+// date by two days, or the document is not one WeatherDocument made. The
+// place's offset is the one the document's build time shows.
+std::optional<std::string> DocumentServedAt(const std::string& doc, int64_t storedUnix, int64_t nowUnix);
 
 // The short document the old feed gave for an unknown place id.
 std::string NotFoundDocument();

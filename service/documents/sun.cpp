@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "model/feed_dates.h"
+#include "documents/zone_rules.h"
 
 // The sun's position by the low-precision formulas of the Astronomical
 // Almanac (good to about 0.01 degree from 1950 to 2050): ample for times to
@@ -97,21 +98,36 @@ SunTimes SunTimesOn(double latitude, double longitude, int64_t days, int utcOffs
     SunTimes t;
     t.sunrise = Crossing(latitude, longitude, solarMidnight, -1);
     t.sunset = Crossing(latitude, longitude, solarMidnight, +1);
+    if (!t.sunrise && !t.sunset) {
+        int polar = 0;
+        HalfDayMinutes(latitude, PositionAt(solarMidnight + 43200).declination, polar);
+        t.polarNight = polar < 0;
+    }
     return t;
 }
 
-void AddSunTimes(Weather& w, double latitude, double longitude) {
+void AddSunTimes(Weather& w, double latitude, double longitude, const std::string& zone) {
     const int offset = w.utcOffsetSeconds;
+    const auto now = ReadIsoLocal(w.current.localTime);
+    // The zone's rules, when they agree with the reply at the current time.
+    std::optional<ZoneRule> rule;
+    if (now && IsZoneName(zone)) rule = ReadZoneRule(SystemZoneRule(zone));
+    if (rule && ZoneAt(*rule, UnixFromLocal(*now) - offset).offsetSeconds != offset) rule.reset();
+    const auto offsetAt = [&](int64_t unixSeconds) { return rule ? ZoneAt(*rule, unixSeconds).offsetSeconds : offset; };
     for (DailyWeather& d : w.days) {
         d.sunrise.clear();
         d.sunset.clear();
+        d.polarNight = false;
         const auto date = ReadIsoLocal(d.date);
         if (!date) continue;
-        const SunTimes t = SunTimesOn(latitude, longitude, UnixFromLocal(*date) / 86400, offset);
-        if (t.sunrise) d.sunrise = LocalMinute(*t.sunrise, offset);
-        if (t.sunset) d.sunset = LocalMinute(*t.sunset, offset);
+        // The day's offset at its local noon finds the day; each time is
+        // then written with the offset in force at that moment.
+        const int64_t noon = UnixFromLocal(*date) + 43200;
+        const int dayOffset = offsetAt(noon - offset);
+        const SunTimes t = SunTimesOn(latitude, longitude, UnixFromLocal(*date) / 86400, dayOffset);
+        if (t.sunrise) d.sunrise = LocalMinute(*t.sunrise, offsetAt(*t.sunrise));
+        if (t.sunset) d.sunset = LocalMinute(*t.sunset, offsetAt(*t.sunset));
+        d.polarNight = t.polarNight;
     }
-    if (const auto now = ReadIsoLocal(w.current.localTime)) {
-        w.current.isDay = IsDaylight(latitude, longitude, UnixFromLocal(*now) - offset);
-    }
+    if (now) w.current.isDay = IsDaylight(latitude, longitude, UnixFromLocal(*now) - offset);
 }

@@ -4,6 +4,7 @@
 // forecast request need not ask the source for them.
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "model/weather_model.h"
 
@@ -17,6 +18,7 @@ bool IsDaylight(double latitude, double longitude, int64_t unixSeconds);
 
 struct SunTimes {
     std::optional<int64_t> sunrise, sunset;  // UTC seconds; none in polar day or night
+    bool polarNight = false;                 // the sun stays below the horizon all day
 };
 
 // Sunrise and sunset of the local calendar day `days` (days since
@@ -25,6 +27,9 @@ struct SunTimes {
 SunTimes SunTimesOn(double latitude, double longitude, int64_t days, int utcOffsetSeconds);
 
 // Fills each day's sunrise and sunset ("YYYY-MM-DDTHH:MM", local; "" in
-// polar day or night) and whether it is daylight now, from the place's
-// position, its UTC offset and the dates the weather carries.
-void AddSunTimes(Weather& weather, double latitude, double longitude);
+// polar day or night), whether it is a polar night, and whether it is
+// daylight now, from the place's position and the dates the weather
+// carries. Each day's times use the offset in force on that day by the
+// rules of `zone` (the place's IANA zone), as long as those rules agree
+// with the reply's offset at the current time; else the reply's offset.
+void AddSunTimes(Weather& weather, double latitude, double longitude, const std::string& zone = "");

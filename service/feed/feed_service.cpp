@@ -100,7 +100,9 @@ ServiceReply FeedService::Stamped(std::string body, const typename Cache<T>::Ans
     r.date = nowUnix_();
     r.lastModified = a.storedUnix;
     // Until the document runs out here; a stale one is not to be kept.
-    r.maxAge = a.source == CacheSource::Stale ? 0 : static_cast<int>(std::max<int64_t>(0, a.freshUntilUnix - r.date));
+    // Never longer than the value's own freshness, whatever the clock did.
+    const int64_t left = std::min(a.freshUntilUnix - r.date, a.freshUntilUnix - a.storedUnix);
+    r.maxAge = a.source == CacheSource::Stale ? 0 : static_cast<int>(std::max<int64_t>(0, left));
     if (a.source == CacheSource::Stale) r.reason = a.error;
     return r;
 }
@@ -173,8 +175,16 @@ ServiceReply FeedService::Weather(const std::string& rawQuery, const std::string
         return Fetched<ForecastDocuments>::Good(std::move(d));
     });
     if (docs.source == CacheSource::Failed) return Unavailable<ForecastDocuments>(docs);
-    ServiceReply r =
-        Stamped<ForecastDocuments>(q.units == Units::Metric ? docs.value->metric : docs.value->imperial, docs);
+    // A kept forecast served on a later day starts its lines at that day;
+    // past its last kept days it is not served.
+    std::optional<std::string> body = DocumentServedAt(
+        q.units == Units::Metric ? docs.value->metric : docs.value->imperial, docs.storedUnix, nowUnix_());
+    if (!body) {
+        auto gone = docs;
+        if (gone.error.empty()) gone.error = "the kept forecast does not reach today";
+        return Unavailable<ForecastDocuments>(gone);
+    }
+    ServiceReply r = Stamped<ForecastDocuments>(std::move(*body), docs);
     r.stale = docs.source == CacheSource::Stale;
     // The place's lookup runs out too (once a day): until then only.
     r.memoryFor = static_cast<int>(std::max<int64_t>(0, std::min<int64_t>(r.maxAge, place.freshUntilUnix - r.date)));

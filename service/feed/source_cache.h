@@ -14,7 +14,10 @@
 //   is no failure of the source: no hold-off follows it.
 // - Each entry may have a freshness of its own (a forecast is fresh until
 //   the source's next update), and remembers when it was stored on the
-//   service's clock, for the reply's Last-Modified and max-age.
+//   service's clock, for the reply's Last-Modified and max-age. A value
+//   is fresh only while both clocks say so: one stored in the future of the
+//   unix clock (the clock was set back) or past its freshness on it is
+//   fetched again.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -70,7 +73,7 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         Entry& e = entries_[key];
         const auto now = clock_();
-        if (e.value && now - e.storedAt < e.freshFor) {
+        if (e.value && now - e.storedAt < e.freshFor && UnixFresh(e)) {
             ++counts_.fresh;
             return Stamped({CacheSource::Fresh, e.value, {}}, e);
         }
@@ -118,7 +121,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         Entry& e = entries_[key];
         const auto now = clock_();
-        if (e.flight.valid() || (e.value && now - e.storedAt < e.freshFor)) return;
+        if (e.flight.valid() || (e.value && now - e.storedAt < e.freshFor && UnixFresh(e))) return;
         Store(e, std::move(value));
         Trim();
     }
@@ -179,6 +182,15 @@ private:
         e.holdUntil.reset();
         e.lastError.clear();
         e.trouble = Trouble::None;
+    }
+
+    // Fresh on the unix clock too: a clock that moved (set back past the
+    // time the value was stored, or on past its freshness) is not trusted
+    // to say the value is still good.
+    bool UnixFresh(const Entry& e) const {
+        if (!unixClock_) return true;
+        const int64_t t = unixClock_();
+        return t >= e.storedUnix && t < e.storedUnix + e.freshFor.count();
     }
 
     static Answer Stamped(Answer a, const Entry& e) {

@@ -45,13 +45,10 @@ std::string RequestLogLine(int64_t unixSeconds, const std::string& remote, const
 bool LogFolder::Admit(const std::string& address, int status, int64_t unixSeconds) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (intervalStart_ == 0 || unixSeconds >= intervalStart_ + rules_.intervalSeconds) {
-        // A new interval; counts not yet summed up wait for Summaries().
-        bool folded = false;
-        for (const auto& entry : counts_) folded |= entry.second.folded > 0;
-        if (!folded) {
-            counts_.clear();
-            intervalStart_ = unixSeconds - unixSeconds % rules_.intervalSeconds;
-        }
+        // A new interval: what the last one folded is summed up now (written
+        // with the next Summaries()), and every address starts afresh.
+        ended_ += SumUp(intervalStart_ + rules_.intervalSeconds);
+        intervalStart_ = unixSeconds - unixSeconds % rules_.intervalSeconds;
     }
     auto it = counts_.find(address);
     if (it == counts_.end()) {
@@ -68,26 +65,34 @@ bool LogFolder::Admit(const std::string& address, int status, int64_t unixSecond
     return false;
 }
 
-std::string LogFolder::Summaries(int64_t unixSeconds, bool all) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (intervalStart_ == 0 || (!all && unixSeconds < intervalStart_ + rules_.intervalSeconds)) return "";
+std::string LogFolder::SumUp(int64_t stampUnix) {
     std::string out;
     for (const auto& [address, c] : counts_) {
         if (c.folded == 0) continue;
         std::string statuses;
         for (const auto& [status, n] : c.byStatus)
             statuses += (statuses.empty() ? "" : ", ") + std::to_string(status) + ": " + std::to_string(n);
-        out += UtcStamp(unixSeconds) + " " + LoggableTarget(address, 64) + " " + std::to_string(c.folded) +
+        out += UtcStamp(stampUnix) + " " + LoggableTarget(address, 64) + " " + std::to_string(c.folded) +
                " more requests in " + std::to_string(rules_.intervalSeconds) + " s not logged one by one (" +
                statuses + ")\n";
     }
     counts_.clear();
+    return out;
+}
+
+std::string LogFolder::Summaries(int64_t unixSeconds, bool all) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string out;
+    out.swap(ended_);
+    if (intervalStart_ == 0 || (!all && unixSeconds < intervalStart_ + rules_.intervalSeconds)) return out;
+    out += SumUp(unixSeconds);
     intervalStart_ = unixSeconds - unixSeconds % rules_.intervalSeconds;
     return out;
 }
 
 bool LogFolder::HasFolded() {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!ended_.empty()) return true;
     for (const auto& entry : counts_)
         if (entry.second.folded > 0) return true;
     return false;

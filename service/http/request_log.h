@@ -30,6 +30,8 @@ std::string RequestLogLine(int64_t unixSeconds, const std::string& remote, const
 // rest only counted, in one line per address at the interval's end:
 //   2026-12-08T09:50:10Z 192.0.2.7 23843 more requests in 10 s not logged one by one (200: 23800, 429: 43)
 // The table of addresses is bounded; addresses past it are folded together.
+// When an interval has ended, every address is written again (the count
+// line of the last one comes with the next Summaries()).
 class LogFolder {
 public:
     struct Rules {
@@ -45,7 +47,7 @@ public:
     // The count lines of intervals that have ended by `unixSeconds` (all of
     // them with `all`), each with its line end.
     std::string Summaries(int64_t unixSeconds, bool all = false);
-    // True while some lines are counted and not yet summed up.
+    // True while some lines are counted and not yet written as a count line.
     bool HasFolded();
 
 private:
@@ -54,8 +56,12 @@ private:
         long long folded = 0;
         std::map<int, long long> byStatus;
     };
+    // The count lines of what is folded, dated `stampUnix`; clears the counts.
+    std::string SumUp(int64_t stampUnix);
+
     const Rules rules_;
     std::mutex mutex_;
+    std::string ended_;  // count lines of an interval that ended with an Admit()
     int64_t intervalStart_ = 0;
     std::map<std::string, Counts> counts_;
 };

@@ -48,6 +48,7 @@ struct DailyWeather {
     std::optional<double> low;
     std::string sunrise;       // "YYYY-MM-DDTHH:MM" or ""
     std::string sunset;
+    bool polarNight = false;   // the sun does not rise all day: the night's wording
 };
 
 struct Weather {

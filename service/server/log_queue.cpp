@@ -15,8 +15,19 @@ LogQueue::~LogQueue() { Stop(); }
 void LogQueue::Request(const std::string& client, const std::string& method, const std::string& target,
                        const ServiceReply& reply) {
     const int64_t now = now_();
-    if (!folder_.Admit(client, reply.status, now)) return;
-    Add(RequestLogLine(now, client, method, target, reply));
+    // The count lines of an interval that has ended go before the lines of the next.
+    std::string ended = folder_.Summaries(now);
+    if (folder_.Admit(client, reply.status, now)) {
+        Add(ended + RequestLogLine(now, client, method, target, reply));
+        return;
+    }
+    if (!ended.empty()) Add(std::move(ended));
+    // A folded line: the writer must wake at the interval's end for its count.
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!folding_) {
+        folding_ = true;
+        wake_.notify_all();
+    }
 }
 
 void LogQueue::Note(const std::string& text) { Add(UtcStamp(now_()) + " cloudwick-feed: " + text + "\n", true); }
@@ -56,8 +67,9 @@ void LogQueue::Loop() {
         if (folder_.HasFolded()) {
             wake_.wait_for(lock, std::chrono::seconds(1), [this] { return stopping_ || !pending_.empty(); });
         } else {
-            wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+            wake_.wait(lock, [this] { return stopping_ || !pending_.empty() || folding_; });
         }
+        folding_ = false;
         bool stopping = stopping_;
         if (!stopping && !urgent_) {
             // Let a burst gather into one write; a note or the stop cuts it short.

@@ -44,5 +44,6 @@ private:
     std::string pending_;
     long long dropped_ = 0;
     bool urgent_ = false, stopping_ = false, stopped_ = false;
+    bool folding_ = false;  // a line was folded since the writer last looked
     std::thread thread_;
 };

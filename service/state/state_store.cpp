@@ -32,6 +32,11 @@ void StateStore::Write(const std::string& name, const std::string& bytes) {
     bool ok = folderMade_ || MakeStateFolder(folder_, error);
     folderMade_ = ok;
     if (ok) ok = ReplaceFileContents(folder_ + "/" + name, bytes, error);
+    if (!ok && folderMade_) {
+        // The folder may have gone while the service ran: made again, once.
+        std::string again;
+        if (MakeStateFolder(folder_, again)) ok = ReplaceFileContents(folder_ + "/" + name, bytes, error);
+    }
     if (ok) {
         if (failed_ && note_) note_("state folder " + folder_ + " can be written again");
         failed_ = false;

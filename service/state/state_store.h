@@ -14,7 +14,8 @@
 // short or from another version is ignored. The folder stays bounded: a
 // place's file goes in one of kPlaceSlots slots (a newer place takes the
 // slot of an older one that shares it), each file at most kMaxStateFile
-// bytes. When the folder cannot be written (read-only, full), the service
+// bytes. A folder deleted while the service runs is made again at the next
+// write. When the folder cannot be written (read-only, full), the service
 // says so once through `note` and goes on without keeping anything new.
 // An empty folder name keeps nothing.
 #include <functional>

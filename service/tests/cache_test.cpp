@@ -233,6 +233,49 @@ TEST(CacheRules, SizeIsBoundedAndTheOldestEntryGoesFirst) {
     EXPECT_EQ(src.calls, 5);  // a was dropped
 }
 
+TEST(CacheRules, AClockThatMovedNeverMakesAValueFresh) {
+    // Fresh until the next quarter hour after it was stored, as forecasts are.
+    const auto quarter = [](const std::string&, int64_t stored) {
+        return std::chrono::seconds((stored / 900 + 1) * 900 - stored);
+    };
+    struct Case {
+        const char* what;
+        int64_t storedFromNow;  // the kept value's time, from the unix clock's now
+        bool fresh;
+    } cases[] = {
+        {"kept a minute ago, same quarter hour", -60, true},
+        {"kept 5 h in the future (the clock is behind)", 5 * 3600, false},
+        {"kept a year in the future", 365 * 86400, false},
+        {"kept a second in the future", 1, false},
+        {"kept before the last quarter hour", -1000, false},
+    };
+    for (const Case& c : cases) {
+        ManualClock clock;
+        std::atomic<int64_t> unix{1796723400 + 120};  // two minutes into a quarter hour
+        Cache<std::string> cache(Rules(), clock.AsCacheClock(), [&] { return unix.load(); }, quarter);
+        cache.Restore("k", "kept", unix + c.storedFromNow);
+        CountingSource src;
+        const auto a = cache.Get("k", std::ref(src));
+        EXPECT_EQ(src.calls.load(), c.fresh ? 0 : 1) << c.what;
+        EXPECT_EQ(a.source, c.fresh ? CacheSource::Fresh : CacheSource::Fetched) << c.what;
+        EXPECT_LE(a.freshUntilUnix - unix.load(), 900) << c.what;
+        // A failing source: the kept value is served stale, not fresh.
+        Cache<std::string> failing(Rules(), clock.AsCacheClock(), [&] { return unix.load(); }, quarter);
+        failing.Restore("k", "kept", unix + c.storedFromNow);
+        src.fail = true;
+        EXPECT_EQ(failing.Get("k", std::ref(src)).source, c.fresh ? CacheSource::Fresh : CacheSource::Stale) << c.what;
+    }
+    // Held in memory, then the clock is set back 5 h: fetched again.
+    ManualClock clock;
+    std::atomic<int64_t> unix{1796723400};
+    Cache<std::string> cache(Rules(), clock.AsCacheClock(), [&] { return unix.load(); }, quarter);
+    CountingSource src;
+    cache.Get("k", std::ref(src));
+    unix -= 5 * 3600;
+    EXPECT_EQ(cache.Get("k", std::ref(src)).source, CacheSource::Fetched);
+    EXPECT_EQ(src.calls.load(), 2);
+}
+
 TEST(CacheRules, PutStoresButDoesNotReplaceAFreshValue) {
     ManualClock clock;
     Cache<std::string> cache(Rules(), clock.AsCacheClock());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "test_data.h"
+#include "model/feed_dates.h"
 
 namespace {
 
@@ -135,6 +136,59 @@ TEST(WeatherDocument, TheLongestZoneTextIsWrittenWhole) {
     const std::string doc = WeatherDocument(p, w, Units::Metric);
     At(doc, "<lastBuildDate>Wed, 08 Jul 2026 9:50 am GMT+10:30</lastBuildDate>");
     At(doc, "date=\"Wed, 08 Jul 2026 9:50 am GMT+10:30\" />");
+}
+
+TEST(DocumentServedAt, AKeptForecastServedLaterStartsAtThatDay) {
+    // Made at 09:50 CST on Monday 7 December (stored a minute after the
+    // source's quarter hour), served later.
+    const std::string doc = WeatherDocument(SpringfieldIl(), ExampleWeather(), Units::Imperial);
+    const int64_t stored = UnixFromLocal(*ReadIsoLocal("2026-12-07T09:50")) + 6 * 3600 + 60;
+    const auto at = [](const char* local) { return UnixFromLocal(*ReadIsoLocal(local)) + 6 * 3600; };
+    struct Case {
+        const char* servedLocal;
+        const char* first;  // "": not served
+        int lines;
+    } cases[] = {
+        {"2026-12-07T09:51", "Mon", 5},
+        {"2026-12-07T23:59", "Mon", 5},
+        {"2026-12-08T00:00", "Tue", 4},
+        {"2026-12-08T09:00", "Tue", 4},
+        {"2026-12-10T12:00", "Thu", 2},
+        {"2026-12-11T00:10", "", 0},  // one kept day left: the card shows two
+        {"2026-12-13T00:10", "", 0},
+        {"2026-12-06T12:00", "", 0},  // before it was made: not a day it holds
+    };
+    for (const Case& c : cases) {
+        const auto served = DocumentServedAt(doc, stored, at(c.servedLocal));
+        ASSERT_EQ(served.has_value(), *c.first != 0) << c.servedLocal;
+        if (!served) continue;
+        if (c.lines == 5) {
+            EXPECT_EQ(*served, doc);
+            continue;
+        }
+        const std::size_t first = served->find("<yweather:forecast day=");
+        EXPECT_EQ(served->substr(first, 28), std::string("<yweather:forecast day=\"") + c.first + "\"") << c.servedLocal;
+        int elements = 0, lines = 0;
+        for (std::size_t p = served->find("<yweather:forecast "); p != std::string::npos; p = served->find("<yweather:forecast ", p + 1)) ++elements;
+        for (std::size_t p = served->find(" - ", served->find("Forecast:")); p != std::string::npos; p = served->find(" - ", p + 1)) ++lines;
+        EXPECT_EQ(elements, c.lines) << *served;
+        EXPECT_EQ(lines, c.lines) << *served;
+        const std::size_t heading = served->find("<b>Forecast:</b><BR />\n");
+        EXPECT_EQ(served->substr(heading + 23, 6), std::string(c.first) + " - ") << *served;
+        // The build time stays the time it was made.
+        EXPECT_NE(served->find("<lastBuildDate>Mon, 07 Dec 2026 9:50 am CST</lastBuildDate>"), std::string::npos);
+        EXPECT_EQ(served->find("day=\"Mon\""), std::string::npos);
+    }
+    // Past midnight at a place far east: its own date counts, not UTC's.
+    Weather east = ExampleWeather();
+    east.utcOffsetSeconds = 13 * 3600;  // Tonga
+    const std::string tonga = WeatherDocument(SpringfieldIl(), east, Units::Metric);
+    const int64_t madeEast = UnixFromLocal(*ReadIsoLocal("2026-12-07T09:50")) - 13 * 3600 + 30;
+    const int64_t nextMidnight = UnixFromLocal(*ReadIsoLocal("2026-12-08T00:05")) - 13 * 3600;
+    ASSERT_TRUE(DocumentServedAt(tonga, madeEast, nextMidnight - 600).has_value());
+    EXPECT_EQ(*DocumentServedAt(tonga, madeEast, nextMidnight - 600), tonga);
+    EXPECT_NE(DocumentServedAt(tonga, madeEast, nextMidnight)->find("<yweather:forecast day=\"Tue\""), std::string::npos);
+    EXPECT_FALSE(DocumentServedAt("not a document", 0, 100000).has_value());
 }
 
 TEST(NotFoundDocument, IsTheShortOldStyleError) {

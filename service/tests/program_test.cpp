@@ -13,12 +13,15 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "harness.h"
 #include "stub_geocoders.h"
+#include "stub_upstream.h"
+#include "sample_json.h"
 
 extern char** environ;
 
@@ -281,6 +284,141 @@ TEST(Program, TheStateFolderKeepsTheLastWeatherAcrossARestart) {
     EXPECT_EQ(kept.header("warning"), "110 - \"Response is Stale\"");
     EXPECT_EQ(kept.body, good);
     std::system(("rm -rf '" + std::string(folder) + "'").c_str());
+}
+
+// A forecast kept at 15:50 UTC, and the program started again with its
+// clock behind that (5 h, as on a dual-boot PC; a year): the kept forecast
+// is not trusted as fresh, the source is asked, and max-age stays within
+// the quarter hour.
+TEST(Program, AClockBehindAKeptForecastFetchesAfresh) {
+    for (const char* behind : {"2026-12-08T10:50", "2025-12-08T15:50"}) {
+        char folder[] = "/tmp/cloudwick-feed-state-XXXXXX";
+        ASSERT_NE(mkdtemp(folder), nullptr);
+        const std::string state = std::string(folder) + "/state";
+        StubUpstream stub;
+        const int port = FreePort();
+        std::vector<std::string> args = {"--listen", "127.0.0.1:" + std::to_string(port), "--forecast-url",
+                                         stub.ForecastUrl(), "--geocoding-url", stub.GeocodingUrl(),
+                                         "--nominatim-url", "off", "--state-dir", state, "--fixed-time",
+                                         "2026-12-08T15:50"};
+        {
+            Program first(args);
+            ASSERT_TRUE(first.WaitForPort(port)) << first.Output();
+            ASSERT_EQ(CardGet(port, "/forecastrss?w=4250542").status, 200);
+        }
+        EXPECT_EQ(stub.forecastCalls(), 1);
+        args.back() = behind;
+        Program second(args);
+        ASSERT_TRUE(second.WaitForPort(port)) << second.Output();
+        const RawReply r = CardGet(port, "/forecastrss?w=4250542");
+        EXPECT_EQ(r.status, 200) << behind;
+        EXPECT_EQ(stub.forecastCalls(), 2) << behind << ": the source is asked again";
+        EXPECT_EQ(r.header("warning"), "") << behind;
+        const std::string cc = r.header("cache-control");
+        const std::size_t at = cc.find("max-age=");
+        ASSERT_NE(at, std::string::npos) << cc;
+        EXPECT_LE(std::stol(cc.substr(at + 8)), 900) << behind << " " << cc;
+        std::system(("rm -rf '" + std::string(folder) + "'").c_str());
+    }
+}
+
+// Made on Tuesday 8 December, served on Wednesday with the source down:
+// the lines start at Wednesday out of the kept days, the build time stays.
+TEST(Program, AKeptForecastServedTheNextDayStartsAtThatDay) {
+    char folder[] = "/tmp/cloudwick-feed-state-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string state = std::string(folder) + "/state";
+    const int port = FreePort();
+    std::vector<std::string> args;
+    std::string made;
+    {
+        StubUpstream stub;
+        args = {"--listen", "127.0.0.1:" + std::to_string(port), "--forecast-url", stub.ForecastUrl(),
+                "--geocoding-url", stub.GeocodingUrl(), "--nominatim-url", "off", "--state-dir", state,
+                "--fixed-time", "2026-12-08T15:50"};
+        Program first(args);
+        ASSERT_TRUE(first.WaitForPort(port)) << first.Output();
+        const RawReply r = CardGet(port, "/forecastrss?w=4250542");
+        ASSERT_EQ(r.status, 200);
+        made = r.body;
+    }  // the source is gone
+    args.back() = "2026-12-09T15:00";  // 9:00 am CST on Wednesday
+    Program second(args);
+    ASSERT_TRUE(second.WaitForPort(port)) << second.Output();
+    const RawReply r = CardGet(port, "/forecastrss?w=4250542");
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.header("warning"), "110 - \"Response is Stale\"");
+    const std::size_t first = r.body.find("<yweather:forecast ");
+    EXPECT_EQ(r.body.find("<yweather:forecast day=\"Wed\" date=\"9 Dec 2026\" "), first) << r.body;
+    EXPECT_NE(r.body.find("<BR /><b>Forecast:</b><BR />\nWed - "), std::string::npos) << r.body;
+    EXPECT_EQ(r.body.find("day=\"Tue\""), std::string::npos) << r.body;
+    EXPECT_EQ(r.body.find("Tue - "), std::string::npos) << r.body;
+    const std::string built = "<lastBuildDate>Tue, 08 Dec 2026 9:45 am CST</lastBuildDate>";
+    EXPECT_NE(made.find(built), std::string::npos) << made;
+    EXPECT_NE(r.body.find(built), std::string::npos) << r.body;
+    std::system(("rm -rf '" + std::string(folder) + "'").c_str());
+}
+
+// Replies the reader cannot read for sure are refused as other source
+// errors are: a 503 whose first line is the reason the card shows. One
+// program per case, as a refusal holds the source off for that place.
+TEST(Program, AnOddForecastReplyIsRefusedWithTheSourcesReasonLine) {
+    const std::string good = ForecastJson("\xC2\xB0" "C", -1.5, -4.9, 16.42, 2, 0);
+    const auto with = [&](const std::string& from, const std::string& to) {
+        std::string json = good;
+        json.replace(json.find(from), from.size(), to);
+        return json;
+    };
+    struct Case {
+        std::string reply;
+        int status;
+    } cases[] = {
+        {with("\"2026-12-08T09:45\"", "\"2026-12-08T09:45:00\""), 200},  // read right
+        {with("\"weather_code\":2,", "\"weather_code\":2.5,"), 503},
+        {with("\"temperature_2m\":-1.500000", "\"temperature_2m\":99"), 503},
+        {with("\"utc_offset_seconds\":-21600,", ""), 503},
+        {with("[\"2026-12-08\",", "[\"2026-12-09\","), 503},
+        {with("\"temperature_2m\":\"\xC2\xB0" "C\"", "\"temperature_2m\":\"K\""), 503},
+    };
+    StubUpstream stub;
+    for (const Case& c : cases) {
+        stub.SetForecastBody(c.reply);
+        const int port = FreePort();
+        Program p({"--listen", "127.0.0.1:" + std::to_string(port), "--forecast-url", stub.ForecastUrl(),
+                   "--geocoding-url", stub.GeocodingUrl(), "--nominatim-url", "off", "--fixed-time",
+                   "2026-12-08T15:50"});
+        ASSERT_TRUE(p.WaitForPort(port)) << p.Output();
+        const RawReply r = CardGet(port, "/forecastrss?w=4250542");
+        EXPECT_EQ(r.status, c.status) << c.reply << "\n" << r.raw;
+        if (c.status == 200) {
+            EXPECT_NE(r.body.find("<lastBuildDate>Tue, 08 Dec 2026 9:45 am CST</lastBuildDate>"), std::string::npos)
+                << r.body;
+        } else {
+            EXPECT_EQ(r.body.find("<rss"), std::string::npos);
+            EXPECT_EQ(r.body.rfind("Weather source gave an error\n", 0), 0u) << r.body;
+        }
+    }
+}
+
+// A burst of 30 requests from one address: the first 20 are logged, a count
+// line follows when the 10 s interval ends, and later requests are logged.
+TEST(Program, AfterABurstTheLogHasItsCountAndLaterRequests) {
+    const int port = FreePort();
+    Program p({"--provider", "sample", "--listen", "127.0.0.1:" + std::to_string(port)});
+    ASSERT_TRUE(p.WaitForPort(port)) << p.Output();
+    // The burst starts an interval, so that it is not split between two.
+    while (std::time(nullptr) % 10 != 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 30; ++i) CardGet(port, "/forecastrss?w=4250542&burst=" + std::to_string(i));
+    const auto waitFor = [&](const std::string& text) {
+        for (int i = 0; i < 300; ++i) {
+            if (p.Output().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    };
+    EXPECT_TRUE(waitFor("more requests in 10 s not logged one by one")) << p.Output();
+    CardGet(port, "/forecastrss?w=4250542&later=1");
+    EXPECT_TRUE(waitFor("\"GET /forecastrss?w=4250542&later=1\" 200")) << p.Output();
 }
 
 }  // namespace

@@ -35,6 +35,27 @@ TEST(LogFolder, AnAddressGetsItsFirstLinesThenACountPerInterval) {
     EXPECT_TRUE(f.Admit("192.0.2.7", 200, kT + 11));
 }
 
+TEST(LogFolder, AfterAFoldedIntervalTheAddressIsLoggedAgainAndCounted) {
+    // Nobody asks for the count lines while the burst goes on: the next
+    // request after the interval brings them, and is logged itself.
+    LogFolder f(LogFolder::Rules{10, 20, 100});
+    int written = 0;
+    for (int i = 0; i < 30; ++i) written += f.Admit("192.0.2.9", 200, kT);
+    EXPECT_EQ(written, 20);
+    EXPECT_TRUE(f.HasFolded());
+    for (int64_t later : {kT + 95, kT + 210}) {
+        EXPECT_TRUE(f.Admit("192.0.2.9", 200, later)) << later;
+        written = 1;
+        for (int i = 0; i < 25; ++i) written += f.Admit("192.0.2.9", 200, later);
+        EXPECT_EQ(written, 20);
+    }
+    EXPECT_EQ(f.Summaries(kT + 211),
+              "2026-12-08T09:50:10Z 192.0.2.9 10 more requests in 10 s not logged one by one (200: 10)\n"
+              "2026-12-08T09:51:40Z 192.0.2.9 6 more requests in 10 s not logged one by one (200: 6)\n");
+    EXPECT_EQ(f.Summaries(kT + 220), "2026-12-08T09:53:40Z 192.0.2.9 6 more requests in 10 s not logged one by one (200: 6)\n");
+    EXPECT_FALSE(f.HasFolded());
+}
+
 TEST(LogFolder, TheTableOfAddressesIsBounded) {
     LogFolder f(LogFolder::Rules{10, 1, 50});
     int written = 0;

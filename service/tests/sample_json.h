@@ -9,7 +9,7 @@ inline std::string ForecastJson(const char* tempUnit, double temp, double feels,
                        "\"timezone_abbreviation\":\"CST\",\"elevation\":182.0,"
                        "\"current_units\":{\"time\":\"iso8601\",\"interval\":\"seconds\",\"temperature_2m\":\"") +
            u + "\",\"apparent_temperature\":\"" + u +
-           "\",\"wind_speed_10m\":\"mp/h\",\"wind_direction_10m\":\"\xC2\xB0\",\"weather_code\":\"wmo code\","
+           "\",\"wind_speed_10m\":\"" + (u == "\xC2\xB0" "F" ? "mp/h" : "km/h") + "\",\"wind_direction_10m\":\"\xC2\xB0\",\"weather_code\":\"wmo code\","
            "\"is_day\":\"\",\"relative_humidity_2m\":\"%\",\"pressure_msl\":\"hPa\",\"visibility\":\"m\"},"
            "\"current\":{\"time\":\"2026-12-08T09:45\",\"interval\":900,\"temperature_2m\":" +
            std::to_string(temp) + ",\"apparent_temperature\":" + std::to_string(feels) +

@@ -167,6 +167,22 @@ TEST(StateStore, AFolderThatCannotBeWrittenIsToldOnceAndHarmless) {
     EXPECT_TRUE(again.LoadForecast(100));
 }
 
+TEST(StateStore, AFolderDeletedWhileRunningIsMadeAgain) {
+    TempFolder dir;
+    StateStore store(dir.path, {});
+    store.SaveForecast(Kept());
+    ASSERT_TRUE(store.LoadForecast(4250542));
+    for (int round = 0; round < 2; ++round) {
+        std::remove(dir.File(StateStore::PlaceFile(4250542)).c_str());
+        ASSERT_EQ(rmdir(dir.path.c_str()), 0);
+        store.SaveForecast(Kept());
+        EXPECT_TRUE(store.LoadForecast(4250542)) << round;
+        store.Save(GateSnapshot{});
+        EXPECT_TRUE(store.Load()) << round;
+        std::remove(dir.File("budget.state").c_str());
+    }
+}
+
 // A folder that is a file, a folder that cannot be made: the same.
 TEST(StateStore, AnUnusableFolderKeepsNothingAndSaysSo) {
     TempFolder dir;

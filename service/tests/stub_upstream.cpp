@@ -15,6 +15,10 @@ StubUpstream::StubUpstream() : server_(std::make_unique<httplib::Server>()) {
             forecastQueries_.push_back(req.target.substr(req.target.find('?') + 1));
         }
         if (Misbehave(forecast_, &res)) return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!forecastBody_.empty()) return res.set_content(forecastBody_, "application/json");
+        }
         const bool f = req.get_param_value("temperature_unit") == "fahrenheit";
         const bool mph = req.get_param_value("wind_speed_unit") == "mph";
         res.set_content(ForecastJson(f ? "\xC2\xB0" "F" : "\xC2\xB0" "C", f ? 29.3 : -1.5, f ? 23.1 : -4.9,
@@ -82,6 +86,11 @@ bool StubUpstream::Misbehave(Behaviour& b, void* response) {
 
 std::string StubUpstream::ForecastUrl() const { return "http://127.0.0.1:" + std::to_string(port_) + "/v1/forecast"; }
 std::string StubUpstream::GeocodingUrl() const { return "http://127.0.0.1:" + std::to_string(port_) + "/v1"; }
+
+void StubUpstream::SetForecastBody(std::string body) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    forecastBody_ = std::move(body);
+}
 
 void StubUpstream::SetForecastMode(Mode m, std::chrono::milliseconds delay) {
     forecast_.mode = m;

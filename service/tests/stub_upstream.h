@@ -27,6 +27,8 @@ public:
     void SetForecastMode(Mode m, std::chrono::milliseconds delay = std::chrono::milliseconds(0));
     void SetGeocodingMode(Mode m, std::chrono::milliseconds delay = std::chrono::milliseconds(0));
 
+    // A forecast reply of the test's own ("" for the usual one).
+    void SetForecastBody(std::string body);
     int forecastCalls() const { return forecastCalls_; }
     int searchCalls() const { return searchCalls_; }
     int lookupCalls() const { return lookupCalls_; }
@@ -49,4 +51,5 @@ private:
     std::atomic<int> forecastCalls_{0}, searchCalls_{0}, lookupCalls_{0};
     mutable std::mutex mutex_;
     std::vector<std::string> forecastQueries_, searchNames_, searchTargets_;
+    std::string forecastBody_;
 };

@@ -7,6 +7,7 @@
 #include "model/feed_dates.h"
 #include "documents/feed_document.h"
 #include "documents/weather_units.h"
+#include "documents/wmo_codes.h"
 
 namespace {
 
@@ -70,6 +71,118 @@ TEST(Sun, TheForecastGetsItsTimesAndDayOrNight) {
     w.current.localTime = "2026-12-08T12:00";
     AddSunTimes(w, 39.80172, -89.64371);
     EXPECT_TRUE(w.current.isDay);
+}
+
+Weather DaysFrom(const char* now, int offset, std::initializer_list<const char*> dates) {
+    Weather w;
+    w.utcOffsetSeconds = offset;
+    w.current.localTime = now;
+    for (const char* d : dates) {
+        DailyWeather day;
+        day.date = d;
+        day.wmoCode = 0;
+        w.days.push_back(day);
+    }
+    return w;
+}
+
+int MinutesOf(const std::string& iso) { return ReadIsoLocal(iso)->hour * 60 + ReadIsoLocal(iso)->minute; }
+
+TEST(Sun, ADayTheSunDoesNotRiseOnTakesTheNightWording) {
+    // Tromsø: polar night on 21 December, midnight sun on 21 June, an
+    // ordinary day in March.
+    struct Case {
+        const char* date;
+        int offset;
+        bool polarNight;
+    } cases[] = {{"2026-12-21", 3600, true}, {"2026-06-21", 7200, false}, {"2026-03-21", 3600, false}};
+    for (const Case& c : cases) {
+        Weather w = DaysFrom((std::string(c.date) + "T12:00").c_str(), c.offset, {c.date});
+        AddSunTimes(w, 69.65, 18.96, "Europe/Oslo");
+        EXPECT_EQ(w.days[0].polarNight, c.polarNight) << c.date;
+    }
+    Weather w = DaysFrom("2026-12-21T12:00", 3600, {"2026-12-21", "2026-12-22", "2026-12-23"});
+    w.current.temperature = -5;
+    w.days[1].wmoCode = 1;
+    w.days[2].wmoCode = 3;
+    AddSunTimes(w, 69.65, 18.96, "Europe/Oslo");
+    Place tromso;
+    tromso.id = 3133880;
+    tromso.name = "Tromso";
+    tromso.countryCode = "NO";
+    tromso.timezone = "Europe/Oslo";
+    const std::string doc = WeatherDocument(tromso, w, Units::Metric);
+    const Condition clear = ConditionFromWmo(0, false), mostlyClear = ConditionFromWmo(1, false);
+    EXPECT_EQ(clear.text, "Clear");
+    EXPECT_NE(doc.find("text=\"Clear\" code=\"" + std::to_string(clear.code) + "\""), std::string::npos) << doc;
+    EXPECT_NE(doc.find("text=\"" + mostlyClear.text + "\" code=\"" + std::to_string(mostlyClear.code) + "\""),
+              std::string::npos) << doc;
+    EXPECT_NE(doc.find("Mon - Clear."), std::string::npos) << doc;
+    EXPECT_EQ(doc.find("Sunny"), std::string::npos) << doc;
+    EXPECT_EQ(doc.find("Sunrise"), std::string::npos) << doc;
+}
+
+TEST(Sun, EachDaysTimesUseTheOffsetInForceThatDay) {
+    // The reply's single offset is the one at the current time, before the
+    // change; the day of the change and the days after have the new one.
+    struct Case {
+        const char* zone;
+        double lat, lon;
+        const char* now;
+        int offset;
+        const char* day;
+        int shift;  // minutes later than with the reply's offset
+    } cases[] = {
+        {"Europe/Berlin", 52.52, 13.405, "2026-03-29T00:30", 3600, "2026-03-29", 60},
+        {"Europe/Berlin", 52.52, 13.405, "2026-03-29T00:30", 3600, "2026-03-30", 60},
+        {"Europe/Berlin", 52.52, 13.405, "2026-10-25T01:00", 7200, "2026-10-26", -60},
+        {"Australia/Lord_Howe", -31.55, 159.08, "2026-10-04T00:30", 37800, "2026-10-04", 30},
+        {"America/New_York", 40.71, -74.0, "2026-03-08T00:30", -18000, "2026-03-08", 60},
+        {"America/New_York", 40.71, -74.0, "2026-07-01T12:00", -14400, "2026-07-02", 0},
+        {"Asia/Kolkata", 28.61, 77.2, "2026-07-01T12:00", 19800, "2026-07-02", 0},
+        // Rules that disagree with the reply at the current time are not used.
+        {"Europe/Berlin", 52.52, 13.405, "2026-03-29T00:30", 0, "2026-03-30", 0},
+    };
+    for (const Case& c : cases) {
+        Weather zoned = DaysFrom(c.now, c.offset, {c.now, c.day});
+        zoned.days[0].date = std::string(c.now).substr(0, 10);
+        Weather single = zoned;
+        AddSunTimes(zoned, c.lat, c.lon, c.zone);
+        AddSunTimes(single, c.lat, c.lon);
+        const std::size_t i = zoned.days[0].date == c.day ? 0 : 1;
+        ASSERT_FALSE(zoned.days[i].sunrise.empty()) << c.zone << " " << c.day;
+        EXPECT_EQ(MinutesOf(zoned.days[i].sunrise) - MinutesOf(single.days[i].sunrise), c.shift) << c.zone << " " << c.day;
+        EXPECT_EQ(MinutesOf(zoned.days[i].sunset) - MinutesOf(single.days[i].sunset), c.shift) << c.zone << " " << c.day;
+        EXPECT_EQ(zoned.days[i].sunrise.substr(0, 10), c.day);
+    }
+}
+
+TEST(Sun, TheSummaryLineReadsWholeWithOneSunTimeMissing) {
+    struct Case {
+        const char* sunrise;
+        const char* sunset;
+        const char* line;  // "": none
+    } cases[] = {
+        {"2026-12-07T07:08", "2026-12-07T16:39", "Sunrise 7:08 am, sunset 4:39 pm<BR />"},
+        {"2026-12-07T01:39", "", "Sunrise 1:39 am, no sunset<BR />"},
+        {"", "2026-12-07T23:50", "No sunrise, sunset 11:50 pm<BR />"},
+        {"", "", ""},
+    };
+    for (const Case& c : cases) {
+        Weather w = DaysFrom("2026-12-07T09:50", 0, {"2026-12-07", "2026-12-08"});
+        w.days[0].sunrise = c.sunrise;
+        w.days[0].sunset = c.sunset;
+        Place p;
+        p.id = 1;
+        p.name = "Somewhere";
+        const std::string doc = WeatherDocument(p, w, Units::Metric);
+        if (*c.line) {
+            EXPECT_NE(doc.find(c.line), std::string::npos) << doc;
+        } else {
+            EXPECT_EQ(doc.find("unrise "), std::string::npos) << doc;
+        }
+        EXPECT_EQ(doc.find(", sunset <"), std::string::npos) << doc;
+    }
 }
 
 TEST(WeatherUnits, OneForecastServesBothUnitSystems) {

@@ -112,6 +112,6 @@ Fetched<Weather> OpenMeteoProvider::FetchWeather(const Place& place, const CallF
         Call(ForecastRequestUrl(config_.forecastUrl, place), who, CallWeight(kForecastVariables, kForecastDays));
     if (!r.transportOk || r.status != 200) return CallFailed<Weather>(r);
     Fetched<Weather> w = ReadForecastJson(r.body);
-    if (w.ok) AddSunTimes(w.value, place.latitude, place.longitude);
+    if (w.ok) AddSunTimes(w.value, place.latitude, place.longitude, place.timezone.empty() ? w.value.zoneName : place.timezone);
     return w;
 }
