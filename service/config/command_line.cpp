@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "model/feed_dates.h"
+#include "model/ascii.h"
 
 const char kUsage[] =
     "Usage: cloudwick-feed [options]\n"
@@ -201,18 +202,13 @@ std::vector<std::string> CommaList(const std::string& v) {
     return out;
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // IPv4 or IPv6 addresses (IPv6 with or without brackets), kept in lower case.
 bool ReadTrustedProxies(const std::string& v, std::vector<std::string>& out) {
     std::vector<std::string> list;
     for (std::string a : CommaList(v)) {
         if (a.size() > 2 && a.front() == '[' && a.back() == ']') a = a.substr(1, a.size() - 2);
         if (!IsIpv4(a) && !IsIpv6(a)) return false;
-        list.push_back(Lower(a));
+        list.push_back(AsciiLower(a));
     }
     out = list;
     return true;
@@ -224,7 +220,7 @@ bool ReadAllowedHosts(const std::string& v, std::vector<std::string>& out) {
     for (const std::string& h : CommaList(v)) {
         const bool v6 = h.size() > 2 && h.front() == '[' && h.back() == ']' && IsIpv6(h.substr(1, h.size() - 2));
         if (!v6 && !IsIpv4(h) && !IsHostName(h)) return false;
-        list.push_back(Lower(h));
+        list.push_back(AsciiLower(h));
     }
     out = list;
     return true;

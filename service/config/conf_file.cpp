@@ -1,17 +1,7 @@
 #include "config/conf_file.h"
 
 #include "config/command_line.h"
-
-namespace {
-
-std::string Trim(const std::string& s) {
-    std::size_t a = 0, b = s.size();
-    while (a < b && (s[a] == ' ' || s[a] == '\t' || s[a] == '\r')) ++a;
-    while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t' || s[b - 1] == '\r')) --b;
-    return s.substr(a, b - a);
-}
-
-}  // namespace
+#include "model/ascii.h"
 
 ConfFileResult ReadConfFile(const std::string& text) {
     ConfFileResult r;
@@ -19,7 +9,7 @@ ConfFileResult ReadConfFile(const std::string& text) {
     for (int lineNo = 1; start < text.size(); ++lineNo) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        const std::string line = Trim(text.substr(start, end - start));
+        const std::string line = AsciiTrim(text.substr(start, end - start));
         start = end + 1;
         if (line.empty() || line[0] == '#' || line[0] == ';') continue;
         const std::size_t eq = line.find('=');
@@ -28,13 +18,13 @@ ConfFileResult ReadConfFile(const std::string& text) {
             r.error = where + "wants name=value, for example provider=sample";
             return r;
         }
-        const std::string name = Trim(line.substr(0, eq));
+        const std::string name = AsciiTrim(line.substr(0, eq));
         if (!IsFileOption(name)) {
             r.error = where + "unknown option name \"" + name.substr(0, 40) + "\"";
             return r;
         }
         r.args.push_back("--" + name);
-        r.args.push_back(Trim(line.substr(eq + 1)));
+        r.args.push_back(AsciiTrim(line.substr(eq + 1)));
     }
     r.ok = true;
     return r;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "http/request_query.h"
+#include "model/url_encoding.h"
 
 namespace {
 
@@ -14,26 +15,9 @@ ServiceReply Plain(int status, const char* text) {
     return r;
 }
 
-int Hex(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // The path with %XX decoded ('+' stays); a '%' without two hex digits stays as it is.
 std::string DecodedPath(const std::string& target) {
-    const std::string path = target.substr(0, target.find('?'));
-    std::string out;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '%' && i + 2 < path.size() && Hex(path[i + 1]) >= 0 && Hex(path[i + 2]) >= 0) {
-            out += static_cast<char>(Hex(path[i + 1]) * 16 + Hex(path[i + 2]));
-            i += 2;
-        } else {
-            out += path[i];
-        }
-    }
-    return out;
+    return PercentDecoded(target.substr(0, target.find('?')), Plus::IsPlus);
 }
 
 }  // namespace

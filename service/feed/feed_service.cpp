@@ -10,6 +10,7 @@
 #include "documents/card_text.h"
 #include "http/request_query.h"
 #include "documents/weather_units.h"
+#include "model/ascii.h"
 
 namespace {
 
@@ -40,11 +41,6 @@ std::size_t CodePoints(const std::string& s) {
     std::size_t n = 0;
     for (unsigned char c : s) n += (c & 0xC0) != 0x80;
     return n;
-}
-
-std::string LowerAscii(std::string s) {
-    for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 nlohmann::json CountsJson(const CacheCounts& c) {
@@ -198,7 +194,7 @@ ServiceReply FeedService::Places(const std::string& rawQuery, const std::string&
     // The source matches nothing for fewer than two characters; don't ask.
     if (CodePoints(text) < 2) return Constant(PlaceSearchDocument({}, nowUnix_()));
 
-    const auto found = searches_.Get(LowerAscii(text), [&] {
+    const auto found = searches_.Get(AsciiLower(text), [&] {
         return Asking<std::vector<Place>>(client,
                                           [&] { return provider_.SearchPlaces(text, kMaxPlaces, {CallPurpose::New, client}); });
     });

@@ -1,16 +1,10 @@
 #include "http/client_address.h"
+#include "model/ascii.h"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace {
-
-std::string Trim(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-    return s.substr(b, e - b);
-}
 
 // Digits, hex letters, dots and colons, as IPv4 and IPv6 addresses are written.
 bool LooksLikeAddress(const std::string& s) {
@@ -51,7 +45,7 @@ std::string ClientAddress(const std::string& peer, const std::string& forwardedF
     while (end > 0) {
         const std::size_t comma = forwardedFor.rfind(',', end - 1);
         const std::size_t start = comma == std::string::npos ? 0 : comma + 1;
-        const std::string entry = Trim(forwardedFor.substr(start, end - start));
+        const std::string entry = AsciiTrim(forwardedFor.substr(start, end - start));
         if (!LooksLikeAddress(entry)) break;
         client = PlainAddress(entry);
         if (!Trusted(client, trustedProxies)) break;

@@ -40,8 +40,10 @@ QueryParams ParseQuery(const std::string& raw) {
         if (!part.empty()) {
             const std::size_t eq = part.find('=');
             std::string name, value;
-            if (!PercentDecode(part.substr(0, eq), name) ||
-                !PercentDecode(eq == std::string::npos ? "" : part.substr(eq + 1), value)) {
+            bool nameRead = false, valueRead = false;
+            name = PercentDecoded(part.substr(0, eq), Plus::IsSpace, &nameRead);
+            value = PercentDecoded(eq == std::string::npos ? "" : part.substr(eq + 1), Plus::IsSpace, &valueRead);
+            if (!nameRead || !valueRead) {
                 q.status = QueryStatus::Malformed;
                 q.params.clear();
                 return q;
@@ -91,7 +93,7 @@ PlaceQuery ReadPlaceQuery(const std::string& raw) {
     q += raw[q] == '&' ? 3 : 2;
     // The card sends what was typed as it is: a '%' that starts no escape
     // and a '#' are part of the text.
-    const std::string statement = LenientPercentDecode(raw.substr(q));
+    const std::string statement = PercentDecoded(raw.substr(q), Plus::IsSpace);
     const std::string lower = AsciiLower(statement);
     const std::size_t from = FindWord(lower, "from", 0);
     const std::size_t table = from == std::string::npos ? from : FindWord(lower, "geo.places", from);

@@ -2,42 +2,25 @@
 
 #include "model/ascii.h"
 
-std::string LenientPercentDecode(const std::string& in) {
+std::string PercentDecoded(const std::string& in, Plus plus, bool* wellFormed) {
     std::string out;
     out.reserve(in.size());
+    bool allEscapesRead = true;
     for (std::size_t i = 0; i < in.size(); ++i) {
         const int hi = in[i] == '%' && i + 1 < in.size() ? HexDigitValue(in[i + 1]) : -1;
         const int lo = hi >= 0 && i + 2 < in.size() ? HexDigitValue(in[i + 2]) : -1;
-        if (in[i] == '+') {
+        if (in[i] == '+' && plus == Plus::IsSpace) {
             out += ' ';
         } else if (lo >= 0) {
             out += static_cast<char>(hi * 16 + lo);
             i += 2;
         } else {
+            allEscapesRead = allEscapesRead && in[i] != '%';
             out += in[i];
         }
     }
+    if (wellFormed) *wellFormed = allEscapesRead;
     return out;
-}
-
-bool PercentDecode(const std::string& in, std::string& out) {
-    out.clear();
-    out.reserve(in.size());
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        const char c = in[i];
-        if (c == '+') {
-            out += ' ';
-        } else if (c == '%') {
-            const int hi = i + 1 < in.size() ? HexDigitValue(in[i + 1]) : -1;
-            const int lo = i + 2 < in.size() ? HexDigitValue(in[i + 2]) : -1;
-            if (hi < 0 || lo < 0) return false;
-            out += static_cast<char>(hi * 16 + lo);
-            i += 2;
-        } else {
-            out += c;
-        }
-    }
-    return true;
 }
 
 std::string UrlEncode(const std::string& s) {

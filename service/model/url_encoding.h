@@ -2,13 +2,13 @@
 // Percent-encoding of URL parts (RFC 3986), both ways.
 #include <string>
 
-// Percent-decoding; '+' is a space. False when a '%' is not followed by two
-// hex digits.
-bool PercentDecode(const std::string& in, std::string& out);
+// What a '+' stands for: a space in a query string (form encoding), itself
+// in a path.
+enum class Plus { IsSpace, IsPlus };
 
-// Percent-decoding that keeps a '%' without two hex digits after it as
-// it is; '+' is a space.
-std::string LenientPercentDecode(const std::string& in);
+// `in` with every %XX decoded. A '%' without two hex digits after it is
+// kept as it is, and then `*wellFormed` (when given) is false.
+std::string PercentDecoded(const std::string& in, Plus plus, bool* wellFormed = nullptr);
 
 // Percent-encodes everything but unreserved characters (RFC 3986).
 std::string UrlEncode(const std::string& s);

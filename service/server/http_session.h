@@ -37,7 +37,6 @@ private:
     void Refuse(ServiceReply reply, bool close, const std::string& method, const std::string& target);
     void Send(ServiceReply reply, bool head, bool close, const std::string& method, const std::string& target,
               const std::string& client);
-    void AfterWrite(bool close);
     void WaitForRequest();
     void Linger();
     void Drain();

@@ -254,7 +254,7 @@ def main():
     finally:
         if not opts.keep:
             for name in names:
-                podman("rm", "--force", "--time", "0", name, check=False)
+                podman("rm", "--force", "--volumes", "--time", "0", name, check=False)
     for p in problems:
         print("FAIL: " + p, flush=True)
     log("%s in %.0f s" % ("FAILED" if problems else "PASS", time.time() - started))

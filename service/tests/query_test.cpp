@@ -8,14 +8,21 @@ namespace {
 const std::string kCardPrefix = "q=select%20*%20from%20geo.places%20where%20text%20%3D%20";
 
 TEST(PercentDecode, DecodesEscapesAndPlus) {
-    std::string out;
-    ASSERT_TRUE(PercentDecode("a%20b+c%2B%41%e9", out));
-    EXPECT_EQ(out, "a b c+A\xE9");
+    bool wellFormed = false;
+    EXPECT_EQ(PercentDecoded("a%20b+c%2B%41%e9", Plus::IsSpace, &wellFormed), "a b c+A\xE9");
+    EXPECT_TRUE(wellFormed);
+    // In a path a '+' is itself.
+    EXPECT_EQ(PercentDecoded("/v1/a+b%2Bc", Plus::IsPlus, &wellFormed), "/v1/a+b+c");
+    EXPECT_TRUE(wellFormed);
 }
 
-TEST(PercentDecode, MalformedEscapesFail) {
-    std::string out;
-    for (const char* bad : {"%", "%4", "a%G1", "%%41", "x%2"}) EXPECT_FALSE(PercentDecode(bad, out)) << bad;
+TEST(PercentDecode, MalformedEscapesAreKeptAndTold) {
+    for (const char* bad : {"%", "%4", "a%G1", "%%41", "x%2"}) {
+        bool wellFormed = true;
+        PercentDecoded(bad, Plus::IsSpace, &wellFormed);
+        EXPECT_FALSE(wellFormed) << bad;
+    }
+    EXPECT_EQ(PercentDecoded("100%+%%41", Plus::IsSpace), "100% %A");
 }
 
 TEST(ForecastQuery, ReadsIdAndUnits) {

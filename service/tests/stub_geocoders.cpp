@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "sample_json.h"
+#include "model/ascii.h"
 
 namespace {
 
@@ -45,11 +46,6 @@ const std::vector<GeoPlace>& GeoPlaces() {
     return places;
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::string GeoJson(const GeoPlace& p) {
     std::string pcs;
     for (const std::string& c : p.postcodes) pcs += (pcs.empty() ? "\"" : ",\"") + c + "\"";
@@ -66,7 +62,7 @@ std::string GeoJson(const GeoPlace& p) {
 std::string SearchJson(const std::string& name, std::size_t count) {
     std::vector<const GeoPlace*> found;
     for (const GeoPlace& p : GeoPlaces()) {
-        const bool byName = !name.empty() && Lower(p.name).rfind(Lower(name), 0) == 0;
+        const bool byName = !name.empty() && AsciiLower(p.name).rfind(AsciiLower(name), 0) == 0;
         const bool byPostcode = std::find(p.postcodes.begin(), p.postcodes.end(), name) != p.postcodes.end();
         if (byName || byPostcode) found.push_back(&p);
     }
@@ -159,7 +155,7 @@ StubGeocoders::StubGeocoders() : server_(std::make_unique<httplib::Server>()) {
         Note(nominatim_, req.target, req.get_header_value("User-Agent"));
         std::string out = "[";
         for (const OsmObject& o : kOsm) {
-            if (Lower(req.get_param_value("q")) == o.query) out += WithLicence(o.json);
+            if (AsciiLower(req.get_param_value("q")) == o.query) out += WithLicence(o.json);
         }
         res.set_content(out + "]", "application/json");
     });

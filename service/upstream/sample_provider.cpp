@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "model/feed_dates.h"
+#include "model/ascii.h"
 
 namespace {
 
@@ -80,11 +81,6 @@ const SampleEntry* Find(int64_t id) {
     return nullptr;
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 
 }  // namespace
 
@@ -107,12 +103,12 @@ Fetched<std::optional<Place>> SampleProvider::LookupPlace(int64_t id, const Call
 Fetched<std::vector<Place>> SampleProvider::SearchPlaces(const std::string& text, std::size_t count, const CallFor&) {
     // A match is a place whose name starts with the text, ignoring case; a
     // trailing ", region" part of the text is ignored ("Springfield, IL").
-    std::string want = Lower(text.substr(0, text.find(',')));
+    std::string want = AsciiLower(text.substr(0, text.find(',')));
     while (!want.empty() && want.back() == ' ') want.pop_back();
     std::vector<Place> found;
     if (want.empty()) return Fetched<std::vector<Place>>::Good(found);
     for (const SampleEntry& e : Entries()) {
-        if (found.size() < count && Lower(e.place.name).rfind(want, 0) == 0) found.push_back(e.place);
+        if (found.size() < count && AsciiLower(e.place.name).rfind(want, 0) == 0) found.push_back(e.place);
     }
     return Fetched<std::vector<Place>>::Good(found);
 }
