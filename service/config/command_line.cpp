@@ -6,6 +6,7 @@
 
 #include "model/feed_dates.h"
 #include "model/ascii.h"
+#include "http/client_address.h"
 
 const char kUsage[] =
     "Usage: cloudwick-feed [options]\n"
@@ -79,37 +80,12 @@ bool ReadPid(const std::string& s, long long& out) {
 
 bool IsHttpUrl(const std::string& s) { return s.rfind("http://", 0) == 0 || s.rfind("https://", 0) == 0; }
 
-bool IsIpv4(const std::string& s) {
-    int parts = 0, digits = 0, value = 0;
-    for (char c : s + ".") {
-        if (c == '.') {
-            if (digits == 0 || value > 255) return false;
-            ++parts;
-            digits = value = 0;
-        } else if (c >= '0' && c <= '9' && digits < 3) {
-            value = value * 10 + (c - '0');
-            ++digits;
-        } else {
-            return false;
-        }
-    }
-    return parts == 4;
-}
-
-bool IsIpv6(const std::string& s) {
-    if (s.size() < 2 || s.size() > 45 || s.find(':') == std::string::npos) return false;
-    for (char c : s) {
-        if (!isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.') return false;
-    }
-    return true;
-}
-
 bool IsHostName(const std::string& s) {
     if (s.empty() || s.size() > 253) return false;
     for (char c : s) {
         if (!isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.') return false;
     }
-    return !IsIpv4(s) && s.find_first_not_of("0123456789.") != std::string::npos;
+    return !IsIpv4Address(s) && s.find_first_not_of("0123456789.") != std::string::npos;
 }
 
 // "ADDR:PORT" with ADDR an IPv4 address, a host name or [IPv6]; the
@@ -125,7 +101,7 @@ bool ReadListen(const std::string& v, std::string& host, int& port, std::string&
         }
         h = v.substr(1, close - 1);
         p = v.substr(close + 2);
-        if (!IsIpv6(h)) {
+        if (!IsIpv6Address(h)) {
             error = "--listen: \"" + h + "\" is not an IPv6 address" + example;
             return false;
         }
@@ -141,7 +117,7 @@ bool ReadListen(const std::string& v, std::string& host, int& port, std::string&
             error = "--listen: put an IPv6 address in brackets, as [" + h + "]:" + p + example;
             return false;
         }
-        if (!IsIpv4(h) && !IsHostName(h)) {
+        if (!IsIpv4Address(h) && !IsHostName(h)) {
             error = "--listen: \"" + h + "\" is not an IPv4 address or a host name" + example;
             return false;
         }
@@ -207,7 +183,7 @@ bool ReadTrustedProxies(const std::string& v, std::vector<std::string>& out) {
     std::vector<std::string> list;
     for (std::string a : CommaList(v)) {
         if (a.size() > 2 && a.front() == '[' && a.back() == ']') a = a.substr(1, a.size() - 2);
-        if (!IsIpv4(a) && !IsIpv6(a)) return false;
+        if (!IsIpv4Address(a) && !IsIpv6Address(a)) return false;
         list.push_back(AsciiLower(a));
     }
     out = list;
@@ -218,8 +194,8 @@ bool ReadTrustedProxies(const std::string& v, std::vector<std::string>& out) {
 bool ReadAllowedHosts(const std::string& v, std::vector<std::string>& out) {
     std::vector<std::string> list;
     for (const std::string& h : CommaList(v)) {
-        const bool v6 = h.size() > 2 && h.front() == '[' && h.back() == ']' && IsIpv6(h.substr(1, h.size() - 2));
-        if (!v6 && !IsIpv4(h) && !IsHostName(h)) return false;
+        const bool v6 = h.size() > 2 && h.front() == '[' && h.back() == ']' && IsIpv6Address(h.substr(1, h.size() - 2));
+        if (!v6 && !IsIpv4Address(h) && !IsHostName(h)) return false;
         list.push_back(AsciiLower(h));
     }
     out = list;

@@ -6,24 +6,36 @@
 
 namespace {
 
-// Digits, hex letters, dots and colons, as IPv4 and IPv6 addresses are written.
-bool LooksLikeAddress(const std::string& s) {
-    if (s.empty() || s.size() > 45) return false;
-    bool colon = false, dot = false;
-    for (char c : s) {
-        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-        if (!hex && c != '.' && c != ':') return false;
-        colon |= c == ':';
-        dot |= c == '.';
-    }
-    return colon || dot;
-}
-
 bool Trusted(const std::string& address, const std::vector<std::string>& trusted) {
     return std::find(trusted.begin(), trusted.end(), address) != trusted.end();
 }
 
 }  // namespace
+
+bool IsIpv4Address(const std::string& s) {
+    int parts = 0, digits = 0, value = 0;
+    for (char c : s + ".") {
+        if (c == '.') {
+            if (digits == 0 || value > 255) return false;
+            ++parts;
+            digits = value = 0;
+        } else if (c >= '0' && c <= '9' && digits < 3) {
+            value = value * 10 + (c - '0');
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    return parts == 4;
+}
+
+bool IsIpv6Address(const std::string& s) {
+    if (s.size() < 2 || s.size() > 45 || s.find(':') == std::string::npos) return false;
+    for (char c : s) {
+        if (HexDigitValue(c) < 0 && c != ':' && c != '.') return false;
+    }
+    return true;
+}
 
 std::string PlainAddress(const std::string& a) {
     static const std::string kMapped = "::ffff:";
@@ -46,7 +58,7 @@ std::string ClientAddress(const std::string& peer, const std::string& forwardedF
         const std::size_t comma = forwardedFor.rfind(',', end - 1);
         const std::size_t start = comma == std::string::npos ? 0 : comma + 1;
         const std::string entry = AsciiTrim(forwardedFor.substr(start, end - start));
-        if (!LooksLikeAddress(entry)) break;
+        if (!IsIpv4Address(entry) && !IsIpv6Address(entry)) break;
         client = PlainAddress(entry);
         if (!Trusted(client, trustedProxies)) break;
         if (comma == std::string::npos) break;

@@ -10,6 +10,12 @@
 #include <string>
 #include <vector>
 
+// An address as the options and X-Forwarded-For write it: IPv4 in dotted
+// decimal ("192.0.2.7"), IPv6 in hex groups with colons (no brackets; an
+// IPv4 tail allowed).
+bool IsIpv4Address(const std::string& s);
+bool IsIpv6Address(const std::string& s);
+
 std::string ClientAddress(const std::string& peer, const std::string& forwardedFor,
                           const std::vector<std::string>& trustedProxies);
 
