@@ -114,8 +114,10 @@ def image_id(name):
 
 def ask(container, path):
     """The card's exact request, sent from inside the container; (status, body)."""
-    request = ("GET %s HTTP/1.1\r\nAccept: */*\r\nAccept-Language: en-us\r\nAccept-Encoding: \r\n"
-               "User-Agent: \r\nHost: localhost\r\nConnection: close\r\n\r\n" % path)
+    with open(os.path.join(REPO, "tests", "golden", "card_request.http"), "rb") as f:
+        request = f.read().replace(b"<target>", path.encode()).replace(b"<host>", b"localhost")
+    # The card keeps the connection; here the reply is read to its end.
+    request = request.replace(b"Connection: Keep-Alive", b"Connection: close").decode()
     rc, out = podman("exec", "-i", container, "bash", "-c",
                      "exec 3<>/dev/tcp/127.0.0.1/8080 && cat >&3 && cat <&3", check=False, timeout=30,
                      input=request.encode())

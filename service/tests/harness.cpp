@@ -1,4 +1,5 @@
 #include "harness.h"
+#include "card_request_golden.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -12,14 +13,7 @@
 
 
 std::string CardRequest(const std::string& target, const std::string& host) {
-    return "GET " + target + " HTTP/1.1\r\n"
-           "Accept: */*\r\n"
-           "Accept-Language: en-us\r\n"
-           "Accept-Encoding: \r\n"
-           "User-Agent: \r\n"
-           "Host: " + host + "\r\n"
-           "Connection: Keep-Alive\r\n"
-           "\r\n";
+    return GoldenCardRequest(target, host);
 }
 
 RawReply SendRaw(int port, const std::string& request, const std::string& from) {

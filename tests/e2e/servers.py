@@ -224,13 +224,15 @@ class FakeService:
             return list(self.requests)
 
 
+GOLDEN_REQUEST = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "golden", "card_request.http")
+
+
+def golden_card_request(target, host=b"localhost"):
+    """The card's request bytes for a target (tests/golden/card_request.http)."""
+    with open(GOLDEN_REQUEST, "rb") as f:
+        return f.read().replace(b"<target>", target).replace(b"<host>", host)
+
+
 def feed_request(path, host=b"localhost"):
     """The exact bytes the card must send for a path."""
-    return (b"GET " + path + b" HTTP/1.1\r\n"
-            b"Accept: */*\r\n"
-            b"Accept-Language: en-us\r\n"
-            b"Accept-Encoding: \r\n"
-            b"User-Agent: \r\n"
-            b"Host: " + host + b"\r\n"
-            b"Connection: Keep-Alive\r\n"
-            b"\r\n")
+    return golden_card_request(path, host)

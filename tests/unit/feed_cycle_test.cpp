@@ -13,6 +13,7 @@
 #include "app/short_reply.h"
 #include "feed/feed_request.h"
 #include "feed_sample.h"
+#include "card_request_golden.h"
 
 namespace {
 
@@ -151,10 +152,7 @@ TEST_F(FeedCycleTest, ConnectSendsOneRequestWithTheCurrentUnits) {
     socket.Up();
     socket.sink->OnConnect();
     ASSERT_EQ(socket.sent.size(), 1u);
-    EXPECT_EQ(socket.sent[0],
-              "GET /forecastrss?w=2442047&u=c HTTP/1.1\r\nAccept: */*\r\nAccept-Language: en-us\r\n"
-              "Accept-Encoding: \r\nUser-Agent: \r\nHost: feed.example.test\r\n"
-              "Connection: Keep-Alive\r\n\r\n");
+    EXPECT_EQ(socket.sent[0], GoldenCardRequest("/forecastrss?w=2442047&u=c", "feed.example.test"));
 
     // The units are read when the request is built, not at the fetch start.
     cycle.RefreshOptions();

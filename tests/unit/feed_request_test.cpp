@@ -4,6 +4,7 @@
 
 #include "app/get_request.h"
 #include "feed/feed_request.h"
+#include "card_request_golden.h"
 
 TEST(FeedRequest, PathAddsMetricOnlyForExactlyOne) {
     EXPECT_EQ(FeedPath("2442047", 1), "/forecastrss?w=2442047&u=c");
@@ -19,12 +20,5 @@ TEST(FeedRequest, PathKeepsTheWoeidAsStored) {
 
 TEST(FeedRequest, RequestIsByteForByteTheCardsFormat) {
     EXPECT_EQ(BuildGetRequest("/forecastrss?w=2442047&u=c", "feed.example.test"),
-              "GET /forecastrss?w=2442047&u=c HTTP/1.1\r\n"
-              "Accept: */*\r\n"
-              "Accept-Language: en-us\r\n"
-              "Accept-Encoding: \r\n"
-              "User-Agent: \r\n"
-              "Host: feed.example.test\r\n"
-              "Connection: Keep-Alive\r\n"
-              "\r\n");
+              GoldenCardRequest("/forecastrss?w=2442047&u=c", "feed.example.test"));
 }

@@ -13,6 +13,7 @@ REPO = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), 
 sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
 import harness  # noqa: E402  (the one prefix copy)
 import netns  # noqa: E402
+from servers import golden_card_request  # noqa: E402
 
 SKIP = 77
 WINE_ENV = harness.WINE_ENV
@@ -167,9 +168,8 @@ def accepts(port):
 
 def card_request(target, method=b"GET", connection=b"Keep-Alive"):
     """The card's request bytes for a target."""
-    return (method + b" " + target + b" HTTP/1.1\r\n"
-            b"Accept: */*\r\nAccept-Language: en-us\r\nAccept-Encoding: \r\nUser-Agent: \r\n"
-            b"Host: localhost\r\nConnection: " + connection + b"\r\n\r\n")
+    golden = golden_card_request(target, b"localhost")
+    return method + golden[len(b"GET"):].replace(b"Connection: Keep-Alive", b"Connection: " + connection)
 
 
 def exchange(port, request, timeout=15):
