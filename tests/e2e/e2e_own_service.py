@@ -6,6 +6,7 @@ two folders each keep their own service."""
 import os
 import shutil
 import signal
+import socket
 import subprocess
 import time
 
@@ -78,6 +79,18 @@ def case_plain_servers_on_port_80_are_left_alone(name):
     c.done()
 
 
+def port_free(port):
+    s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    try:
+        s.bind(("127.0.0.1", port))
+        return True
+    except OSError:
+        return False
+    finally:
+        s.close()
+
+
 def case_killed_service_and_its_port_taken(name):
     """The service is killed and another program binds its port with a
     forged weather document: the card never shows it, and its service
@@ -89,6 +102,8 @@ def case_killed_service_and_its_port_taken(name):
         for pid in old_pids:
             os.kill(pid, signal.SIGKILL)
         c.true(harness.wait_for(lambda: not service_pids(card), 10), "the service is gone")
+        # Wine's server lets go of a killed program's sockets a moment later.
+        c.true(harness.wait_for(lambda: port_free(old_port), 10), "its port is let go")
         with FakeService(lambda path: servers.whole(FORGED), port=old_port) as forged:
             card.menu_command("refresh")
             ok, _ = card.wait_text("txtTemp", "ne", b"", 15000)
