@@ -8,51 +8,6 @@
 #include "model/ascii.h"
 #include "http/client_address.h"
 
-const char kUsage[] =
-    "Usage: cloudwick-feed [options]\n"
-    "Serves the Cloudwick card's weather feed and place search over HTTP.\n"
-    "\n"
-    "  --listen ADDR:PORT        address to listen on (default 127.0.0.1:80; on Windows\n"
-    "                            127.0.0.1 on a free port, told to the user's cards); IPv6\n"
-    "                            in brackets: [::1]:80, or [::]:80 for every address\n"
-    "  --provider NAME           open-meteo (live data, default) or sample (built-in, no network)\n"
-    "  --forecast-url URL        forecast API (default https://api.open-meteo.com/v1/forecast)\n"
-    "  --geocoding-url URL       geocoding API base, without /search or /get\n"
-    "                            (default https://geocoding-api.open-meteo.com/v1)\n"
-    "  --upstream-timeout-ms N   give up on an upstream call after N ms (default 5000)\n"
-    "  --nominatim-url URL|off   geocoder asked when Open-Meteo finds no place, at most once a\n"
-    "                            second (default https://nominatim.openstreetmap.org)\n"
-    "  --contact ADDRESS         your e-mail address or web page, sent in the User-Agent as\n"
-    "                            Nominatim's usage policy asks; give it on a public host\n"
-    "  --proxy HOST:PORT         the proxy for every call to the source (default: the system's;\n"
-    "                            on Linux https_proxy and no_proxy)\n"
-    "  --no-proxy NAME[,NAME...] hosts reached without the proxy (.example.org: its subdomains)\n"
-    "  --threads N               request worker threads (default 32)\n"
-    "  --upstream-concurrency N  calls to the source at once (default 1, as the free tier allows)\n"
-    "  --call-limits M,H,D       calls to the source per minute, hour and day, weighted as the\n"
-    "                            source counts them (default 500,4500,9000; it allows 600,5000,10000)\n"
-    "  --client-calls-per-minute N\n"
-    "                            requests one client may make that need the source (default 10)\n"
-    "  --trust-proxy ADDR[,ADDR...]\n"
-    "                            reverse proxies in front (e.g. 127.0.0.1): for their requests the\n"
-    "                            client is the address they put in X-Forwarded-For\n"
-    "  --allowed-host NAME[,NAME...]\n"
-    "                            host names requests may be for (default localhost,127.0.0.1,[::1]);\n"
-    "                            others get 403. A public host names its own: weather.example.org\n"
-    "  --state-dir DIR           keep the call budget and the last good forecasts in DIR across\n"
-    "                            restarts (made if missing; default: keep nothing)\n"
-    "  --fixed-time YYYY-MM-DDTHH:MM\n"
-    "                            date the sample documents with this UTC time instead of now\n"
-    "  --parent-pid N            end shortly after process N ends (the card passes its own id)\n"
-    "  --help                    show this text\n"
-    "\n"
-    "On Windows, cloudwick-feed.conf beside the program may set the options too, one\n"
-    "name=value line each (listen=127.0.0.1:80); the command line wins over the file.\n"
-    "\n"
-    "Requests: GET /forecastrss?w=<id>[&u=c], GET /v1/public/yql?q=<geo.places query>, GET /health.\n"
-    "Weather data by Open-Meteo.com (CC BY 4.0); place search based on GeoNames, and on\n"
-    "OpenStreetMap (ODbL) through Nominatim.\n";
-
 namespace {
 
 bool ReadInt(const std::string& s, int lo, int hi, int& out) {
@@ -144,29 +99,6 @@ bool ReadCallLimits(const std::string& v, CommandLine& o) {
     return true;
 }
 
-// The options that take a whole number in a range.
-struct IntOption {
-    const char* name;
-    int min, max;
-    int CommandLine::*field;
-    const char* error;
-};
-const IntOption kIntOptions[] = {
-    {"--upstream-concurrency", 1, 16, &CommandLine::upstreamConcurrency,
-     "--upstream-concurrency wants a number from 1 to 16"},
-    {"--client-calls-per-minute", 1, 100000, &CommandLine::clientCallsPerMinute,
-     "--client-calls-per-minute wants a number from 1 to 100000"},
-    {"--upstream-timeout-ms", 1, 600000, &CommandLine::upstreamTimeoutMs,
-     "--upstream-timeout-ms wants a number of milliseconds"},
-    {"--threads", 1, 256, &CommandLine::threads, "--threads wants a number from 1 to 256"},
-};
-
-const IntOption* FindIntOption(const std::string& name) {
-    for (const IntOption& o : kIntOptions)
-        if (name == o.name) return &o;
-    return nullptr;
-}
-
 std::vector<std::string> CommaList(const std::string& v) {
     std::vector<std::string> out;
     std::size_t at = 0;
@@ -208,6 +140,231 @@ std::string WithoutTrailingSlashes(std::string url) {
     return url;
 }
 
+const char kUsageHead[] =
+    "Usage: cloudwick-feed [options]\n"
+    "Serves the Cloudwick card's weather feed and place search over HTTP.\n"
+    "\n";
+const char kUsageFoot[] =
+    "\n"
+    "On Windows, cloudwick-feed.conf beside the program may set the options too, one\n"
+    "name=value line each (listen=127.0.0.1:80); the command line wins over the file.\n"
+    "\n"
+    "Requests: GET /forecastrss?w=<id>[&u=c], GET /v1/public/yql?q=<geo.places query>, GET /health.\n"
+    "Weather data by Open-Meteo.com (CC BY 4.0); place search based on GeoNames, and on\n"
+    "OpenStreetMap (ODbL) through Nominatim.\n";
+
+// How one option's value is read into the options; false with `error` set
+// when it cannot be.
+using ReadValue = bool (*)(const std::string& name, const std::string& v, CommandLine& o, std::string& error);
+
+bool ReadListenOption(const std::string&, const std::string& v, CommandLine& o, std::string& error) {
+    if (!ReadListen(v, o.host, o.port, error)) return false;
+    o.listenGiven = true;
+    return true;
+}
+
+bool ReadProviderOption(const std::string&, const std::string& v, CommandLine& o, std::string& error) {
+    if (v != "open-meteo" && v != "sample") {
+        error = "--provider is open-meteo or sample";
+        return false;
+    }
+    o.provider = v;
+    return true;
+}
+
+bool ReadApiUrlOption(const std::string& name, const std::string& v, CommandLine& o, std::string& error) {
+    if (!IsHttpUrl(v)) {
+        error = name + " wants an http:// or https:// URL";
+        return false;
+    }
+    (name == "--forecast-url" ? o.forecastUrl : o.geocodingUrl) = WithoutTrailingSlashes(v);
+    return true;
+}
+
+bool ReadNominatimUrlOption(const std::string&, const std::string& v, CommandLine& o, std::string& error) {
+    if (v != "off" && !IsHttpUrl(v)) {
+        error = "--nominatim-url wants an http:// or https:// URL, or off";
+        return false;
+    }
+    o.nominatimUrl = v == "off" ? "" : WithoutTrailingSlashes(v);
+    return true;
+}
+
+bool ReadContactOption(const std::string&, const std::string& v, CommandLine& o, std::string& error) {
+    bool printable = !v.empty() && v.size() <= 200;
+    for (char c : v) printable = printable && c >= 0x20 && c < 0x7F;
+    if (!printable) {
+        error = "--contact wants an e-mail address or a web address (plain ASCII, up to 200 characters)";
+        return false;
+    }
+    o.contact = v;
+    return true;
+}
+
+bool ReadProxyOption(const std::string& name, const std::string& v, CommandLine& o, std::string& error) {
+    const bool proxy = name == "--proxy";
+    bool fits = !v.empty() && v.size() <= (proxy ? 255u : 1024u);
+    for (char c : v) fits = fits && c > 0x20 && c < 0x7F && c != '"' && c != '\\';
+    if (!fits || (proxy && (v.find(',') != std::string::npos || v.find(';') != std::string::npos))) {
+        error = proxy ? "--proxy wants one proxy as HOST:PORT or http://HOST:PORT"
+                      : "--no-proxy wants host names separated by commas, without spaces";
+        return false;
+    }
+    (proxy ? o.proxy : o.noProxy) = v;
+    return true;
+}
+
+bool ReadCallLimitsOption(const std::string&, const std::string& v, CommandLine& o, std::string& error) {
+    if (!ReadCallLimits(v, o)) {
+        error = "--call-limits wants three numbers: per minute, hour and day (500,4500,9000)";
+        return false;
+    }
+    return true;
+}
+
+bool ReadTrustProxyOption(const std::string&, const std::string& v, CommandLine& o, std::string& error) {
+    if (!ReadTrustedProxies(v, o.trustedProxies)) {
+        error = "--trust-proxy wants the addresses of the proxies in front, comma-separated "
+                "(for example 127.0.0.1 or 127.0.0.1,::1)";
+        return false;
+    }
+    return true;
+}
+
+bool ReadAllowedHostOption(const std::string&, const std::string& v, CommandLine& o, std::string& error) {
+    if (!ReadAllowedHosts(v, o.allowedHosts)) {
+        error = "--allowed-host wants host names, comma-separated (for example "
+                "weather.example.org,localhost; IPv6 in brackets: [::1])";
+        return false;
+    }
+    o.allowedHostsGiven = true;
+    return true;
+}
+
+bool ReadStateDirOption(const std::string&, const std::string& v, CommandLine& o, std::string& error) {
+    bool printable = !v.empty() && v.size() <= 400;
+    for (char c : v) printable = printable && static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
+    if (!printable) {
+        error = "--state-dir wants a folder (up to 400 characters)";
+        return false;
+    }
+    o.stateDir = v;
+    return true;
+}
+
+bool ReadFixedTimeOption(const std::string&, const std::string& v, CommandLine& o, std::string& error) {
+    const auto t = ReadIsoLocal(v);
+    if (!t || v.size() != 16) {
+        error = "--fixed-time wants YYYY-MM-DDTHH:MM";
+        return false;
+    }
+    o.fixedTimeUnix = UnixFromLocal(*t);
+    return true;
+}
+
+bool ReadParentPidOption(const std::string&, const std::string& v, CommandLine& o, std::string& error) {
+    if (!ReadPid(v, o.parentPid)) {
+        error = "--parent-pid wants a process id";
+        return false;
+    }
+    return true;
+}
+
+// Every option, in the order --help lists them: its name, what --help says
+// of it, whether cloudwick-feed.conf may set it (all that take a value but
+// --parent-pid, which only the program that starts the service knows), and
+// how its value is read: by `read`, or as a whole number from `min` to
+// `max` into `number`, with `numberError` when it is not.
+struct OptionRow {
+    const char* name;
+    const char* help;
+    bool inFile;
+    ReadValue read;
+    int min = 0, max = 0;
+    int CommandLine::*number = nullptr;
+    const char* numberError = nullptr;
+};
+
+const OptionRow kOptionRows[] = {
+    {"--listen",
+     "  --listen ADDR:PORT        address to listen on (default 127.0.0.1:80; on Windows\n"
+     "                            127.0.0.1 on a free port, told to the user's cards); IPv6\n"
+     "                            in brackets: [::1]:80, or [::]:80 for every address\n",
+     true, ReadListenOption},
+    {"--provider",
+     "  --provider NAME           open-meteo (live data, default) or sample (built-in, no network)\n",
+     true, ReadProviderOption},
+    {"--forecast-url",
+     "  --forecast-url URL        forecast API (default https://api.open-meteo.com/v1/forecast)\n",
+     true, ReadApiUrlOption},
+    {"--geocoding-url",
+     "  --geocoding-url URL       geocoding API base, without /search or /get\n"
+     "                            (default https://geocoding-api.open-meteo.com/v1)\n",
+     true, ReadApiUrlOption},
+    {"--upstream-timeout-ms",
+     "  --upstream-timeout-ms N   give up on an upstream call after N ms (default 5000)\n",
+     true, nullptr, 1, 600000, &CommandLine::upstreamTimeoutMs, "--upstream-timeout-ms wants a number of milliseconds"},
+    {"--nominatim-url",
+     "  --nominatim-url URL|off   geocoder asked when Open-Meteo finds no place, at most once a\n"
+     "                            second (default https://nominatim.openstreetmap.org)\n",
+     true, ReadNominatimUrlOption},
+    {"--contact",
+     "  --contact ADDRESS         your e-mail address or web page, sent in the User-Agent as\n"
+     "                            Nominatim's usage policy asks; give it on a public host\n",
+     true, ReadContactOption},
+    {"--proxy",
+     "  --proxy HOST:PORT         the proxy for every call to the source (default: the system's;\n"
+     "                            on Linux https_proxy and no_proxy)\n",
+     true, ReadProxyOption},
+    {"--no-proxy",
+     "  --no-proxy NAME[,NAME...] hosts reached without the proxy (.example.org: its subdomains)\n",
+     true, ReadProxyOption},
+    {"--threads",
+     "  --threads N               request worker threads (default 32)\n",
+     true, nullptr, 1, 256, &CommandLine::threads, "--threads wants a number from 1 to 256"},
+    {"--upstream-concurrency",
+     "  --upstream-concurrency N  calls to the source at once (default 1, as the free tier allows)\n",
+     true, nullptr, 1, 16, &CommandLine::upstreamConcurrency, "--upstream-concurrency wants a number from 1 to 16"},
+    {"--call-limits",
+     "  --call-limits M,H,D       calls to the source per minute, hour and day, weighted as the\n"
+     "                            source counts them (default 500,4500,9000; it allows 600,5000,10000)\n",
+     true, ReadCallLimitsOption},
+    {"--client-calls-per-minute",
+     "  --client-calls-per-minute N\n"
+     "                            requests one client may make that need the source (default 10)\n",
+     true, nullptr, 1, 100000, &CommandLine::clientCallsPerMinute, "--client-calls-per-minute wants a number from 1 to 100000"},
+    {"--trust-proxy",
+     "  --trust-proxy ADDR[,ADDR...]\n"
+     "                            reverse proxies in front (e.g. 127.0.0.1): for their requests the\n"
+     "                            client is the address they put in X-Forwarded-For\n",
+     true, ReadTrustProxyOption},
+    {"--allowed-host",
+     "  --allowed-host NAME[,NAME...]\n"
+     "                            host names requests may be for (default localhost,127.0.0.1,[::1]);\n"
+     "                            others get 403. A public host names its own: weather.example.org\n",
+     true, ReadAllowedHostOption},
+    {"--state-dir",
+     "  --state-dir DIR           keep the call budget and the last good forecasts in DIR across\n"
+     "                            restarts (made if missing; default: keep nothing)\n",
+     true, ReadStateDirOption},
+    {"--fixed-time",
+     "  --fixed-time YYYY-MM-DDTHH:MM\n"
+     "                            date the sample documents with this UTC time instead of now\n",
+     true, ReadFixedTimeOption},
+    {"--parent-pid",
+     "  --parent-pid N            end shortly after process N ends (the card passes its own id)\n",
+     false, ReadParentPidOption},
+    {"--help",
+     "  --help                    show this text\n",
+     false, nullptr},
+};
+
+const OptionRow* FindOption(const std::string& name) {
+    for (const OptionRow& row : kOptionRows)
+        if (name == row.name) return &row;
+    return nullptr;
+}
+
 }  // namespace
 
 CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
@@ -224,90 +381,13 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
             return r;
         }
         const std::string& v = args[++i];
-        if (const IntOption* n = FindIntOption(a)) {
-            if (!ReadInt(v, n->min, n->max, o.*(n->field))) {
-                r.error = n->error;
-                return r;
-            }
-        } else if (a == "--trust-proxy") {
-            if (!ReadTrustedProxies(v, o.trustedProxies)) {
-                r.error = "--trust-proxy wants the addresses of the proxies in front, comma-separated "
-                          "(for example 127.0.0.1 or 127.0.0.1,::1)";
-                return r;
-            }
-        } else if (a == "--allowed-host") {
-            if (!ReadAllowedHosts(v, o.allowedHosts)) {
-                r.error = "--allowed-host wants host names, comma-separated (for example "
-                          "weather.example.org,localhost; IPv6 in brackets: [::1])";
-                return r;
-            }
-            o.allowedHostsGiven = true;
-        } else if (a == "--listen") {
-            if (!ReadListen(v, o.host, o.port, r.error)) return r;
-            o.listenGiven = true;
-        } else if (a == "--call-limits") {
-            if (!ReadCallLimits(v, o)) {
-                r.error = "--call-limits wants three numbers: per minute, hour and day (500,4500,9000)";
-                return r;
-            }
-        } else if (a == "--provider") {
-            if (v != "open-meteo" && v != "sample") {
-                r.error = "--provider is open-meteo or sample";
-                return r;
-            }
-            o.provider = v;
-        } else if (a == "--forecast-url" || a == "--geocoding-url") {
-            if (!IsHttpUrl(v)) {
-                r.error = a + " wants an http:// or https:// URL";
-                return r;
-            }
-            (a == "--forecast-url" ? o.forecastUrl : o.geocodingUrl) = WithoutTrailingSlashes(v);
-        } else if (a == "--nominatim-url") {
-            if (v != "off" && !IsHttpUrl(v)) {
-                r.error = "--nominatim-url wants an http:// or https:// URL, or off";
-                return r;
-            }
-            o.nominatimUrl = v == "off" ? "" : WithoutTrailingSlashes(v);
-        } else if (a == "--contact") {
-            bool printable = !v.empty() && v.size() <= 200;
-            for (char c : v) printable = printable && c >= 0x20 && c < 0x7F;
-            if (!printable) {
-                r.error = "--contact wants an e-mail address or a web address (plain ASCII, up to 200 characters)";
-                return r;
-            }
-            o.contact = v;
-        } else if (a == "--proxy" || a == "--no-proxy") {
-            const bool proxy = a == "--proxy";
-            bool fits = !v.empty() && v.size() <= (proxy ? 255u : 1024u);
-            for (char c : v) fits = fits && c > 0x20 && c < 0x7F && c != '"' && c != '\\';
-            if (!fits || (proxy && (v.find(',') != std::string::npos || v.find(';') != std::string::npos))) {
-                r.error = proxy ? "--proxy wants one proxy as HOST:PORT or http://HOST:PORT"
-                                : "--no-proxy wants host names separated by commas, without spaces";
-                return r;
-            }
-            (proxy ? o.proxy : o.noProxy) = v;
-        } else if (a == "--fixed-time") {
-            const auto t = ReadIsoLocal(v);
-            if (!t || v.size() != 16) {
-                r.error = "--fixed-time wants YYYY-MM-DDTHH:MM";
-                return r;
-            }
-            o.fixedTimeUnix = UnixFromLocal(*t);
-        } else if (a == "--state-dir") {
-            bool printable = !v.empty() && v.size() <= 400;
-            for (char c : v) printable = printable && static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
-            if (!printable) {
-                r.error = "--state-dir wants a folder (up to 400 characters)";
-                return r;
-            }
-            o.stateDir = v;
-        } else if (a == "--parent-pid") {
-            if (!ReadPid(v, o.parentPid)) {
-                r.error = "--parent-pid wants a process id";
-                return r;
-            }
-        } else {
+        const OptionRow* row = FindOption(a);
+        if (!row || (!row->read && !row->number)) {
             r.error = "unknown option " + a + " (see --help)";
+            return r;
+        }
+        if (row->number ? !ReadInt(v, row->min, row->max, o.*(row->number)) : !row->read(a, v, o, r.error)) {
+            if (row->number) r.error = row->numberError;
             return r;
         }
     }
@@ -315,16 +395,17 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
     return r;
 }
 
+std::string UsageText() {
+    std::string text = kUsageHead;
+    for (const OptionRow& row : kOptionRows) text += row.help;
+    return text + kUsageFoot;
+}
+
 std::string ListenAddress(const std::string& host, int port) {
     return (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }
 
 bool IsFileOption(const std::string& name) {
-    if (name == "state-dir") return true;
-    for (const char* n : {"listen", "provider", "forecast-url", "geocoding-url", "upstream-timeout-ms", "threads",
-                          "fixed-time", "nominatim-url", "contact", "upstream-concurrency", "call-limits",
-                          "client-calls-per-minute", "trust-proxy", "allowed-host", "proxy", "no-proxy"}) {
-        if (name == n) return true;
-    }
-    return false;
+    const OptionRow* row = FindOption("--" + name);
+    return row && row->inFile;
 }

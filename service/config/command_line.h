@@ -53,4 +53,6 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args);
 // --parent-pid, which only the program that starts the service knows.
 bool IsFileOption(const std::string& name);
 
-extern const char kUsage[];
+// What --help prints: every option, from the same table the parser and
+// IsFileOption read.
+std::string UsageText();

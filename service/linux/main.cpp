@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     }
     const CommandLine& o = cl.options;
     if (o.help) {
-        std::cout << kUsage;
+        std::cout << UsageText();
         return 0;
     }
 

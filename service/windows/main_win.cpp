@@ -90,7 +90,8 @@ void PrintUsage() {
         out = GetStdHandle(STD_OUTPUT_HANDLE);
     if (!out || out == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
-    WriteFile(out, kUsage, static_cast<DWORD>(std::strlen(kUsage)), &written, nullptr);
+    const std::string usage = UsageText();
+    WriteFile(out, usage.data(), static_cast<DWORD>(usage.size()), &written, nullptr);
 }
 
 }  // namespace
