@@ -6,6 +6,24 @@
 # MinGW for the Windows one.
 find_package(Threads REQUIRED)
 
+# feed_build_machine_headers(TARGET FOLDER HEADER PACKAGE): for the MinGW
+# build, a header-only library of the build machine (FOLDER/HEADER under
+# /usr/include, from Debian package PACKAGE) made visible to TARGET alone,
+# never the rest of the build machine's /usr/include.
+function(feed_build_machine_headers target folder header package)
+  string(MAKE_C_IDENTIFIER "FEED_${folder}_INCLUDE" found)
+  find_path(${found} ${folder}/${header} PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT ${found})
+    message(FATAL_ERROR "${folder}/${header} not found (Debian package ${package})")
+  endif()
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/${folder}-include)
+  file(MAKE_DIRECTORY ${dir})
+  if(NOT EXISTS ${dir}/${folder})
+    file(CREATE_LINK ${${found}}/${folder} ${dir}/${folder} SYMBOLIC)
+  endif()
+  target_include_directories(${target} SYSTEM PUBLIC ${dir})
+endfunction()
+
 # feed_layer(TARGET FOLDER SOURCES... [BELOW lower-targets...])
 function(feed_layer name folder)
   cmake_parse_arguments(L "" "" "BELOW" ${ARGN})
@@ -87,16 +105,8 @@ target_include_directories(cloudwick_feed_tables PRIVATE ${CMAKE_CURRENT_BINARY_
 target_link_libraries(cloudwick_feed_tables PUBLIC cloudwick_feed_documents)
 
 if(CMAKE_CROSSCOMPILING)
-  # nlohmann-json is header-only and builds with MinGW as it is. Only its
-  # own folder is made visible, never the rest of the build machine's /usr/include.
-  find_path(FEED_JSON_INCLUDE nlohmann/json.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-  if(NOT FEED_JSON_INCLUDE)
-    message(FATAL_ERROR "nlohmann/json.hpp not found (Debian package nlohmann-json3-dev)")
-  endif()
-  set(json_dir ${CMAKE_CURRENT_BINARY_DIR}/json-include)
-  file(MAKE_DIRECTORY ${json_dir})
-  file(CREATE_LINK ${FEED_JSON_INCLUDE}/nlohmann ${json_dir}/nlohmann SYMBOLIC)
-  target_include_directories(cloudwick_feed_model SYSTEM PUBLIC ${json_dir})
+  # nlohmann-json is header-only and builds with MinGW as it is.
+  feed_build_machine_headers(cloudwick_feed_model nlohmann json.hpp nlohmann-json3-dev)
 else()
   find_package(nlohmann_json 3 REQUIRED)
   target_link_libraries(cloudwick_feed_model PUBLIC nlohmann_json::nlohmann_json)
