@@ -136,6 +136,24 @@ def x_accepts(n):
         s.close()
 
 
+def end_prefix_processes(prefix):
+    """SIGKILL every process that runs in Wine prefix `prefix` (its
+    environment names it): only this suite's own prefixes are passed."""
+    if not prefix:
+        return
+    mark = ("WINEPREFIX=" + prefix).encode()
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit() or int(pid) == os.getpid():
+            continue
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                if mark not in f.read().split(b"\0"):
+                    continue
+            os.kill(int(pid), signal.SIGKILL)
+        except (OSError, ValueError):
+            pass
+
+
 def start_xvfb(screen=SCREEN):
     for n in DISPLAYS:
         if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
@@ -367,6 +385,10 @@ class Card:
         if getattr(self, "env", None):
             subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=30, check=False)
+            # A Wine process that lost its server (seen after the desktop
+            # changed its size) outlives `wineserver -k`: end what is left
+            # of this card's own prefix.
+            end_prefix_processes(self.env.get("WINEPREFIX"))
         if self.xvfb and self.xvfb.poll() is None:
             self.xvfb.send_signal(signal.SIGTERM)
             try:
