@@ -6,15 +6,13 @@ import os
 import shutil
 import subprocess
 
-import design
 import harness
 from harness import CARD, OPTIONS
 from servers import FakeService
 from e2e_desktop import SPRINGFIELD_CONF, card_pos, feed_and_places
-from e2e_options import click, message_box, open_options, send
+from e2e_options import click, message_box, open_options, tick_start_on_windows_and_okay
 from e2e_scaling import check_window, mul_div
 
-BM_GETCHECK = 0xF0
 RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 CARD_TWIPS = (3105, 4890)
 OPTIONS_TWIPS = (6525, 4905)
@@ -67,10 +65,7 @@ def folder_case(name, folder):
         c.true(harness.wait_for(lambda: position_line(*moved) in card.read_conf(), 5),
                "the drag is saved in the folder at once: %r" % card.read_conf())
         if c.true(open_options(card), "Options open"):
-            click(card, "chkOnStart")
-            c.true(harness.wait_for(lambda: send(card, "chkOnStart", BM_GETCHECK) == 1, 3), "ticked")
-            click(card, "cmdOK")
-            card.wait_window("gone", 15000, OPTIONS)
+            tick_start_on_windows_and_okay(card, c)
         want = '"Z:' + card.app.replace("/", "\\") + '\\Cloudwick.exe"'
         got = harness.parse_fields(card.must("regsz HKLM %s Cloudwick" % RUN_KEY)[0])
         c.eq(got.get("type"), "1", "a REG_SZ value")

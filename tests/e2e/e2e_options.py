@@ -64,6 +64,15 @@ def click(card, name):
     card.must("click %s %d" % (OPTIONS, ctl(name)))
 
 
+def tick_start_on_windows_and_okay(card, c):
+    """In an open dialog: ticks "Start on Windows" (once the box shows it)
+    and confirms with Okay, which writes the Run value."""
+    click(card, "chkOnStart")
+    c.true(harness.wait_for(lambda: send(card, "chkOnStart", BM_GETCHECK) == 1, 3), "ticked")
+    click(card, "cmdOK")
+    card.wait_window("gone", 15000, OPTIONS)
+
+
 def focus_name(card):
     """The design name of the dialog's control that has the keyboard focus."""
     fid = int(harness.parse_fields(card.must("focus " + OPTIONS)[0])["id"])

@@ -7,11 +7,10 @@ import subprocess
 import design
 import harness
 from harness import CARD, OPTIONS
-from e2e_options import click, open_options, send
+from e2e_options import open_options, tick_start_on_windows_and_okay
 
 WM_LBUTTONUP, WM_RBUTTONDOWN = 0x202, 0x204
 VK_ESCAPE = 0x1B
-BM_GETCHECK = 0xF0
 OWN_HEIGHT = ("DropList",)  # a drop-down list's height is its open list's
 RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 
@@ -139,10 +138,7 @@ def case_renamed_exe_in_a_folder_with_spaces_starts_with_windows(name):
         card.wait_controls(CARD)
         card.wait_window("visible", 30000)
         if c.true(open_options(card), "Options open"):
-            click(card, "chkOnStart")
-            c.true(harness.wait_for(lambda: send(card, "chkOnStart", BM_GETCHECK) == 1, 3), "ticked")
-            click(card, "cmdOK")
-            card.wait_window("gone", 15000, OPTIONS)
+            tick_start_on_windows_and_okay(card, c)
         want = '"Z:' + exe.replace("/", "\\") + '"'
         raw = harness.parse_fields(card.must("regraw HKLM %s Cloudwick" % RUN_KEY)[0])
         c.eq(raw.get("type"), "1", "a REG_SZ value")
@@ -163,10 +159,7 @@ def case_run_value_of_another_type_is_replaced(name):
         card.wait_window("visible", 30000)
         card.wine("reg", "add", "HKLM\\" + RUN_KEY, "/v", "Cloudwick", "/t", "REG_DWORD", "/d", "7", "/f")
         if c.true(open_options(card), "Options open"):
-            click(card, "chkOnStart")
-            c.true(harness.wait_for(lambda: send(card, "chkOnStart", BM_GETCHECK) == 1, 3), "ticked")
-            click(card, "cmdOK")
-            card.wait_window("gone", 15000, OPTIONS)
+            tick_start_on_windows_and_okay(card, c)
         want = '"Z:' + card.app.replace("/", "\\") + '\\Cloudwick.exe"'
         raw = harness.parse_fields(card.must("regraw HKLM %s Cloudwick" % RUN_KEY)[0])
         c.eq((raw.get("type"), raw.get("hex")), ("1", utf16_hex(want) + "0000"), "now the quoted path as REG_SZ")
