@@ -116,7 +116,7 @@ bool ReadTrustedProxies(const std::string& v, std::vector<std::string>& out) {
     for (std::string a : CommaList(v)) {
         if (a.size() > 2 && a.front() == '[' && a.back() == ']') a = a.substr(1, a.size() - 2);
         if (!IsIpv4Address(a) && !IsIpv6Address(a)) return false;
-        list.push_back(AsciiLower(a));
+        list.push_back(CanonicalAddress(a));
     }
     out = list;
     return true;

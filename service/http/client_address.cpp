@@ -10,14 +10,13 @@ bool Trusted(const std::string& address, const std::vector<std::string>& trusted
     return std::find(trusted.begin(), trusted.end(), address) != trusted.end();
 }
 
-}  // namespace
-
-bool IsIpv4Address(const std::string& s) {
+// Dotted decimal into four bytes: four parts of 1 to 3 digits, each at most 255.
+bool ReadIpv4(const std::string& s, uint8_t* out) {
     int parts = 0, digits = 0, value = 0;
     for (char c : s + ".") {
         if (c == '.') {
-            if (digits == 0 || value > 255) return false;
-            ++parts;
+            if (digits == 0 || value > 255 || parts == 4) return false;
+            out[parts++] = static_cast<uint8_t>(value);
             digits = value = 0;
         } else if (c >= '0' && c <= '9' && digits < 3) {
             value = value * 10 + (c - '0');
@@ -29,23 +28,130 @@ bool IsIpv4Address(const std::string& s) {
     return parts == 4;
 }
 
-bool IsIpv6Address(const std::string& s) {
-    if (s.size() < 2 || s.size() > 45 || s.find(':') == std::string::npos) return false;
-    for (char c : s) {
-        if (HexDigitValue(c) < 0 && c != ':' && c != '.') return false;
+// Hex groups with at most one "::" and an optional dotted IPv4 tail, into
+// sixteen bytes.
+bool ReadIpv6(const std::string& s, std::array<uint8_t, 16>& out) {
+    if (s.size() < 2 || s.size() > 45) return false;
+    std::array<uint16_t, 8> head{}, tail{};
+    int heads = 0, tails = 0;
+    bool gap = false;
+    std::size_t i = 0;
+    if (s.compare(0, 2, "::") == 0) {
+        gap = true;
+        i = 2;
+    } else if (s[0] == ':') {
+        return false;
+    }
+    while (i < s.size()) {
+        const std::size_t end = std::min(s.find(':', i), s.size());
+        const std::string group = s.substr(i, end - i);
+        uint16_t value = 0;
+        if (end == s.size() && group.find('.') != std::string::npos) {
+            // The IPv4 tail takes the last two groups.
+            uint8_t v4[4];
+            if (!ReadIpv4(group, v4)) return false;
+            for (int k = 0; k < 2; ++k) {
+                const uint16_t g = static_cast<uint16_t>(v4[2 * k] << 8 | v4[2 * k + 1]);
+                if ((gap ? tails : heads) >= 8) return false;
+                (gap ? tail[static_cast<std::size_t>(tails++)] : head[static_cast<std::size_t>(heads++)]) = g;
+            }
+            i = end;
+            break;
+        }
+        if (group.empty() || group.size() > 4) return false;
+        for (char c : group) {
+            if (HexDigitValue(c) < 0) return false;
+            value = static_cast<uint16_t>(value << 4 | HexDigitValue(c));
+        }
+        if ((gap ? tails : heads) >= 8) return false;
+        (gap ? tail[static_cast<std::size_t>(tails++)] : head[static_cast<std::size_t>(heads++)]) = value;
+        if (end == s.size()) {
+            i = end;
+            break;
+        }
+        if (s.compare(end, 2, "::") == 0) {
+            if (gap) return false;
+            gap = true;
+            i = end + 2;
+        } else {
+            i = end + 1;
+            if (i == s.size()) return false;  // a single trailing colon
+        }
+    }
+    if (gap ? heads + tails > 7 : heads != 8) return false;
+    std::array<uint16_t, 8> groups{};
+    for (int k = 0; k < heads; ++k) groups[static_cast<std::size_t>(k)] = head[static_cast<std::size_t>(k)];
+    for (int k = 0; k < tails; ++k) groups[static_cast<std::size_t>(8 - tails + k)] = tail[static_cast<std::size_t>(k)];
+    for (std::size_t k = 0; k < 8; ++k) {
+        out[2 * k] = static_cast<uint8_t>(groups[k] >> 8);
+        out[2 * k + 1] = static_cast<uint8_t>(groups[k] & 0xff);
     }
     return true;
 }
 
-std::string PlainAddress(const std::string& a) {
-    static const std::string kMapped = "::ffff:";
-    std::string out = a;
-    for (char& c : out)
-        if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
-    if (out.size() > kMapped.size() && out.compare(0, kMapped.size(), kMapped) == 0 &&
-        out.find('.') != std::string::npos)
-        return out.substr(kMapped.size());
+bool IsMappedIpv4(const std::array<uint8_t, 16>& b) {
+    return std::all_of(b.begin(), b.begin() + 10, [](uint8_t x) { return x == 0; }) && b[10] == 0xff &&
+           b[11] == 0xff;
+}
+
+// RFC 5952: lower-case hex without leading zeros, the longest run of two or
+// more zero groups (the first of equals) as "::".
+std::string Ipv6Text(const std::array<uint8_t, 16>& b) {
+    uint16_t g[8];
+    for (int k = 0; k < 8; ++k) g[k] = static_cast<uint16_t>(b[2 * k] << 8 | b[2 * k + 1]);
+    int bestStart = -1, bestLength = 1;
+    for (int k = 0; k < 8;) {
+        int n = 0;
+        while (k + n < 8 && g[k + n] == 0) ++n;
+        if (n > bestLength) bestStart = k, bestLength = n;
+        k += n ? n : 1;
+    }
+    std::string out;
+    char buf[8];
+    for (int k = 0; k < 8; ++k) {
+        if (k == bestStart) {
+            out += "::";
+            k += bestLength - 1;
+            continue;
+        }
+        if (!out.empty() && out.back() != ':') out += ':';
+        std::snprintf(buf, sizeof buf, "%x", g[k]);
+        out += buf;
+    }
     return out;
+}
+
+}  // namespace
+
+bool IsIpv4Address(const std::string& s) {
+    uint8_t bytes[4];
+    return ReadIpv4(s, bytes);
+}
+
+bool IsIpv6Address(const std::string& s) {
+    std::array<uint8_t, 16> bytes;
+    return ReadIpv6(s, bytes);
+}
+
+std::string CanonicalAddress(const std::string& a) {
+    uint8_t v4[4];
+    std::array<uint8_t, 16> v6;
+    char buf[16];
+    if (ReadIpv4(a, v4)) {
+        std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", v4[0], v4[1], v4[2], v4[3]);
+        return buf;
+    }
+    if (!ReadIpv6(a, v6)) return std::string();
+    if (IsMappedIpv4(v6)) {
+        std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", v6[12], v6[13], v6[14], v6[15]);
+        return buf;
+    }
+    return Ipv6Text(v6);
+}
+
+std::string PlainAddress(const std::string& a) {
+    const std::string canonical = CanonicalAddress(a);
+    return canonical.empty() ? AsciiLower(a) : canonical;
 }
 
 std::string ClientAddress(const std::string& peer, const std::string& forwardedFor,
@@ -68,8 +174,7 @@ std::string ClientAddress(const std::string& peer, const std::string& forwardedF
 }
 
 std::string ConnectionKey(const std::array<uint8_t, 16>& b) {
-    const bool v4 = std::all_of(b.begin(), b.begin() + 10, [](uint8_t x) { return x == 0; }) && b[10] == 0xff &&
-                    b[11] == 0xff;
+    const bool v4 = IsMappedIpv4(b);
     char buf[48];
     if (v4) {
         std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", b[12], b[13], b[14], b[15]);

@@ -19,8 +19,13 @@ bool IsIpv6Address(const std::string& s);
 std::string ClientAddress(const std::string& peer, const std::string& forwardedFor,
                           const std::vector<std::string>& trustedProxies);
 
-// The address as written for comparison: "::ffff:192.0.2.1" (an IPv4
-// client on a dual-stack socket) is 192.0.2.1; hex digits in lower case.
+// One spelling for one address, so that two ways of writing it compare
+// equal: IPv4 without leading zeros; an IPv4 client on a dual-stack socket
+// ("::ffff:192.0.2.1") as its IPv4 address; other IPv6 addresses as
+// RFC 5952 writes them ("2001:db8::1"). Empty when `address` is neither.
+std::string CanonicalAddress(const std::string& address);
+
+// CanonicalAddress, or `address` in lower case when it is not an address.
 std::string PlainAddress(const std::string& address);
 
 // What the per-address connection limit counts: an IPv4 address as it is,

@@ -43,6 +43,9 @@ TEST(CommandLine, ReadsEveryOption) {
     EXPECT_EQ(limits.options.callsPerDay, 4500);
     EXPECT_EQ(limits.options.clientCallsPerMinute, 30);
     EXPECT_EQ(limits.options.trustedProxies, (std::vector<std::string>{"127.0.0.1", "::1"}));
+    // Written as the server compares them: a dual-stack socket's peer 127.0.0.1 is that proxy.
+    EXPECT_EQ(ParseCommandLine({"--trust-proxy", "::FFFF:127.0.0.1,0:0::0:1"}).options.trustedProxies,
+              (std::vector<std::string>{"127.0.0.1", "::1"}));
     EXPECT_EQ(limits.options.host, "::1");
     EXPECT_EQ(ListenAddress(limits.options.host, 8080), "[::1]:8080");
     EXPECT_TRUE(ParseCommandLine({}).options.trustedProxies.empty());

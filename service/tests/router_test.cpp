@@ -130,7 +130,7 @@ TEST(HttpDates, WrittenAndReadBack) {
 }
 
 TEST(ClientAddress, OnlyATrustedProxyNamesTheClient) {
-    const std::vector<std::string> none, local{"127.0.0.1"}, chain{"127.0.0.1", "10.0.0.2"};
+    const std::vector<std::string> none, local{"127.0.0.1"}, chain{"127.0.0.1", "10.0.0.2"}, v6local{"::1"};
     struct Case {
         const char* peer;
         const char* forwardedFor;
@@ -150,8 +150,36 @@ TEST(ClientAddress, OnlyATrustedProxyNamesTheClient) {
              {"127.0.0.1", "", local, "127.0.0.1"},
              {"::ffff:192.0.2.4", "", none, "192.0.2.4"},
              {"::ffff:127.0.0.1", "203.0.113.9", local, "203.0.113.9"},
+             // One address however it is written.
+             {"127.0.0.1", "2001:0db8:0:0:0:0:0:0001", local, "2001:db8::1"},
+             {"127.0.0.1", "0:0:0:0:0:ffff:c000:0204", local, "192.0.2.4"},
+             {"0:0:0:0:0:0:0:1", "203.0.113.9", v6local, "203.0.113.9"},
+             {"127.0.0.1", ":::1", local, "127.0.0.1"},
          }) {
         EXPECT_EQ(ClientAddress(c.peer, c.forwardedFor, c.trusted), c.client) << c.peer << " " << c.forwardedFor;
+    }
+}
+
+TEST(ClientAddress, EachAddressHasOneSpelling) {
+    for (const auto& c : std::vector<std::pair<const char*, const char*>>{
+             {"192.0.2.7", "192.0.2.7"},
+             {"192.000.002.007", "192.0.2.7"},
+             {"::FFFF:192.0.2.1", "192.0.2.1"},
+             {"::ffff:c000:201", "192.0.2.1"},
+             {"::1", "::1"},
+             {"::", "::"},
+             {"2001:DB8:0:0:1:0:0:1", "2001:db8::1:0:0:1"},  // the first of two equal runs
+             {"2001:db8:0:1:1:1:1:1", "2001:db8:0:1:1:1:1:1"},  // one zero group stays
+             {"fe80::1:2", "fe80::1:2"},
+             {"1::", "1::"},
+             {"64:ff9b::192.0.2.33", "64:ff9b::c000:221"},
+             // Not addresses.
+             {"", ""}, {"256.1.1.1", ""}, {"1.2.3", ""}, {"1.2.3.4.5", ""}, {"1::2::3", ""},
+             {":1::", ""}, {"1:2:3:4:5:6:7:8:9", ""}, {"12345::", ""}, {"::g", ""}, {"1:2:3:4:5:6:7::8", ""},
+             {"::1.2.3.4:5", ""}, {"1:", ""}, {":::", ""}, {"::ffff:1.2.3.256", ""},
+         }) {
+        EXPECT_EQ(CanonicalAddress(c.first), c.second) << c.first;
+        EXPECT_EQ(IsIpv6Address(c.first) || IsIpv4Address(c.first), *c.second != '\0') << c.first;
     }
 }
 
