@@ -60,15 +60,20 @@ void AsyncSocket::Connect(const std::string& host, unsigned short port) {
         return;
     }
     state_ = kResolving;
-    if (!LookUpHost(host, this)) Fail();
+    if (!LookUpHost(host, this)) {
+        notFound_ = true;
+        Fail();
+    }
 }
 
 void AsyncSocket::OnHostLookedUp(bool found, unsigned long address) {
     if (state_ != kResolving) return;
-    if (found)
+    if (found) {
         StartConnect(address);
-    else
+    } else {
+        notFound_ = true;
         Fail();
+    }
 }
 
 void AsyncSocket::StartConnect(unsigned long address) {
@@ -154,6 +159,7 @@ void AsyncSocket::Close() {
         socket_ = INVALID_SOCKET;
     }
     ++generation_;
+    notFound_ = false;
     pending_.clear();
     reading_ = true;
     state_ = kClosed;

@@ -25,6 +25,7 @@ public:
     void StopReading() override;
     void Close() override;
     int State() const override { return state_; }
+    bool HostNotFound() const override { return notFound_; }
 
     static bool Startup();  // WSAStartup once per process
 
@@ -44,5 +45,6 @@ private:
     int state_ = kClosed;
     unsigned generation_ = 0;  // tells stale messages of a closed connection apart
     bool reading_ = true;
+    bool notFound_ = false;  // the last failure was the name lookup
     std::string pending_;
 };

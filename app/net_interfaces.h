@@ -34,6 +34,8 @@ public:
     // Allowed in any state; no event of the old connection follows.
     virtual void Close() = 0;
     virtual int State() const = 0;
+    // The last failure was the host name not resolving.
+    virtual bool HostNotFound() const = 0;
 };
 
 class Timer {

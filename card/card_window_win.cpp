@@ -203,13 +203,15 @@ void CardWindow::OnCreate() {
     tmrInterval_.reset(new WindowTimer(hwnd_, kIntervalTimerId, kIntervalMs));
     tmrData_.reset(new WindowTimer(hwnd_, kDataTimerId, kDataMs));
     sckData_.reset(new AsyncSocket());
-    cycle_.reset(new FeedCycle(settings_, *sckData_, *tmrData_, *tmrInterval_, *this, ConfiguredHosts().feed, clock_));
+    const HostNames& hosts = ConfiguredHosts();
+    cycle_.reset(new FeedCycle(settings_, *sckData_, *tmrData_, *tmrInterval_, *this, hosts.feed.name, clock_));
+    cycle_->SetHostWords(hosts.feed.problem, hosts.feed.notFound);
     tmrInterval_->SetEnabled(true);
     // The service beside the card starts while the card builds itself; the
     // first fetch waits for it to listen.
     service_.reset(new LocalFeedService(hwnd_));
     supervisor_.reset(new ServiceSupervisor(*service_, clock_,
-                                            UsesLocalService(ConfiguredHosts().feed, ConfiguredHosts().placeSearch)));
+                                            UsesLocalService(hosts.feed.name, hosts.placeSearch.name)));
     supervisor_->SetOnSettled(this);
     cycle_->SetServiceLink(supervisor_.get());
     supervisor_->Begin();

@@ -77,6 +77,12 @@ void FeedCycle::StartFetch(bool quiet) {
     connectHeld_ = false;
     connected_ = false;
     feedServer_ = feedHost_;
+    if (!hostProblem_.empty()) {
+        // Nothing to ask: the line says why, until the options change.
+        dataTimer_.SetEnabled(false);
+        if (!quiet) view_.ShowProblem(hostProblem_);
+        return;
+    }
     if (feedWoeid_ != kNoPlaceWoeid && !Trim(feedWoeid_).empty()) {
         ConnectNowOrLater();
         intervalTimer_.SetEnabled(true);
@@ -142,7 +148,9 @@ void FeedCycle::OnError() {
     }
     if (quiet_) return;
     // No service at all: its reason when the card knows one.
-    const std::string why = link_ ? link_->WhyNoService() : std::string();
+    const std::string why = socket_.HostNotFound() && !hostNotFound_.empty() ? hostNotFound_
+                            : link_                                          ? link_->WhyNoService()
+                                                                             : std::string();
     if (why.empty())
         view_.ShowNetworkError();
     else

@@ -4,6 +4,7 @@
 // ticks and start again, and refresh every RefreshHours hours by the clock.
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "app/net_interfaces.h"
 #include "app/settings.h"
@@ -45,6 +46,13 @@ public:
 
     // The local service, when the card keeps one; null: connect at once.
     void SetServiceLink(ServiceLink* link) { link_ = link; }
+    // What the card says instead of asking (`problem`: the configured host
+    // cannot be used) or when the host does not resolve (`notFound`; empty:
+    // "network error").
+    void SetHostWords(std::string problem, std::string notFound) {
+        hostProblem_ = std::move(problem);
+        hostNotFound_ = std::move(notFound);
+    }
 
     void RefreshOptions();
     // The socket's events (the cycle is the socket's sink).
@@ -95,6 +103,8 @@ private:
     ServiceLink* link_ = nullptr;
 
     std::string feedServer_;
+    std::string hostProblem_;
+    std::string hostNotFound_;
     std::string feedWoeid_;
     int16_t feedMetric_ = 0;
     std::string feedReply_;

@@ -177,7 +177,9 @@ void OptionsDialog::OnCreate() {
     ShowAsDefault(IDC_COMMAND1);  // Enter in the search box finds
     timer1_.reset(new WindowTimer(hwnd_, kTimer1Id, kTimer1Ms));
     sockWID_.reset(new AsyncSocket());
-    search_.reset(new PlaceSearch(*sockWID_, *timer1_, *this, ConfiguredHosts().placeSearch));
+    const HostChoice& host = ConfiguredHosts().placeSearch;
+    search_.reset(new PlaceSearch(*sockWID_, *timer1_, *this, host.name));
+    search_->SetHostWords(host.problem, host.notFound);
     if (owner_) search_->SetServiceLink(owner_->FeedServiceLink());
     Form_Load();
 }

@@ -60,6 +60,10 @@ void PlaceSearch::StartPlaceSearch() {
     requestPath_ = kPlaceQueryPrefix + quotedText_;
     peerClosed_ = false;
     retried_ = false;
+    if (!hostProblem_.empty()) {
+        Finish(hostProblem_);
+        return;
+    }
     timer_.SetEnabled(true);
     ConnectNowOrLater();
 }
@@ -113,7 +117,9 @@ void PlaceSearch::OnError() {
         AskAgain();
         return;
     }
-    const std::string why = link_ ? link_->WhyNoService() : std::string();
+    const std::string why = socket_.HostNotFound() && !hostNotFound_.empty() ? hostNotFound_
+                            : link_                                          ? link_->WhyNoService()
+                                                                             : std::string();
     view_.SetStatus(why.empty() ? "network error" : why);
 }
 

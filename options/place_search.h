@@ -4,6 +4,7 @@
 // 300 ticks.
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "app/net_interfaces.h"
 
@@ -38,6 +39,12 @@ public:
 
     // The local service, when the card keeps one; null: connect at once.
     void SetServiceLink(ServiceLink* link) { link_ = link; }
+    // What a search says instead of asking (`problem`: the configured host
+    // cannot be used) or when the host does not resolve (`notFound`).
+    void SetHostWords(std::string problem, std::string notFound) {
+        hostProblem_ = std::move(problem);
+        hostNotFound_ = std::move(notFound);
+    }
 
     // Loads the stored place as the dialog's proposal.
     void SetFound(const std::string& woeid, const std::string& name);
@@ -72,6 +79,8 @@ private:
     Timer& timer_;
     PlaceSearchView& view_;
     std::string searchHost_;
+    std::string hostProblem_;
+    std::string hostNotFound_;
     std::string requestPath_;
     std::string quotedText_;
     std::string replyText_;

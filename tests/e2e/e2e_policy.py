@@ -137,3 +137,42 @@ def case_installer_feedhost_property_points_the_card(name):
     finally:
         org.close()
     c.done()
+
+
+def case_policy_value_that_cannot_be_used_is_said(name):
+    """FeedHost set to a URL, to a number, and to a name nothing resolves:
+    each time the card's forecast line says what is wrong with the policy,
+    no service of the card's own is started, and for the URL a search in
+    Options says the same instead of asking anyone."""
+    stub = stub_upstream.StubUpstream()
+    c = harness.Checks()
+    values = [
+        (("/t", "REG_SZ", "/d", "http://%s/" % ORG_HOST), b"Policy FeedHost is not a host name"),
+        (("/t", "REG_DWORD", "/d", "80"), b"Policy FeedHost is not a string"),
+        (("/t", "REG_SZ", "/d", "nowhere.corp.example"), b"Policy FeedHost not found"),
+    ]
+    try:
+        with card_with_service(name, stub, CONF, start=False) as card:
+            for i, (value, line) in enumerate(values):
+                r = card.wine("reg", "add", POLICY_KEY, "/v", "FeedHost", *value, "/f")
+                c.eq(r.returncode, 0, "the policy value written: %r" % (value,))
+                card.launch()
+                ok, shown = card.wait_text("txtDay1", "eq", line, 20000)
+                c.true(ok, "the forecast line says %r: %r" % (line, shown))
+                c.eq(card.text("txtTemp"), b"", "no weather from anywhere else")
+                c.eq(service_pids(card), [], "no service of the card's own")
+                if i == 0:
+                    card.screenshot()
+                    card.menu_command("options")
+                    c.true(card.wait_window("visible", 5000, harness.OPTIONS), "Options open")
+                    card.must("settext %s %d \"Tokyo\"" % (harness.OPTIONS, harness.control_id("txtWord", harness.OPTIONS)))
+                    card.must("click %s %d" % (harness.OPTIONS, harness.control_id("Command1", harness.OPTIONS)))
+                    ok, status = card.wait_text("txtLocation", "eq", line, 10000, harness.OPTIONS)
+                    c.true(ok, "the search says so too: %r" % status)
+                    card.must("click %s %d" % (harness.OPTIONS, harness.control_id("Command2", harness.OPTIONS)))
+                card.menu_command("exit")
+                c.true(card.exited(15), "Exit ends the card")
+            c.eq(stub.calls, 0, "nothing asked of the card's own source")
+    finally:
+        stub.close()
+    c.done()

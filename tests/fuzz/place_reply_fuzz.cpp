@@ -32,6 +32,7 @@ public:
     std::string Receive() override { return std::move(pending); }
     void Close() override { state = kClosed; }
     int State() const override { return state; }
+    bool HostNotFound() const override { return false; }
     int state = kClosed;
     std::string pending;
 };

@@ -45,6 +45,7 @@ public:
         pending.clear();
     }
     int State() const override { return state; }
+    bool HostNotFound() const override { return notFound; }
 
     // The connection came up (the test delivers the connect event through `sink`).
     void Up() { state = kConnected; }
@@ -53,6 +54,7 @@ public:
     SocketEvents* sink = nullptr;
     bool reading = true;
     int state = kClosed;
+    bool notFound = false;  // what the next OnError reports as its cause
     std::vector<std::string> log;
     std::vector<std::string> connects;
     std::vector<std::string> sent;

@@ -398,6 +398,30 @@ TEST_F(FeedCycleTest, SocketErrorShowsNetworkErrorUntilTheRetry) {
     EXPECT_EQ(socket.connects.size(), 2u);
 }
 
+TEST_F(FeedCycleTest, AConfiguredHostSaysWhyItCannotBeUsedOrFound) {
+    // A name that does not resolve: the configured words, not "network error".
+    cycle.SetHostWords("", "Policy FeedHost not found");
+    cycle.RefreshOptions();
+    socket.notFound = true;
+    socket.sink->OnError();
+    EXPECT_EQ(view.day1, "Policy FeedHost not found");
+    // Any other failure of the same host is still a network error.
+    TickData(70);
+    socket.notFound = false;
+    socket.sink->OnError();
+    EXPECT_EQ(view.day1, "network error");
+
+    // A value that cannot be used: said, and nothing is asked, at any refresh.
+    cycle.SetHostWords("Policy FeedHost is not a host name", "");
+    const size_t connects = socket.connects.size();
+    cycle.RefreshOptions();
+    EXPECT_EQ(view.day1, "Policy FeedHost is not a host name");
+    EXPECT_FALSE(dataTimer.Enabled());
+    TickMinutes(120);
+    EXPECT_EQ(socket.connects.size(), connects);
+    EXPECT_EQ(view.day1, "Policy FeedHost is not a host name");
+}
+
 TEST_F(FeedCycleTest, HourlyClockStartsAFetchEvery60MinuteTicks) {
     cycle.RefreshOptions();
     TickMinutes(59);

@@ -24,31 +24,59 @@ TEST(HostPolicy, UsableHostNames) {
     EXPECT_FALSE(UsableHostName(nullptr));
 }
 
-TEST(HostPolicy, FirstUsableSourceWinsAndFeedHostServesBoth) {
-    const char* none[kPolicySources] = {nullptr, nullptr, nullptr};
+TEST(HostPolicy, TheFirstSourceHoldingAValueDecidesAndFeedHostServesBoth) {
+    const PolicyValue none;
+    const auto text = [](const char* t) {
+        PolicyValue v;
+        v.kind = PolicyValue::Text;
+        v.text = t;
+        return v;
+    };
+    PolicyValue notText, tooLong;
+    notText.kind = PolicyValue::NotText;
+    tooLong.kind = PolicyValue::TooLong;
+    const std::string longName(254, 'a');
     struct Case {
-        const char* feed[kPolicySources];
-        const char* place[kPolicySources];
-        const char* wantFeed;
-        const char* wantPlace;
+        PolicyValue feed[kPolicySources];
+        PolicyValue place[kPolicySources];
+        const char* feedName;
+        const char* placeName;
+        const char* feedWords;   // the problem, else what "not found" says
+        const char* placeWords;
     } cases[] = {
-        // Nothing set: as built.
-        {{nullptr, nullptr, nullptr}, {nullptr, nullptr, nullptr}, "localhost", "places.built"},
+        // Nothing set: as built, and "network error" for a name that is not found.
+        {{none, none, none}, {none, none, none}, "localhost", "places.built", "", ""},
         // The machine's policy before the user's, the user's before the installer's setting.
-        {{"m.corp", "u.corp", "s.corp"}, {nullptr, nullptr, nullptr}, "m.corp", "m.corp"},
-        {{nullptr, "u.corp", "s.corp"}, {nullptr, nullptr, nullptr}, "u.corp", "u.corp"},
-        {{nullptr, nullptr, "s.corp"}, {nullptr, nullptr, nullptr}, "s.corp", "s.corp"},
+        {{text("m.corp"), text("u.corp"), text("s.corp")}, {none, none, none}, "m.corp", "m.corp",
+         "Policy FeedHost not found", "Policy FeedHost not found"},
+        {{none, text("u.corp"), text("s.corp")}, {none, none, none}, "u.corp", "u.corp",
+         "Policy FeedHost not found", "Policy FeedHost not found"},
+        {{none, none, text("s.corp")}, {none, none, none}, "s.corp", "s.corp", "Setting FeedHost not found",
+         "Setting FeedHost not found"},
         // Each value on its own.
-        {{"m.corp", nullptr, nullptr}, {nullptr, "p.corp", nullptr}, "m.corp", "p.corp"},
-        {{nullptr, nullptr, nullptr}, {"p.corp", nullptr, nullptr}, "localhost", "p.corp"},
-        // Bad values are passed over: the next source, or as built.
-        {{"", "bad name", "s.corp"}, {nullptr, nullptr, nullptr}, "s.corp", "s.corp"},
-        {{"http://x.corp/", nullptr, nullptr}, {"", nullptr, nullptr}, "localhost", "places.built"},
+        {{text("m.corp"), none, none}, {none, text("p.corp"), none}, "m.corp", "p.corp",
+         "Policy FeedHost not found", "Policy PlaceSearchHost not found"},
+        {{none, none, none}, {text("p.corp"), none, none}, "localhost", "p.corp", "",
+         "Policy PlaceSearchHost not found"},
+        // A value that cannot be used is said, never swapped for another host.
+        {{text(""), text("u.corp"), none}, {none, none, none}, "", "", "Policy FeedHost is empty",
+         "Policy FeedHost is empty"},
+        {{none, text("http://x.corp/"), none}, {none, none, none}, "", "", "Policy FeedHost is not a host name",
+         "Policy FeedHost is not a host name"},
+        {{notText, none, none}, {text("p.corp"), none, none}, "", "p.corp", "Policy FeedHost is not a string",
+         "Policy PlaceSearchHost not found"},
+        {{text("m.corp"), none, none}, {none, none, tooLong}, "m.corp", "", "Policy FeedHost not found",
+         "Setting PlaceSearchHost is too long"},
+        {{text(longName.c_str()), none, none}, {none, none, none}, "", "", "Policy FeedHost is too long",
+         "Policy FeedHost is too long"},
     };
     for (const Case& c : cases) {
         const HostNames h = ChooseHosts(c.feed, c.place, "localhost", "places.built");
-        EXPECT_STREQ(h.feed, c.wantFeed);
-        EXPECT_STREQ(h.placeSearch, c.wantPlace);
+        EXPECT_EQ(h.feed.name, c.feedName);
+        EXPECT_EQ(h.placeSearch.name, c.placeName);
+        EXPECT_EQ(h.feed.problem.empty() ? h.feed.notFound : h.feed.problem, c.feedWords);
+        EXPECT_EQ(h.placeSearch.problem.empty() ? h.placeSearch.notFound : h.placeSearch.problem, c.placeWords);
+        // A name is asked, or a problem said: never both.
+        EXPECT_NE(h.feed.name.empty(), h.feed.problem.empty()) << c.feedWords;
     }
-    EXPECT_STREQ(ChooseHosts(none, none, "a", "b").feed, "a");
 }

@@ -238,6 +238,21 @@ TEST_F(PlaceSearchTest, ErrorShowsNetworkErrorThenTheTimeOut) {
     EXPECT_FALSE(timer.Enabled());
 }
 
+TEST_F(PlaceSearchTest, AConfiguredHostSaysWhyItCannotBeUsedOrFound) {
+    search.SetHostWords("", "Policy PlaceSearchHost not found");
+    Search("Springfield");
+    socket.notFound = true;
+    socket.sink->OnError();
+    EXPECT_EQ(view.status, "Policy PlaceSearchHost not found");
+    search.SetHostWords("Policy FeedHost is empty", "");
+    const size_t connects = socket.connects.size();
+    Search("Springfield");
+    EXPECT_EQ(view.status, "Policy FeedHost is empty");
+    EXPECT_EQ(socket.connects.size(), connects);
+    EXPECT_FALSE(timer.Enabled());
+    EXPECT_FALSE(view.ok);
+}
+
 TEST_F(PlaceSearchTest, FindDuringASearchStartsFromZero) {
     Search("Springfield");
     socket.Up();
