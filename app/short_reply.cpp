@@ -2,9 +2,16 @@
 
 #include <cstdlib>
 
+#include "app/net_interfaces.h"
+
 const char* const kPortTakenText = "Port 80 is used by another program";
 const char* const kForeignListenerText = "Another program answered for Cloudwick";
 const char* const kSilentServiceText = "Weather service did not answer";
+
+std::string ConnectFailureText(const Socket& socket, const std::string& notFound, ServiceLink* link) {
+    if (socket.HostNotFound() && !notFound.empty()) return notFound;
+    return link ? link->WhyNoService() : std::string();
+}
 
 namespace {
 

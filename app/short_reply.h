@@ -33,6 +33,14 @@ bool HasStaleMarker(const std::string& reply);
 // spaces trimmed, cut to kMaxReasonChars.
 std::string CleanReason(const std::string& line);
 
+class Socket;
+class ServiceLink;
+
+// Why a connect failed, when the card knows: `notFound` for a host name
+// that did not resolve (where the host was configured), else the local
+// service's reason. Empty: "network error".
+std::string ConnectFailureText(const Socket& socket, const std::string& notFound, ServiceLink* link);
+
 // What a whole reply that is not a document says, in the card's words: the
 // port-80 text when another program answers, else the text/plain reason,
 // else `service` + " error " + the status. Empty for a 200 reply without a

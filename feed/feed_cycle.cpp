@@ -148,9 +148,7 @@ void FeedCycle::OnError() {
     }
     if (quiet_) return;
     // No service at all: its reason when the card knows one.
-    const std::string why = socket_.HostNotFound() && !hostNotFound_.empty() ? hostNotFound_
-                            : link_                                          ? link_->WhyNoService()
-                                                                             : std::string();
+    const std::string why = ConnectFailureText(socket_, hostNotFound_, link_);
     if (why.empty())
         view_.ShowNetworkError();
     else

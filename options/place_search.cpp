@@ -117,9 +117,7 @@ void PlaceSearch::OnError() {
         AskAgain();
         return;
     }
-    const std::string why = socket_.HostNotFound() && !hostNotFound_.empty() ? hostNotFound_
-                            : link_                                          ? link_->WhyNoService()
-                                                                             : std::string();
+    const std::string why = ConnectFailureText(socket_, hostNotFound_, link_);
     view_.SetStatus(why.empty() ? "network error" : why);
 }
 
