@@ -31,6 +31,7 @@ std::string Why(DWORD code) {
         case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "host name not found";
         case ERROR_WINHTTP_CANNOT_CONNECT: return "cannot connect";
         case ERROR_WINHTTP_CONNECTION_ERROR: return "connection broken";
+        case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "no valid reply";
         case ERROR_WINHTTP_SECURE_FAILURE: return "TLS certificate not accepted";
         default: return "WinHTTP error " + std::to_string(code);
     }
@@ -230,7 +231,7 @@ UpstreamReply WinHttpClient::GetOnce(const std::string& url, std::chrono::millis
         std::wstring proxy;
         routeSession = UserRouteSession(wide, origin, proxy);
         if (!routeSession) {
-            r.error = Why(GetLastError());
+            r.error = "cannot start WinHTTP";
             return r;
         }
         session = static_cast<HINTERNET>(routeSession.get());
