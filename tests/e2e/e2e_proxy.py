@@ -240,6 +240,9 @@ def case_windows_7_settings_changed_while_running_are_taken(name):
     try:
         with broken, windows_7_card(name, stub, c, proxy="127.0.0.1:%d" % broken.port) as card:
             c.true(len(broken.wait_requests(1, 20)) > 0, "the first proxy was asked")
+            ok, line = card.wait_text("txtDay1", "ne", b"", 15000)
+            c.true(ok, "the card says what is wrong: %r" % line)
+            card.screenshot(name + "-through-the-resetting-proxy")
             c.eq(card.text("txtTemp"), b"", "no weather through it")
             c.eq(stub.calls, 0, "nothing reached the source")
             pids = service_pids(card)
