@@ -1,6 +1,7 @@
 #include "windows/winhttp_client_win.h"
 
 #include <windows.h>
+#include <versionhelpers.h>
 #include <winhttp.h>
 
 #include <ctime>
@@ -30,6 +31,7 @@ std::string Why(DWORD code) {
         case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "host name not found";
         case ERROR_WINHTTP_CANNOT_CONNECT: return "cannot connect";
         case ERROR_WINHTTP_CONNECTION_ERROR: return "connection broken";
+        case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "no valid reply";
         case ERROR_WINHTTP_SECURE_FAILURE: return "TLS certificate not accepted";
         default: return "WinHTTP error " + std::to_string(code);
     }
@@ -39,22 +41,6 @@ std::string Why(DWORD code) {
 // could not ask for TLS 1.2, the handshake itself is what failed.
 bool IsHandshakeFailure(DWORD code) {
     return code == ERROR_WINHTTP_SECURE_FAILURE || code == ERROR_WINHTTP_CONNECTION_ERROR;
-}
-
-// Before Windows 8.1: the proxy named in the user's Internet settings, if any.
-HINTERNET OpenWithUserProxy() {
-    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie{};
-    HINTERNET session = nullptr;
-    if (WinHttpGetIEProxyConfigForCurrentUser(&ie) && ie.lpszProxy) {
-        session = WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_NAMED_PROXY, ie.lpszProxy,
-                              ie.lpszProxyBypass ? ie.lpszProxyBypass : WINHTTP_NO_PROXY_BYPASS, 0);
-    }
-    for (LPWSTR s : {ie.lpszAutoConfigUrl, ie.lpszProxy, ie.lpszProxyBypass}) {
-        if (s) GlobalFree(s);
-    }
-    return session ? session
-                   : WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                 WINHTTP_NO_PROXY_BYPASS, 0);
 }
 
 std::string Narrow(const std::wstring& w) {
@@ -71,39 +57,44 @@ std::wstring Bypass(const std::string& list) {
     return w;
 }
 
-// Windows 7's Internet settings resolved for `url`: WPAD and the PAC file
-// through WinHttpGetProxyForUrl, then the named proxy, then direct ("").
-void ResolveUserProxy(HINTERNET session, const std::wstring& url, std::wstring& proxy, std::wstring& bypass) {
-    proxy.clear();
-    bypass.clear();
+// A string WinHTTP allocated, as a copy; the original is freed.
+std::wstring Take(LPWSTR& s) {
+    std::wstring w = s ? s : L"";
+    if (s) GlobalFree(s);
+    s = nullptr;
+    return w;
+}
+
+// Windows 7's and 8.0's route for `url` from the user's Internet settings:
+// WPAD and the PAC file through WinHttpGetProxyForUrl, then the named
+// proxy, then direct.
+user_proxy::Route FindUserRoute(HINTERNET session, const std::wstring& url) {
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie{};
-    if (!WinHttpGetIEProxyConfigForCurrentUser(&ie)) return;
-    bool resolved = false;
-    if (ie.fAutoDetect || ie.lpszAutoConfigUrl) {
+    if (!WinHttpGetIEProxyConfigForCurrentUser(&ie)) return user_proxy::Route{};
+    user_proxy::Settings settings;
+    settings.autoDetect = ie.fAutoDetect != FALSE;
+    settings.autoConfigUrl = Take(ie.lpszAutoConfigUrl);
+    settings.proxy = Take(ie.lpszProxy);
+    settings.bypass = Take(ie.lpszProxyBypass);
+    user_proxy::ScriptAnswer script;
+    if (user_proxy::AsksScript(settings)) {
         WINHTTP_AUTOPROXY_OPTIONS options{};
-        options.dwFlags = (ie.fAutoDetect ? WINHTTP_AUTOPROXY_AUTO_DETECT : 0) |
-                          (ie.lpszAutoConfigUrl ? WINHTTP_AUTOPROXY_CONFIG_URL : 0);
-        options.dwAutoDetectFlags = ie.fAutoDetect ? WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A : 0;
-        options.lpszAutoConfigUrl = ie.lpszAutoConfigUrl;
+        options.dwFlags = (settings.autoDetect ? WINHTTP_AUTOPROXY_AUTO_DETECT : 0) |
+                          (settings.autoConfigUrl.empty() ? 0 : WINHTTP_AUTOPROXY_CONFIG_URL);
+        options.dwAutoDetectFlags =
+            settings.autoDetect ? WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A : 0;
+        options.lpszAutoConfigUrl = settings.autoConfigUrl.empty() ? nullptr : settings.autoConfigUrl.c_str();
         options.fAutoLogonIfChallenged = TRUE;
         WINHTTP_PROXY_INFO info{};
-        // A PAC file that throws, loops or answers garbage fails here, and
-        // the named proxy or a direct call is next.
-        if (WinHttpGetProxyForUrl(session, url.c_str(), &options, &info)) {
-            resolved = true;
-            if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && info.lpszProxy) proxy = info.lpszProxy;
-            if (info.lpszProxyBypass) bypass = info.lpszProxyBypass;
-        }
-        if (info.lpszProxy) GlobalFree(info.lpszProxy);
-        if (info.lpszProxyBypass) GlobalFree(info.lpszProxyBypass);
+        // A PAC file that cannot be fetched, or throws, fails here, and the
+        // named proxy or a direct call is next.
+        script.answered = WinHttpGetProxyForUrl(session, url.c_str(), &options, &info) != FALSE;
+        const bool named = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+        script.proxy = Take(info.lpszProxy);
+        script.bypass = Take(info.lpszProxyBypass);
+        if (!named) script.proxy.clear();
     }
-    if (!resolved && ie.lpszProxy) {
-        proxy = ie.lpszProxy;
-        if (ie.lpszProxyBypass) bypass = ie.lpszProxyBypass;
-    }
-    for (LPWSTR s : {ie.lpszAutoConfigUrl, ie.lpszProxy, ie.lpszProxyBypass}) {
-        if (s) GlobalFree(s);
-    }
+    return user_proxy::ChooseRoute(settings, script);
 }
 
 // Closes the handles of one request, in any state.
@@ -118,9 +109,17 @@ struct Handles {
 }  // namespace
 
 WinHttpClient::WinHttpClient(std::function<void(const std::string&)> log) {
-    HINTERNET s = WinHttpOpen(kUserAgent, kAutomaticProxy, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    // The automatic proxy where Windows has it: 8.1 or later (feed.manifest
+    // declares 8.1 and 10, so that the version check sees them as they are)
+    // and a WinHTTP that takes it. Before, a direct session, and each call
+    // takes the route the user's Internet settings give (UserRouteSession).
+    HINTERNET s = IsWindows8Point1OrGreater()
+                      ? WinHttpOpen(kUserAgent, kAutomaticProxy, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0)
+                      : nullptr;
     automatic_ = s != nullptr;
-    session_ = s ? s : OpenWithUserProxy();
+    session_ = s ? s
+                 : WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                               WINHTTP_NO_PROXY_BYPASS, 0);
     if (!session_) return;
     const tls_setup::SessionTls tls = tls_setup::EnableModernTls([this](unsigned protocols) {
         DWORD value = protocols;
@@ -153,25 +152,41 @@ void* WinHttpClient::Session() {
     return named_ ? named_ : session_;
 }
 
-bool WinHttpClient::ProxyFor(const std::wstring& url, std::wstring& proxy, std::wstring& bypass) {
-    if (automatic_ || !Proxy().empty()) return false;
+std::shared_ptr<void> WinHttpClient::UserRouteSession(const std::wstring& url, const std::wstring& origin,
+                                                        std::wstring& proxy) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!haveFound_) {
-        ResolveUserProxy(static_cast<HINTERNET>(session_), url, found_, foundBypass_);
-        haveFound_ = true;
+    auto found = routes_.find(origin);
+    if (found == routes_.end()) found = routes_.emplace(origin, FindUserRoute(static_cast<HINTERNET>(session_), url)).first;
+    const user_proxy::Route& route = found->second;
+    proxy = route.proxy;
+    // A session that names the route's proxy, rather than WINHTTP_OPTION_PROXY
+    // on each request: both work on Windows, and Wine's WinHTTP takes only the first.
+    std::shared_ptr<void>& session = routeSessions_[route.proxy + L'\n' + route.bypass];
+    if (!session) {
+        HINTERNET h = route.proxy.empty()
+                          ? WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                        WINHTTP_NO_PROXY_BYPASS, 0)
+                          : WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_NAMED_PROXY, route.proxy.c_str(),
+                                        route.bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : route.bypass.c_str(), 0);
+        if (!h) return nullptr;
+        if (protocols_) {
+            DWORD value = protocols_;  // what the system's session could ask for
+            WinHttpSetOption(h, WINHTTP_OPTION_SECURE_PROTOCOLS, &value, sizeof value);
+        }
+        session.reset(h, [](void* p) { WinHttpCloseHandle(static_cast<HINTERNET>(p)); });
     }
-    proxy = found_;
-    bypass = foundBypass_;
-    return true;
+    return session;
 }
 
 UpstreamReply WinHttpClient::Get(const std::string& url, std::chrono::milliseconds timeout) {
     UpstreamReply r = GetOnce(url, timeout);
     if (!r.transportOk && !automatic_ && Proxy().empty()) {
-        // Windows 7: the user may have moved between networks; the next call
-        // reads the Internet settings again.
+        // Windows 7 and 8.0: the user may have moved between networks; the
+        // next call reads the Internet settings again. A call still running
+        // keeps its own session.
         std::lock_guard<std::mutex> lock(mutex_);
-        haveFound_ = false;
+        routes_.clear();
+        routeSessions_.clear();
     }
     return r;
 }
@@ -204,8 +219,26 @@ UpstreamReply WinHttpClient::GetOnce(const std::string& url, std::chrono::millis
     path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
     if (path.empty()) path = L"/";
 
+    // The session: --proxy's, Windows' automatic one, or on Windows 7 and
+    // 8.0 the one of the route the user's Internet settings give for this
+    // host; and the proxy's name for the log.
+    HINTERNET session = static_cast<HINTERNET>(Session());
+    std::string proxyName = Proxy().empty() ? "Windows' automatic proxy settings" : Proxy();
+    std::shared_ptr<void> routeSession;  // held until the call is over
+    if (!automatic_ && Proxy().empty()) {
+        const std::wstring origin = std::wstring(parts.nScheme == INTERNET_SCHEME_HTTPS ? L"https://" : L"http://") +
+                                    host + L":" + std::to_wstring(parts.nPort);
+        std::wstring proxy;
+        routeSession = UserRouteSession(wide, origin, proxy);
+        if (!routeSession) {
+            r.error = "cannot start WinHTTP";
+            return r;
+        }
+        session = static_cast<HINTERNET>(routeSession.get());
+        proxyName = Narrow(proxy);
+    }
     Handles h;
-    h.connect = WinHttpConnect(static_cast<HINTERNET>(Session()), host.c_str(), parts.nPort, 0);
+    h.connect = WinHttpConnect(session, host.c_str(), parts.nPort, 0);
     if (h.connect) {
         h.request = WinHttpOpenRequest(h.connect, L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                        WINHTTP_DEFAULT_ACCEPT_TYPES,
@@ -220,17 +253,6 @@ UpstreamReply WinHttpClient::GetOnce(const std::string& url, std::chrono::millis
                              WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(h.request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
-    // The proxy, where this program chooses it; its name for the log.
-    std::wstring proxy, bypass;
-    std::string proxyName = Proxy().empty() ? "Windows' automatic proxy settings" : Proxy();
-    if (ProxyFor(wide, proxy, bypass)) {
-        WINHTTP_PROXY_INFO info{};
-        info.dwAccessType = proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-        info.lpszProxy = proxy.empty() ? nullptr : &proxy[0];
-        info.lpszProxyBypass = bypass.empty() ? nullptr : &bypass[0];
-        WinHttpSetOption(h.request, WINHTTP_OPTION_PROXY, &info, sizeof info);
-        proxyName = proxy.empty() ? std::string() : Narrow(proxy);
-    }
     const auto named = [&proxyName](UpstreamReply& reply) -> UpstreamReply& {
         if (!proxyName.empty()) reply.error += " (proxy " + proxyName + ")";
         return reply;
