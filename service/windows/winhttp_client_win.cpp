@@ -4,7 +4,10 @@
 #include <versionhelpers.h>
 #include <winhttp.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <ctime>
+#include <thread>
 #include <vector>
 
 #include "http/http_dates.h"
@@ -65,6 +68,58 @@ std::wstring Take(LPWSTR& s) {
     return w;
 }
 
+// One run of the proxy script, shared by the call that waits for it and the
+// thread that runs it; whichever is last frees it.
+struct ScriptRun {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    user_proxy::ScriptAnswer answer;
+};
+
+// Scripts still running after their call stopped waiting.
+std::atomic<int> scriptsRunning{0};
+
+// The proxy script's answer for `url`, waited for at most kScriptWait. A
+// script that loops is given up on (Windows ends it after 60 s; Wine never
+// does): the call takes the named proxy or goes direct, and no other
+// script is started while one still runs.
+constexpr std::chrono::seconds kScriptWait{5};
+
+user_proxy::ScriptAnswer AskScript(HINTERNET session, const std::wstring& url, const user_proxy::Settings& settings) {
+    if (scriptsRunning.load() > 0) return user_proxy::ScriptAnswer{};
+    auto run = std::make_shared<ScriptRun>();
+    ++scriptsRunning;
+    std::thread([run, session, url, settings] {
+        WINHTTP_AUTOPROXY_OPTIONS options{};
+        options.dwFlags = (settings.autoDetect ? WINHTTP_AUTOPROXY_AUTO_DETECT : 0) |
+                          (settings.autoConfigUrl.empty() ? 0 : WINHTTP_AUTOPROXY_CONFIG_URL);
+        options.dwAutoDetectFlags =
+            settings.autoDetect ? WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A : 0;
+        options.lpszAutoConfigUrl = settings.autoConfigUrl.empty() ? nullptr : settings.autoConfigUrl.c_str();
+        options.fAutoLogonIfChallenged = TRUE;
+        WINHTTP_PROXY_INFO info{};
+        user_proxy::ScriptAnswer answer;
+        // A PAC file that cannot be fetched, or throws, fails here, and the
+        // named proxy or a direct call is next.
+        answer.answered = WinHttpGetProxyForUrl(session, url.c_str(), &options, &info) != FALSE;
+        const bool named = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+        answer.proxy = Take(info.lpszProxy);
+        answer.bypass = Take(info.lpszProxyBypass);
+        if (!named) answer.proxy.clear();
+        {
+            std::lock_guard<std::mutex> lock(run->mutex);
+            run->answer = answer;
+            run->finished = true;
+        }
+        run->done.notify_all();
+        --scriptsRunning;
+    }).detach();
+    std::unique_lock<std::mutex> lock(run->mutex);
+    if (!run->done.wait_for(lock, kScriptWait, [&run] { return run->finished; })) return user_proxy::ScriptAnswer{};
+    return run->answer;
+}
+
 // Windows 7's and 8.0's route for `url` from the user's Internet settings:
 // WPAD and the PAC file through WinHttpGetProxyForUrl, then the named
 // proxy, then direct.
@@ -76,24 +131,8 @@ user_proxy::Route FindUserRoute(HINTERNET session, const std::wstring& url) {
     settings.autoConfigUrl = Take(ie.lpszAutoConfigUrl);
     settings.proxy = Take(ie.lpszProxy);
     settings.bypass = Take(ie.lpszProxyBypass);
-    user_proxy::ScriptAnswer script;
-    if (user_proxy::AsksScript(settings)) {
-        WINHTTP_AUTOPROXY_OPTIONS options{};
-        options.dwFlags = (settings.autoDetect ? WINHTTP_AUTOPROXY_AUTO_DETECT : 0) |
-                          (settings.autoConfigUrl.empty() ? 0 : WINHTTP_AUTOPROXY_CONFIG_URL);
-        options.dwAutoDetectFlags =
-            settings.autoDetect ? WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A : 0;
-        options.lpszAutoConfigUrl = settings.autoConfigUrl.empty() ? nullptr : settings.autoConfigUrl.c_str();
-        options.fAutoLogonIfChallenged = TRUE;
-        WINHTTP_PROXY_INFO info{};
-        // A PAC file that cannot be fetched, or throws, fails here, and the
-        // named proxy or a direct call is next.
-        script.answered = WinHttpGetProxyForUrl(session, url.c_str(), &options, &info) != FALSE;
-        const bool named = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-        script.proxy = Take(info.lpszProxy);
-        script.bypass = Take(info.lpszProxyBypass);
-        if (!named) script.proxy.clear();
-    }
+    const user_proxy::ScriptAnswer script =
+        user_proxy::AsksScript(settings) ? AskScript(session, url, settings) : user_proxy::ScriptAnswer{};
     return user_proxy::ChooseRoute(settings, script);
 }
 

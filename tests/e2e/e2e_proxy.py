@@ -188,13 +188,13 @@ def case_windows_7_pac_file_proxy_carries_every_call(name):
     c.done()
 
 
-def case_windows_7_pac_file_that_throws_leaves_the_named_proxy(name):
-    """Windows 7, a PAC file whose FindProxyForURL throws, and a named proxy:
-    the service stays up, the card shows weather, and every call went
-    through the named proxy."""
+def faulty_pac_file_leaves_the_named_proxy(name, script):
+    """Windows 7, a PAC file running `script`, and a named proxy: the
+    service stays up, the card shows weather, and every call went through
+    the named proxy."""
     stub = stub_upstream.StubUpstream()
     proxy = StubProxy()
-    pac = served(pac_file('throw "no proxy for " + host;'))
+    pac = served(pac_file(script))
     c = harness.Checks()
     try:
         with pac, windows_7_card(name, stub, c, proxy="127.0.0.1:%d" % proxy.port,
@@ -206,6 +206,16 @@ def case_windows_7_pac_file_that_throws_leaves_the_named_proxy(name):
         proxy.close()
         stub.close()
     c.done()
+
+
+def case_windows_7_pac_file_that_throws_leaves_the_named_proxy(name):
+    """FindProxyForURL throws."""
+    faulty_pac_file_leaves_the_named_proxy(name, 'throw "no proxy for " + host;')
+
+
+def case_windows_7_pac_file_that_never_returns_leaves_the_named_proxy(name):
+    """FindProxyForURL loops for ever: the service stops waiting for it."""
+    faulty_pac_file_leaves_the_named_proxy(name, "for (;;) {}")
 
 
 def case_windows_7_pac_file_answering_nonsense_goes_direct(name):
