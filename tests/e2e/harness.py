@@ -29,9 +29,7 @@ TWIPS_PER_PIXEL = 15
 WINE_ENV = {
     "WINEARCH": "win32",
     "WINEDEBUG": "-all",
-    # No menu entries, icons or file types of the test prefixes in the
-    # machine's own desktop (winemenubuilder writes them to $HOME).
-    "WINEDLLOVERRIDES": "mscoree=;mshtml=;winemenubuilder.exe=d",
+    "WINEDLLOVERRIDES": "mscoree=;mshtml=",
     "LANG": "en_US.UTF-8",
 }
 
@@ -95,6 +93,10 @@ def wine_env(prefix, display=None):
     env = dict(os.environ)
     env.update(WINE_ENV)
     env["WINEPREFIX"] = prefix
+    # The menu entries and icons Wine makes for a test prefix's shortcuts
+    # stay in the prefix's own folder, not in the machine's $HOME.
+    env["XDG_DATA_HOME"] = os.path.join(prefix, "xdg", "data")
+    env["XDG_CONFIG_HOME"] = os.path.join(prefix, "xdg", "config")
     if display is not None:
         env["DISPLAY"] = ":%d" % display
     return env
