@@ -80,11 +80,12 @@ struct ScriptRun {
 // Scripts still running after their call stopped waiting.
 std::atomic<int> scriptsRunning{0};
 
-// The proxy script's answer for `url`, waited for at most kScriptWait. A
-// script that loops is given up on (Windows ends it after 60 s; Wine never
-// does): the call takes the named proxy or goes direct, and no other
-// script is started while one still runs.
-constexpr std::chrono::seconds kScriptWait{5};
+// The proxy script's answer for `url`, waited for at most kScriptWait, well
+// inside a call's time limit (5 s unless --upstream-timeout-ms says
+// otherwise). A script that loops is given up on (Windows ends it after
+// 60 s; Wine never does): the call takes the named proxy or goes direct,
+// and no other script is started while one still runs.
+constexpr std::chrono::seconds kScriptWait{2};
 
 user_proxy::ScriptAnswer AskScript(HINTERNET session, const std::wstring& url, const user_proxy::Settings& settings) {
     if (scriptsRunning.load() > 0) return user_proxy::ScriptAnswer{};
