@@ -34,7 +34,6 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
-sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
 
 SAMPLE_PLACE = ("4250542", "Springfield, IL")  # one of the feed service's sample places
 
@@ -82,8 +81,8 @@ class Bench:
         return fields(self.watch("counts", *([cls] if cls else []))[-1])
 
     def run(self):
-        import harness
-        from netns import loopback_up
+        from tests.support import harness
+        from tests.support.netns import loopback_up
         loopback_up()
         os.environ["E2E_WORK"] = os.path.join(self.args.build, "bench-work")
         procs = []

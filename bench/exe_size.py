@@ -16,10 +16,10 @@ import os
 import re
 import sys
 
+from tests.support.pe_file import PeFile, type_name
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
-sys.path.insert(0, os.path.join(REPO, "tests", "resources"))
-from pe_file import PeFile, type_name  # noqa: E402
 
 KB = 1024
 BUDGET, GOAL = 200 * KB, 190 * KB

@@ -21,12 +21,11 @@ import os
 import sys
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(ROOT, "service", "tests", "wine"))
+from tests.support.feed_wine import (Machine, accepts, card_request, exchange, in_private_network, loopback_up,
+                                      rerun_in_private_network, status_of, wait_for)
+from tests.support.stub_upstream import StubUpstream
 
-from stub_upstream import StubUpstream  # noqa: E402
-from wine_env import (Machine, accepts, card_request, exchange, in_private_network, loopback_up,  # noqa: E402
-                      rerun_in_private_network, status_of, wait_for)
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 TICK = os.sysconf("SC_CLK_TCK")
 ROUNDS = int(os.environ.get("ROUNDS", "1"))  # of 1000 refreshes each

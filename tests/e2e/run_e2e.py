@@ -18,10 +18,9 @@ import socket
 import sys
 import traceback
 
+from tests.support import harness, netns
+
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-import harness  # noqa: E402
-import netns  # noqa: E402
 
 # Every e2e_*.py beside this file: a new module cannot be left out of the list.
 MODULES = sorted(f[:-3] for f in os.listdir(HERE) if f.startswith("e2e_") and f.endswith(".py"))

@@ -17,11 +17,9 @@ import sys
 import time
 import traceback
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-
-from stub_upstream import StubUpstream  # noqa: E402
-from wine_env import (SKIP, Machine, Skip, accepts, card_request, exchange, in_private_network,  # noqa: E402
-                      loopback_up, need_file, need_tools, rerun_in_private_network, status_of, wait_for)
+from tests.support.feed_wine import (SKIP, Machine, Skip, accepts, card_request, exchange, in_private_network,
+                                      loopback_up, need_file, need_tools, rerun_in_private_network, status_of, wait_for)
+from tests.support.stub_upstream import StubUpstream
 
 FIXED = "2026-12-08T15:50"
 SEARCH = b"/v1/public/yql?q=select%20*%20from%20geo.places%20where%20text%20%3D%20"

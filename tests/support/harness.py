@@ -15,7 +15,7 @@ import signal
 import subprocess
 import time
 
-import design
+from tests.support import design
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
