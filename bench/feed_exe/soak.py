@@ -22,8 +22,9 @@ import sys
 import time
 
 from tests.support.feed_wine import (Machine, accepts, card_request, exchange, in_private_network, loopback_up,
-                                      rerun_in_private_network, status_of, wait_for)
+                                      rerun_in_private_network, status_of)
 from tests.support.stub_upstream import StubUpstream
+from tests.support.waiting import wait_for
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 

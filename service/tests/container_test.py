@@ -37,6 +37,8 @@ import subprocess
 import sys
 import time
 
+from tests.support.waiting import wait_for
+
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 CONTAINERFILE = os.path.join(REPO, "service", "deploy", "Containerfile")
 IMAGE = "localhost/cloudwick-feed-check:latest"
@@ -126,15 +128,6 @@ def ask(container, path):
     return status, body
 
 
-def wait_for(condition, timeout, step=0.2):
-    end = time.time() + timeout
-    while time.time() < end:
-        if condition():
-            return True
-        time.sleep(step)
-    return condition()
-
-
 def check_running(name, config):
     """The image's service in a container of its own; a list of failures."""
     problems = []
@@ -148,7 +141,7 @@ def check_running(name, config):
         return podman("inspect", "--format", "{{.State.Running}}", name, check=False)[1].strip() == "true"
 
     started = time.time()
-    if not wait_for(lambda: not running() or listening(), 30) or not running():
+    if not wait_for(lambda: not running() or listening(), 30, step=0.2) or not running():
         return ["the service did not listen on 8080: " + podman("logs", name, check=False)[1][-2000:]]
     log("listening on 8080 after %.1f s" % (time.time() - started))
     for path, marks in ((CARD_FEED, ["<yweather:condition", "Springfield", 'temperature="C"']),

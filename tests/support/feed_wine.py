@@ -124,10 +124,7 @@ class Machine:
                        timeout=30, check=False)
 
 
-# ---- waiting and talking ----
-
-wait_for = harness.wait_for
-
+# ---- talking ----
 
 def feed_pids(prefix):
     """Linux pids of cloudwick-feed.exe processes running in this Wine prefix."""

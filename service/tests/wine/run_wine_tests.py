@@ -18,8 +18,9 @@ import time
 import traceback
 
 from tests.support.feed_wine import (SKIP, Machine, Skip, accepts, card_request, exchange, in_private_network,
-                                      loopback_up, need_file, need_tools, rerun_in_private_network, status_of, wait_for)
+                                      loopback_up, need_file, need_tools, rerun_in_private_network, status_of)
 from tests.support.stub_upstream import StubUpstream
+from tests.support.waiting import wait_for
 
 FIXED = "2026-12-08T15:50"
 SEARCH = b"/v1/public/yql?q=select%20*%20from%20geo.places%20where%20text%20%3D%20"
