@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The card's start-up time, memory and GDI/USER objects under Wine.
 
-    bench/card_bench.py [--build DIR] [--card EXE] [--compare EXE] [--runs N] [--refreshes N]
+    sudo python3 -m bench.card_bench [--build DIR] [--card EXE] [--compare EXE] [--runs N] [--refreshes N]
+
+(from the repository's root, the import root of tests.support)
 
 Runs in a network namespace of its own (it starts itself again under
 `unshare --net`, so it needs root), with the feed service on its sample data
@@ -179,7 +181,7 @@ def main():
         print("skipped: missing %s (build with tools/build.sh)" % ", ".join(missing))
         return 77
     if not args.inside:
-        return subprocess.call(["unshare", "--net", "--", sys.executable, os.path.abspath(__file__), "--inside"]
+        return subprocess.call(["unshare", "--net", "--", sys.executable, "-m", "bench.card_bench", "--inside"]
                                + sys.argv[1:])
     Bench(args).run()
     return 0

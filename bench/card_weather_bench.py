@@ -4,7 +4,7 @@ beside it: cold (no service running: the card starts it and waits for it to
 listen) and warm (the service already running, the place cached), against a
 bare window program in the same rounds.
 
-    sudo bench/card_weather_bench.py [--runs N] [--build DIR]
+    sudo python3 -m bench.card_weather_bench [--runs N] [--build DIR]   (from the repository's root)
 
 Runs in a network namespace of its own with a stub Open-Meteo (the feed
 service's Wine tests' stand-in) named in cloudwick-feed.conf, one Wine prefix
@@ -122,7 +122,7 @@ def main():
     os.environ.setdefault("DESIGN_TABLES_JSON", os.path.join(args.build, "native", "tests", "e2e", "design_tables.json"))
     if not args.inside:
         from tests.support import netns
-        return netns.rerun_inside([os.path.abspath(__file__), "--inside"] + sys.argv[1:], "BENCH_NETNS")
+        return netns.rerun_inside(["-m", "bench.card_weather_bench", "--inside"] + sys.argv[1:], "BENCH_NETNS")
     run(args)
     return 0
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Where the bytes of Cloudwick.exe come from.
 
-    bench/exe_size.py [EXE] [--before OLD.exe] [--map LINK.map] [--top N]
+    python3 -m bench.exe_size [EXE] [--before OLD.exe] [--map LINK.map] [--top N]   (from the repository's root)
 
 Prints the file's size against its budget, its sections, every resource,
 and, from the link map the build writes beside the exe (Cloudwick.map), the

@@ -2,7 +2,9 @@
 """Soak of cloudwick-feed.exe under Wine: its size, its CPU while idle, and
 its memory while serving a card for 1000 refreshes.
 
-    bench/feed_exe/soak.py [path/to/cloudwick-feed.exe]   (default build/win/cloudwick-feed.exe)
+    sudo python3 -m bench.feed_exe.soak [path/to/cloudwick-feed.exe]   (default build/win/cloudwick-feed.exe)
+
+from the repository's root.
 
 Runs in a network namespace of its own (root), with a Wine prefix of its
 own and a stub Open-Meteo on loopback (service/tests/wine). Each refresh
@@ -117,6 +119,6 @@ if __name__ == "__main__":
         print("soak: no cloudwick-feed.exe at %s; build first (tools/build.sh)" % exe)
         sys.exit(1)
     if not in_private_network():
-        sys.exit(rerun_in_private_network([os.path.abspath(__file__), exe]))
+        sys.exit(rerun_in_private_network(["-m", "bench.feed_exe.soak", exe]))
     loopback_up()
     sys.exit(main(exe))

@@ -2,7 +2,7 @@
 """Builds service/deploy/Containerfile with podman and checks the image as an
 operator would run it.
 
-    python3 service/tests/container_test.py [--keep]
+    python3 -m service.tests.container_test [--keep]     (from the repository's root)
 
 The two images the file starts FROM (debian:12 and debian:12-slim) are made
 here with mmdebstrap from this machine's Debian mirror and imported into

@@ -5,7 +5,8 @@ Wine prefix of its own, against a stub Open-Meteo on loopback.
     run_wine_tests.py CASE      (CASE: a case_* name below, without "case_")
 
 Environment: FEED_EXE (cloudwick-feed.exe), FEED_PARENT_STUB
-(feed_parent_stub.exe), FEED_LINUX (the Linux cloudwick-feed), FEED_WINE_WORK.
+(feed_parent_stub.exe), FEED_LINUX (the Linux cloudwick-feed), FEED_WINE_WORK,
+and PYTHONPATH the repository's root (CTest sets them all).
 Exit codes: 0 pass, 1 fail, 77 skipped (a program or Wine is missing).
 """
 import os
