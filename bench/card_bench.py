@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The card's start-up time, memory and GDI/USER objects under Wine.
 
-    bench/card_bench.py [--build DIR] [--card EXE] [--compare EXE] [--runs N] [--refreshes N]
+    sudo python3 -m bench.card_bench [--build DIR] [--card EXE] [--compare EXE] [--runs N] [--refreshes N]
+
+(from the repository's root, the import root of tests.support)
 
 Runs in a network namespace of its own (it starts itself again under
 `unshare --net`, so it needs root), with the feed service on its sample data
@@ -34,7 +36,6 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
-sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
 
 SAMPLE_PLACE = ("4250542", "Springfield, IL")  # one of the feed service's sample places
 
@@ -82,8 +83,8 @@ class Bench:
         return fields(self.watch("counts", *([cls] if cls else []))[-1])
 
     def run(self):
-        import harness
-        from netns import loopback_up
+        from tests.support import harness
+        from tests.support.netns import loopback_up
         loopback_up()
         os.environ["E2E_WORK"] = os.path.join(self.args.build, "bench-work")
         procs = []
@@ -180,7 +181,7 @@ def main():
         print("skipped: missing %s (build with tools/build.sh)" % ", ".join(missing))
         return 77
     if not args.inside:
-        return subprocess.call(["unshare", "--net", "--", sys.executable, os.path.abspath(__file__), "--inside"]
+        return subprocess.call(["unshare", "--net", "--", sys.executable, "-m", "bench.card_bench", "--inside"]
                                + sys.argv[1:])
     Bench(args).run()
     return 0

@@ -4,7 +4,7 @@ beside it: cold (no service running: the card starts it and waits for it to
 listen) and warm (the service already running, the place cached), against a
 bare window program in the same rounds.
 
-    sudo bench/card_weather_bench.py [--runs N] [--build DIR]
+    sudo python3 -m bench.card_weather_bench [--runs N] [--build DIR]   (from the repository's root)
 
 Runs in a network namespace of its own with a stub Open-Meteo (the feed
 service's Wine tests' stand-in) named in cloudwick-feed.conf, one Wine prefix
@@ -23,8 +23,6 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
-sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
-sys.path.insert(0, os.path.join(REPO, "service", "tests", "wine"))
 
 PLACE = ("4250542", "Springfield, IL")
 
@@ -36,10 +34,7 @@ def median(xs):
 
 
 def run(args):
-    import harness
-    import netns
-    import stub_upstream
-    import wine_env
+    from tests.support import feed_wine, harness, netns, stub_upstream
     netns.loopback_up()
     os.environ["E2E_WORK"] = os.path.join(args.build, "bench-work")
     win = os.path.join(args.build, "win")
@@ -51,7 +46,7 @@ def run(args):
         with harness.Card("bench-weather", harness.conf_text(woeid=PLACE[0], name=PLACE[1]), start=False,
                           files=files) as card:
             def pids():
-                return wine_env.feed_pids(card.prefix)
+                return feed_wine.feed_pids(card.prefix)
 
             def start(exe):
                 p = subprocess.Popen(["wine", os.path.join(card.app, exe)], env=card.env, cwd=card.app,
@@ -87,8 +82,8 @@ def run(args):
                 # Warm: a service started by hand keeps running; the place is cached by the first card.
                 harness.wait_for(lambda: not pids(), 15)
                 service = start("cloudwick-feed.exe")
-                harness.wait_for(lambda: wine_env.accepts(80), 20)
-                wine_env.exchange(80, wine_env.card_request(b"/forecastrss?w=" + PLACE[0].encode()))
+                harness.wait_for(lambda: feed_wine.accepts(80), 20)
+                feed_wine.exchange(80, feed_wine.card_request(b"/forecastrss?w=" + PLACE[0].encode()))
                 got["warm"] = to_weather()
                 service.kill()
                 service.wait()
@@ -126,8 +121,8 @@ def main():
     os.environ.setdefault("PROBE_EXE", needed[2])
     os.environ.setdefault("DESIGN_TABLES_JSON", os.path.join(args.build, "native", "tests", "e2e", "design_tables.json"))
     if not args.inside:
-        import netns
-        return netns.rerun_inside([os.path.abspath(__file__), "--inside"] + sys.argv[1:], "BENCH_NETNS")
+        from tests.support import netns
+        return netns.rerun_inside(["-m", "bench.card_weather_bench", "--inside"] + sys.argv[1:], "BENCH_NETNS")
     run(args)
     return 0
 

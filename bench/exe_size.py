@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Where the bytes of Cloudwick.exe come from.
 
-    bench/exe_size.py [EXE] [--before OLD.exe] [--map LINK.map] [--top N]
+    python3 -m bench.exe_size [EXE] [--before OLD.exe] [--map LINK.map] [--top N]   (from the repository's root)
 
 Prints the file's size against its budget, its sections, every resource,
 and, from the link map the build writes beside the exe (Cloudwick.map), the
@@ -16,10 +16,10 @@ import os
 import re
 import sys
 
+from tests.support.pe_file import PeFile, type_name
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
-sys.path.insert(0, os.path.join(REPO, "tests", "resources"))
-from pe_file import PeFile, type_name  # noqa: E402
 
 KB = 1024
 BUDGET, GOAL = 200 * KB, 190 * KB

@@ -4,6 +4,6 @@ set(package_win "${PACKAGE_WINDOWS_DIR}")
 if(NOT package_win AND CLOUDWICK_EXE)
   get_filename_component(package_win "${CLOUDWICK_EXE}" DIRECTORY)
 endif()
-add_test(NAME package.win32_zip
+cloudwick_python_test(NAME package.win32_zip
          COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/check_package.py "${package_win}" ${CMAKE_BINARY_DIR}/dist)
 set_tests_properties(package.win32_zip PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120 LABELS quick)

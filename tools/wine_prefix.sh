@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes a 32-bit Wine prefix as the card finds Windows: booted, with the
 # fonts Windows has (Tahoma, MS Sans Serif, ...) installed into it. Used by
-# tools/run.sh and by the end-to-end tests (tests/e2e/harness.py).
+# tools/run.sh and by the end-to-end tests (tests/support/harness.py).
 # Usage: tools/wine_prefix.sh PREFIX [DESKTOP_SIZE]
 # With DESKTOP_SIZE (e.g. 1024x768) every program of the prefix shares a
 # virtual desktop named "shell", on which Wine shows a taskbar with a tray.

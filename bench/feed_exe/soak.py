@@ -2,7 +2,9 @@
 """Soak of cloudwick-feed.exe under Wine: its size, its CPU while idle, and
 its memory while serving a card for 1000 refreshes.
 
-    bench/feed_exe/soak.py [path/to/cloudwick-feed.exe]   (default build/win/cloudwick-feed.exe)
+    sudo python3 -m bench.feed_exe.soak [path/to/cloudwick-feed.exe]   (default build/win/cloudwick-feed.exe)
+
+from the repository's root.
 
 Runs in a network namespace of its own (root), with a Wine prefix of its
 own and a stub Open-Meteo on loopback (service/tests/wine). Each refresh
@@ -21,12 +23,12 @@ import os
 import sys
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(ROOT, "service", "tests", "wine"))
+from tests.support.feed_wine import (Machine, accepts, card_request, exchange, in_private_network, loopback_up,
+                                      rerun_in_private_network, status_of)
+from tests.support.stub_upstream import StubUpstream
+from tests.support.waiting import wait_for
 
-from stub_upstream import StubUpstream  # noqa: E402
-from wine_env import (Machine, accepts, card_request, exchange, in_private_network, loopback_up,  # noqa: E402
-                      rerun_in_private_network, status_of, wait_for)
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 TICK = os.sysconf("SC_CLK_TCK")
 ROUNDS = int(os.environ.get("ROUNDS", "1"))  # of 1000 refreshes each
@@ -117,6 +119,6 @@ if __name__ == "__main__":
         print("soak: no cloudwick-feed.exe at %s; build first (tools/build.sh)" % exe)
         sys.exit(1)
     if not in_private_network():
-        sys.exit(rerun_in_private_network([os.path.abspath(__file__), exe]))
+        sys.exit(rerun_in_private_network(["-m", "bench.feed_exe.soak", exe]))
     loopback_up()
     sys.exit(main(exe))

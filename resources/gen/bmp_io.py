@@ -1,7 +1,12 @@
 """Windows bitmap and icon containers, written from RGBA pixels (top row first)."""
 import struct
 
-import png_io
+# Beside make_resources.py, which the build runs as a script; the resource
+# tests import this file as resources.gen.bmp_io.
+if __package__:
+    from . import png_io
+else:
+    import png_io
 
 
 def _info_header(width, height, bits, image_bytes):

@@ -22,17 +22,15 @@ import os
 import re
 import shutil
 import subprocess
-import sys
+
+# The generator's own modules, beside this script (its folder is the script's).
+import bmp_io
+import png_io
+import quantize
+import weather_drawings
+import app_drawings
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-
-import bmp_io  # noqa: E402
-import png_io  # noqa: E402
-import quantize  # noqa: E402
-import weather_drawings  # noqa: E402
-import app_drawings  # noqa: E402
-
 RESOURCES = os.path.dirname(HERE)
 SIZE = 52
 ICON_SIZES = (108, 16, 32, 48)  # group order: the 108 px image first

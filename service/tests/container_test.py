@@ -2,7 +2,7 @@
 """Builds service/deploy/Containerfile with podman and checks the image as an
 operator would run it.
 
-    python3 service/tests/container_test.py [--keep]
+    python3 -m service.tests.container_test [--keep]     (from the repository's root)
 
 The two images the file starts FROM (debian:12 and debian:12-slim) are made
 here with mmdebstrap from this machine's Debian mirror and imported into
@@ -36,6 +36,8 @@ import shutil
 import subprocess
 import sys
 import time
+
+from tests.support.waiting import wait_for
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 CONTAINERFILE = os.path.join(REPO, "service", "deploy", "Containerfile")
@@ -126,15 +128,6 @@ def ask(container, path):
     return status, body
 
 
-def wait_for(condition, timeout, step=0.2):
-    end = time.time() + timeout
-    while time.time() < end:
-        if condition():
-            return True
-        time.sleep(step)
-    return condition()
-
-
 def check_running(name, config):
     """The image's service in a container of its own; a list of failures."""
     problems = []
@@ -148,7 +141,7 @@ def check_running(name, config):
         return podman("inspect", "--format", "{{.State.Running}}", name, check=False)[1].strip() == "true"
 
     started = time.time()
-    if not wait_for(lambda: not running() or listening(), 30) or not running():
+    if not wait_for(lambda: not running() or listening(), 30, step=0.2) or not running():
         return ["the service did not listen on 8080: " + podman("logs", name, check=False)[1][-2000:]]
     log("listening on 8080 after %.1f s" % (time.time() - started))
     for path, marks in ((CARD_FEED, ["<yweather:condition", "Springfield", 'temperature="C"']),

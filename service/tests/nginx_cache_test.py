@@ -22,10 +22,9 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine"))
-from stub_upstream import StubUpstream  # noqa: E402
-from wine_env import card_request, status_of  # noqa: E402
-from wine_env import exchange as raw_exchange  # noqa: E402
+from tests.support.feed_wine import card_request, status_of
+from tests.support.feed_wine import exchange as raw_exchange
+from tests.support.stub_upstream import StubUpstream
 
 SKIP = 77
 NGINX_CONF = """

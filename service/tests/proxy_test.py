@@ -19,11 +19,7 @@ import urllib.request
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 import threading
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "wine"))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
-import netns  # noqa: E402
-import stub_upstream  # noqa: E402
+from tests.support import netns, stub_upstream
 
 SPRINGFIELD_IL = 4250542
 DIRECT = urllib.request.build_opener(urllib.request.ProxyHandler({}))

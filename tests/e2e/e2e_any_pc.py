@@ -6,9 +6,9 @@ import os
 import shutil
 import subprocess
 
-import harness
-from harness import CARD, OPTIONS
-from servers import FakeService
+from tests.support import harness
+from tests.support.harness import CARD, OPTIONS
+from tests.support.fake_servers import FakeService
 from e2e_desktop import SPRINGFIELD_CONF, card_pos, feed_and_places
 from e2e_options import click, message_box, open_options, tick_start_on_windows_and_okay
 from e2e_scaling import check_window, mul_div

@@ -7,19 +7,17 @@ import os
 import subprocess
 import time
 
-import design
-import harness
-import servers
-from harness import CARD, OPTIONS
-from servers import FakeService, http_reply
+from tests.support import design, fake_servers, harness
+from tests.support.harness import CARD, OPTIONS
+from tests.support.fake_servers import FakeService, http_reply
 from e2e_options import message_box
 
 WM_LBUTTONUP, WM_RBUTTONDOWN = 0x202, 0x204
 VK_ESCAPE = 0x1B
 
-SPRINGFIELD = http_reply(servers.data("feed_springfield_f.xml"))
-LAKEVIEW = http_reply(servers.data("feed_lakeview_c.xml"))
-FOUND = http_reply(servers.data("place_found.xml"))
+SPRINGFIELD = http_reply(fake_servers.data("feed_springfield_f.xml"))
+LAKEVIEW = http_reply(fake_servers.data("feed_lakeview_c.xml"))
+FOUND = http_reply(fake_servers.data("place_found.xml"))
 SPRINGFIELD_CONF = harness.conf_text(woeid="2459115", name="Springfield, XY")
 
 
@@ -29,8 +27,8 @@ def card_pos(card):
 
 def feed_and_places(path):
     if path.startswith("/v1/public/yql"):
-        return servers.whole(FOUND)
-    return servers.whole(LAKEVIEW if "554890" in path else SPRINGFIELD)
+        return fake_servers.whole(FOUND)
+    return fake_servers.whole(LAKEVIEW if "554890" in path else SPRINGFIELD)
 
 
 def case_end_of_session_saves_moved_card_and_chosen_place(name):
@@ -158,7 +156,7 @@ def case_error_page_heals_when_the_server_heals(name):
 
     def route(path):
         calls.append(path)
-        return servers.whole(page if len(calls) == 1 else SPRINGFIELD)
+        return fake_servers.whole(page if len(calls) == 1 else SPRINGFIELD)
 
     with FakeService(route) as svc, harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
@@ -171,7 +169,7 @@ def case_error_page_heals_when_the_server_heals(name):
 def case_endless_stream_parses_and_answers_a_click(name):
     """A server that sends a reply and then never stops: the card parses at
     its next tick and a click on the hide button works at once."""
-    with FakeService(lambda path: servers.flood(1 << 40, SPRINGFIELD)) as svc, \
+    with FakeService(lambda path: fake_servers.flood(1 << 40, SPRINGFIELD)) as svc, \
             harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
         svc.wait_requests(1, 15)
@@ -187,8 +185,8 @@ def case_endless_stream_does_not_freeze_the_place_search(name):
     """The same for the options dialog's search."""
     def route(path):
         if path.startswith("/v1/public/yql"):
-            return servers.flood(1 << 40, FOUND)
-        return servers.whole(SPRINGFIELD)
+            return fake_servers.flood(1 << 40, FOUND)
+        return fake_servers.whole(SPRINGFIELD)
 
     with FakeService(route), harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
@@ -232,11 +230,11 @@ def case_first_forecast_line_wider_than_its_box_takes_two_rows(name):
     """"Wed , Heavy Showers . High: 57  Low: 48" has 39 characters but is
     wider than txtDay1's 191 pixels at 96 DPI: the box grows to two rows and
     the second line moves down, so "Low: 48" stays in sight."""
-    feed = servers.data("feed_springfield_f.xml").replace(
+    feed = fake_servers.data("feed_springfield_f.xml").replace(
         b'day="Mon" date="7 Dec 2026" low="25" high="38" text="Partly Cloudy"',
         b'day="Wed" date="9 Dec 2026" low="48" high="57" text="Heavy Showers"')
     line1 = b"Wed , Heavy Showers . High: 57  Low: 48"
-    with FakeService(lambda path: servers.whole(http_reply(feed))), harness.Card(name, SPRINGFIELD_CONF) as card:
+    with FakeService(lambda path: fake_servers.whole(http_reply(feed))), harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
         c.true(card.wait_text("txtDay1", "eq", line1, 15000)[0], "the first line as cut")
         c.eq(len(line1), 39, "not longer than the 39 characters of the length rule")

@@ -6,11 +6,9 @@ import socket
 import threading
 import time
 
-import design
-import harness
-import servers
-from harness import CARD
-from servers import FakeService, feed_request, http_reply
+from tests.support import design, fake_servers, harness
+from tests.support.harness import CARD
+from tests.support.fake_servers import FakeService, feed_request, http_reply
 
 DEG_F = b"   \xb0 F"
 DEG_C = b"   \xb0 C"
@@ -43,14 +41,14 @@ LAKEVIEW_CONF = harness.conf_text(woeid="554890", name="Lakeview, QZ", celsius=1
 
 
 def springfield_reply():
-    return http_reply(servers.data("feed_springfield_f.xml"))
+    return http_reply(fake_servers.data("feed_springfield_f.xml"))
 
 
 def compact_reply(total):
     """The Springfield reply with its description block after the forecast
     elements, cut or padded to exactly `total` bytes: everything the card
     reads lies in the first 1800 bytes."""
-    body = servers.data("feed_springfield_f.xml")
+    body = fake_servers.data("feed_springfield_f.xml")
     m = re.search(rb"<description><!\[CDATA\[.*?\]\]></description>\n", body, re.S)
     body = body[:m.start()] + body[m.end():]
     body = body.replace(b"<guid", m.group(0) + b"<guid")
@@ -86,7 +84,7 @@ def picture_ink(picture, shot, side=52):
 def case_request_bytes_and_filled_card(name):
     """Imperial units: the GET is byte for byte the card's wire format, and a
     recorded reply fills every label, the icon and the tray tip."""
-    with FakeService(lambda path: servers.whole(springfield_reply())) as svc, \
+    with FakeService(lambda path: fake_servers.whole(springfield_reply())) as svc, \
             harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
         ok, _ = card.wait_text("txtTitle", "eq", b"Springfield, XY", 30000)
@@ -120,8 +118,8 @@ def case_metric_request_and_long_first_line(name):
     """UseCelsius 1: "&u=c" on the path, Celsius and kmph suffixes, and a
     first forecast line over 39 characters makes txtDay1 taller and moves
     txtDay2 down."""
-    reply = http_reply(servers.data("feed_lakeview_c.xml"))
-    with FakeService(lambda path: servers.whole(reply)) as svc, harness.Card(name, LAKEVIEW_CONF) as card:
+    reply = http_reply(fake_servers.data("feed_lakeview_c.xml"))
+    with FakeService(lambda path: fake_servers.whole(reply)) as svc, harness.Card(name, LAKEVIEW_CONF) as card:
         c = harness.Checks()
         c.true(card.wait_text("txtTitle", "eq", b"Lakeview, QZ", 30000)[0], "parsed")
         card.wait_text("txtDay2", "ne", b"", 10000)
@@ -179,7 +177,7 @@ def case_2000_bytes_never_parsed_and_retried(name):
     """A server that sends exactly 2000 bytes and stalls: no parse, the dash
     bar fills to 65 dashes and restarts, and the card connects again about
     every 66 ticks of 100 ms."""
-    with FakeService(lambda path: servers.stall(compact_reply(2000))) as svc, \
+    with FakeService(lambda path: fake_servers.stall(compact_reply(2000))) as svc, \
             harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
         svc.wait_requests(1, 30)
@@ -204,7 +202,7 @@ def case_2000_bytes_never_parsed_and_retried(name):
 def case_2001_bytes_parsed_without_waiting_for_more(name):
     """2001 bytes are enough: the card parses from its first fetch and closes
     the connection itself, though the server never ends the reply."""
-    with FakeService(lambda path: servers.stall(compact_reply(2001))) as svc, \
+    with FakeService(lambda path: fake_servers.stall(compact_reply(2001))) as svc, \
             harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
         svc.wait_requests(1, 30)
@@ -253,7 +251,7 @@ def case_reply_split_over_several_sends(name):
     field whole."""
     reply = springfield_reply()
     cuts = [0, 700, 1400, 1900, len(reply)]
-    gate, behaviour = servers.gated([reply[a:b] for a, b in zip(cuts, cuts[1:])], allowed=3)
+    gate, behaviour = fake_servers.gated([reply[a:b] for a, b in zip(cuts, cuts[1:])], allowed=3)
     with FakeService(lambda path: behaviour) as svc, harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
         svc.wait_requests(1, 30)
@@ -272,7 +270,7 @@ def case_megabyte_reply_is_survived(name):
     """A server that sends a whole reply followed by a megabyte: the card
     parses, stays responsive, closes the connection and keeps its memory."""
     head = springfield_reply()
-    with FakeService(lambda path: servers.flood(1 << 20, head)) as svc, harness.Card(name, SPRINGFIELD_CONF) as card:
+    with FakeService(lambda path: fake_servers.flood(1 << 20, head)) as svc, harness.Card(name, SPRINGFIELD_CONF) as card:
         c = harness.Checks()
         svc.wait_requests(1, 30)
         c.true(card.wait_text("txtTitle", "eq", b"Springfield, XY", 30000)[0], "parsed")
@@ -347,7 +345,7 @@ def check_filled_values(name, dpi=96, conf=SPRINGFIELD_CONF):
     """The filled card's values are drawn whole at `dpi`: one line in each
     one-line box (txtDay1 and txtDay2 may use the lines their boxes have).
     Returns the card's checks and its last screenshot for more checks."""
-    with FakeService(lambda path: servers.whole(springfield_reply())), \
+    with FakeService(lambda path: fake_servers.whole(springfield_reply())), \
             harness.Card(name, conf, dpi=None if dpi == 96 else dpi) as card:
         c = harness.Checks()
         card.wait_text("txtDay2", "ne", b"", 30000)

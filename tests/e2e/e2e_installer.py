@@ -11,9 +11,9 @@ import os
 import subprocess
 import time
 
-import harness
-from harness import OPTIONS
-from e2e_local_service import SPRINGFIELD_IL, feed_conf, feed_exe, stub_upstream, wine_env
+from tests.support import feed_wine, harness, stub_upstream
+from tests.support.harness import OPTIONS
+from e2e_local_service import SPRINGFIELD_IL, feed_conf, feed_exe
 
 CONF = harness.conf_text(woeid=str(SPRINGFIELD_IL), name="Springfield, IL")
 UNINSTALL_KEYS = ("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
@@ -177,7 +177,7 @@ def case_silent_install_for_one_user_shows_weather(name):
             c.eq(run_value(card), None, "no Run value unless asked for")
             c.true(start_installed(card, stub), "the installed card shows weather")
             c.true(stub.calls > 0, "from the source, through the installed service")
-            c.eq(len(wine_env.feed_pids(card.prefix)), 1, "the installed service runs")
+            c.eq(len(feed_wine.feed_pids(card.prefix)), 1, "the installed service runs")
             card.screenshot()
             card.menu_command("exit")
             c.true(card.exited(15), "Exit ends the card")
@@ -216,7 +216,7 @@ def case_newer_package_keeps_settings_older_refused(name):
 
             c.eq(msiexec(card, "/i", dos(msis["1.90"]), "/qn"), 0, "1.90 over 1.20, the card running")
             c.true(card.exited(20), "the upgrade ended the running card (it saved and closed)")
-            c.true(harness.wait_for(lambda: not [p for p in wine_env.feed_pids(card.prefix)], 20),
+            c.true(harness.wait_for(lambda: not [p for p in feed_wine.feed_pids(card.prefix)], 20),
                    "and its service")
             found = entries(card)
             c.eq([e.get("DisplayVersion") for e in found], ["1.90.0"], "one entry, the new version")
@@ -264,7 +264,7 @@ def case_silent_removal_with_the_card_running_leaves_nothing(name):
             started = time.time()
             c.eq(msiexec(card, "/x", dos(msi), "/qn"), 0, "msiexec /x /qn")
             c.true(card.exited(20), "the card ended")
-            c.true(harness.wait_for(lambda: not wine_env.feed_pids(card.prefix), 20), "its service ended")
+            c.true(harness.wait_for(lambda: not feed_wine.feed_pids(card.prefix), 20), "its service ended")
             print("removal with the card running: %.1f s" % (time.time() - started))
             left = []
             for root, dirs, files in os.walk(install_dir(card)):

@@ -1,9 +1,8 @@
 """The card as it stands before any refresh: texts, pixel rectangles at
 96 DPI, window size and styles. The rows come from the design table the exe
 is built from (design.py)."""
-import design
-import harness
-from harness import px
+from tests.support import design, harness
+from tests.support.harness import px
 
 WS_POPUP = 0x80000000
 WS_CAPTION = 0x00C00000

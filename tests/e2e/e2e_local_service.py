@@ -5,17 +5,11 @@ source (named in cloudwick-feed.conf); the service goes when the card goes."""
 import contextlib
 import os
 import subprocess
-import sys
 import time
 
-import harness
-import servers
-from harness import CARD, OPTIONS
-from servers import FakeService, http_reply
-
-sys.path.insert(0, os.path.join(harness.REPO, "service", "tests", "wine"))
-import stub_upstream  # noqa: E402  (the service's own stand-in for Open-Meteo)
-import wine_env  # noqa: E402
+from tests.support import fake_servers, feed_wine, harness, stub_upstream
+from tests.support.harness import CARD, OPTIONS
+from tests.support.fake_servers import FakeService, http_reply
 
 SPRINGFIELD_IL = 4250542
 ZURICH = 2657896
@@ -38,11 +32,11 @@ def card_with_service(name, stub, conf, feed_more="", **kw):
 
 
 def service_pids(card):
-    return wine_env.feed_pids(card.prefix)
+    return feed_wine.feed_pids(card.prefix)
 
 
 def service_log(card):
-    return wine_env.service_log(card.app)
+    return feed_wine.service_log(card.app)
 
 
 @contextlib.contextmanager

@@ -4,11 +4,9 @@ network error, time-out), Okay, Cancel, the close box, the card's return,
 and the start-with-Windows value in Wine's registry."""
 import time
 
-import design
-import harness
-import servers
-from harness import CARD, OPTIONS, px
-from servers import FakeService, feed_request, http_reply
+from tests.support import design, fake_servers, harness
+from tests.support.harness import CARD, OPTIONS, px
+from tests.support.fake_servers import FakeService, feed_request, http_reply
 
 BM_GETCHECK, CB_GETCOUNT, CB_GETCURSEL = 0xF0, 0x146, 0x147
 WM_CLOSE, WM_COMMAND, WM_LBUTTONUP = 0x10, 0x111, 0x202
@@ -25,17 +23,17 @@ ABOUT = (b"Cloudwick 1.23\r\n______________\r\n\r\nEnter your location like...\r
          b"Tokyo, 60610, Eiffel Tower ...\r\nHit Find (or ENTER key) and Okay ! \r\n"
          b"Hover on system tray to quick look temp.\r\n\r\n\r\n\r\n\r\n")
 SEARCH_PREFIX = b"/v1/public/yql?q=select%20*%20from%20geo.places%20where%20text%20%3D%20"
-FOUND = http_reply(servers.data("place_found.xml"))
-EASY_BOY = http_reply(servers.data("place_easy_boy.xml"))
-LAKEVIEW = http_reply(servers.data("feed_lakeview_c.xml"))
-SPRINGFIELD = http_reply(servers.data("feed_springfield_f.xml"))
+FOUND = http_reply(fake_servers.data("place_found.xml"))
+EASY_BOY = http_reply(fake_servers.data("place_easy_boy.xml"))
+LAKEVIEW = http_reply(fake_servers.data("feed_lakeview_c.xml"))
+SPRINGFIELD = http_reply(fake_servers.data("feed_springfield_f.xml"))
 
 
 def route(search=FOUND, feed=LAKEVIEW):
     def pick(path):
         if path.startswith("/v1/public/yql"):
-            return servers.whole(search) if search is not None else servers.close_now()
-        return servers.whole(feed)
+            return fake_servers.whole(search) if search is not None else fake_servers.close_now()
+        return fake_servers.whole(feed)
     return pick
 
 
@@ -427,7 +425,7 @@ def case_tab_moves_through_the_designed_order(name):
 
 def place_reply(woeid=b"554890", name=b"Lakeview"):
     """The found reply with its first place's woeid and town name replaced."""
-    body = servers.data("place_found.xml")
+    body = fake_servers.data("place_found.xml")
     body = body.replace(b"<woeid>554890</woeid>", b"<woeid>" + woeid + b"</woeid>", 1)
     body = body.replace(b'woeid="554890">Lakeview</locality1>', b'woeid="554890">' + name + b"</locality1>", 1)
     return http_reply(body)
@@ -445,8 +443,8 @@ def case_place_reply_with_line_breaks_keeps_the_file_whole(name):
 
     def pick(path):
         if path.startswith("/v1/public/yql"):
-            return servers.whole(replies.pop(0))
-        return servers.whole(SPRINGFIELD)
+            return fake_servers.whole(replies.pop(0))
+        return fake_servers.whole(SPRINGFIELD)
 
     with FakeService(pick) as svc, harness.Card(name, conf) as card:
         c = harness.Checks()
@@ -488,8 +486,8 @@ NOT_FOUND = b"Not found. Please change zip/ town/ location and try again."
 
 # ---- the dialog from the keyboard ----
 
-LEEDS_SEARCH = http_reply(servers.data("place_found.xml").replace(b"554890", b"26042").replace(b"Lakeview", b"Leeds"))
-LEEDS_FEED = http_reply(servers.data("feed_lakeview_c.xml").replace(b"Lakeview", b"Leeds"))
+LEEDS_SEARCH = http_reply(fake_servers.data("place_found.xml").replace(b"554890", b"26042").replace(b"Lakeview", b"Leeds"))
+LEEDS_FEED = http_reply(fake_servers.data("feed_lakeview_c.xml").replace(b"Lakeview", b"Leeds"))
 
 
 def wait_focus(card, cid, timeout=5):

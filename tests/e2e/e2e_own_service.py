@@ -10,16 +10,15 @@ import socket
 import subprocess
 import time
 
-import harness
-import servers
-from harness import CARD, OPTIONS
-from servers import FakeService, http_reply
+from tests.support import fake_servers, feed_wine, harness, stub_upstream
+from tests.support.harness import CARD, OPTIONS
+from tests.support.fake_servers import FakeService, http_reply
 from e2e_local_service import SPRINGFIELD_IL, card_with_service, feed_conf, feed_exe, service_log, service_pids
-from e2e_local_service import showing_weather, stub_upstream, wine_env
+from e2e_local_service import showing_weather
 from e2e_supervision import card_windows, service_port, text_of
 
 CONF = harness.conf_text(woeid=str(SPRINGFIELD_IL), name="Springfield, IL")
-FORGED = http_reply(servers.data("feed_springfield_f.xml"))  # "Springfield, XY"
+FORGED = http_reply(fake_servers.data("feed_springfield_f.xml"))  # "Springfield, XY"
 SILENT = b"Weather service did not answer"  # the card's kSilentServiceText
 # The feed's time-out (66 ticks of 100 ms) and the slack Wine under load needs.
 FEED_TIMEOUT_S = 6.6
@@ -44,7 +43,7 @@ def listeners_on_80():
 
 def nginx_like(path):
     page = b"<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n"
-    return servers.whole(http_reply(page, status=b"404 Not Found", content_type=b"text/html"))
+    return fake_servers.whole(http_reply(page, status=b"404 Not Found", content_type=b"text/html"))
 
 
 def search(card, text):
@@ -104,7 +103,7 @@ def case_killed_service_and_its_port_taken(name):
         c.true(harness.wait_for(lambda: not service_pids(card), 10), "the service is gone")
         # Wine's server lets go of a killed program's sockets a moment later.
         c.true(harness.wait_for(lambda: port_free(old_port), 10), "its port is let go")
-        with FakeService(lambda path: servers.whole(FORGED), port=old_port) as forged:
+        with FakeService(lambda path: fake_servers.whole(FORGED), port=old_port) as forged:
             card.menu_command("refresh")
             ok, _ = card.wait_text("txtTemp", "ne", b"", 15000)
             c.true(ok, "weather again")
@@ -200,7 +199,7 @@ def case_silent_listener_and_stopped_service(name):
     with SIGSTOP: the line says so, and weather comes back from a new
     service."""
     c = harness.Checks()
-    with FakeService(lambda path: servers.stall(b"")) as silent, harness.Card(name + "-listener", CONF) as card:
+    with FakeService(lambda path: fake_servers.stall(b"")) as silent, harness.Card(name + "-listener", CONF) as card:
         ok, text = card.wait_text("txtDay1", "eq", SILENT, int((FEED_TIMEOUT_S + SLACK_S) * 1000))
         c.true(ok, "a silent listener is named: %r" % text)
         c.true(silent.requests, "it was asked")
@@ -291,10 +290,10 @@ def case_two_folders_two_services(name):
                        order + ": both show weather")
                 c.eq(len(service_pids(card)), 2, order + ": two services")
                 for d in (card.app, other):
-                    harness.wait_for(lambda: "GET /forecastrss" in wine_env.service_log(d), 5)
-                    c.true("GET /forecastrss" in wine_env.service_log(d), order + ": %s's service was asked" % d)
-                c.true("provider sample" in wine_env.service_log(other), order + ": the second folder's options")
-                c.true("provider sample" not in wine_env.service_log(card.app), order + ": the first folder's options")
+                    harness.wait_for(lambda: "GET /forecastrss" in feed_wine.service_log(d), 5)
+                    c.true("GET /forecastrss" in feed_wine.service_log(d), order + ": %s's service was asked" % d)
+                c.true("provider sample" in feed_wine.service_log(other), order + ": the second folder's options")
+                c.true("provider sample" not in feed_wine.service_log(card.app), order + ": the first folder's options")
                 c.true(service_port(card.app) != service_port(other), order + ": two ports")
                 exits = (a, b) if order == "first-exits-first" else (b, a)
                 card.must("command %s %d" % (exits[0], harness.design.menu_id("exit")))
@@ -327,13 +326,13 @@ def case_companion_in_a_folder_named_in_any_language(name):
                     shutil.copy(os.path.join(base_app, f), app)
                 card.app = app
                 card.launch()
-                log = lambda: wine_env.service_log(app)
+                log = lambda: feed_wine.service_log(app)
                 c.true(harness.wait_for(lambda: "listening on" in log(), 20), "%s: the service started: %r"
                        % (folder[:12], log()[-200:]))
                 c.true("options file" in log() and stub.forecast_url.split("/v1")[0] in log(),
                        "%s: its options file read" % folder[:12])
-                reply = wine_env.exchange(service_port(app), wine_env.card_request(b"/forecastrss?w=%d" % SPRINGFIELD_IL))
-                c.eq(wine_env.status_of(reply), 200, "%s: it serves" % folder[:12])
+                reply = feed_wine.exchange(service_port(app), feed_wine.card_request(b"/forecastrss?w=%d" % SPRINGFIELD_IL))
+                c.eq(feed_wine.status_of(reply), 200, "%s: it serves" % folder[:12])
                 state = os.path.join(app, "cloudwick-feed-state")
                 c.true(harness.wait_for(lambda: os.path.isdir(state) and os.listdir(state), 10),
                        "%s: its state beside it" % folder[:12])

@@ -10,8 +10,8 @@ import socket
 import subprocess
 import time
 
-import harness
-from e2e_local_service import card_with_service, service_log, service_pids, stub_upstream
+from tests.support import harness, stub_upstream
+from e2e_local_service import card_with_service, service_log, service_pids
 import e2e_installer
 
 ORG_HOST = "weather.corp.example"

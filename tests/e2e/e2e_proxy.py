@@ -17,10 +17,10 @@ import struct
 import sys
 import time
 
-import harness
-from harness import OPTIONS
+from tests.support import harness
+from tests.support.harness import OPTIONS
 from e2e_local_service import SPRINGFIELD_IL, card_with_service, service_log, service_pids, stub_upstream
-from servers import FakeService, http_reply, whole
+from tests.support.fake_servers import FakeService, http_reply, whole
 
 sys.path.insert(0, os.path.join(harness.REPO, "service", "tests"))
 from proxy_test import DIRECT, PROXY_LINE, StubProxy  # noqa: E402

@@ -4,9 +4,8 @@ download in a folder with spaces set to start with Windows."""
 import os
 import subprocess
 
-import design
-import harness
-from harness import CARD, OPTIONS
+from tests.support import design, harness
+from tests.support.harness import CARD, OPTIONS
 from e2e_options import open_options, tick_start_on_windows_and_okay
 
 WM_LBUTTONUP, WM_RBUTTONDOWN = 0x202, 0x204

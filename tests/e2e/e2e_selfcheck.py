@@ -3,7 +3,7 @@ of its own, so that a card test relying on them cannot pass by accident."""
 import subprocess
 import time
 
-import harness
+from tests.support import harness
 
 
 def _reference(card, kind, ms, tip=None, delete=False):

@@ -7,8 +7,8 @@ import socket
 import subprocess
 import time
 
-import harness
-from harness import OPTIONS
+from tests.support import harness
+from tests.support.harness import OPTIONS
 import e2e_feed
 import e2e_options
 

@@ -9,12 +9,10 @@ import re
 import signal
 import time
 
-import harness
-import servers
-from harness import CARD, OPTIONS
-from servers import FakeService, http_reply
+from tests.support import fake_servers, feed_wine, harness, stub_upstream
+from tests.support.harness import CARD, OPTIONS
+from tests.support.fake_servers import FakeService, http_reply
 from e2e_local_service import SPRINGFIELD_IL, card_with_service, feed_conf, service_log, service_pids, showing_weather
-from e2e_local_service import stub_upstream, wine_env
 
 NETWORK_ERROR = b"network error"
 CONF = harness.conf_text(woeid=str(SPRINGFIELD_IL), name="Springfield, IL")
@@ -52,7 +50,7 @@ def text_of(card, ctl, target=CARD):
 
 def service_port(folder):
     """The port the service of `folder` said it listens on last, or 0."""
-    found = re.findall(r"listening on 127\.0\.0\.1:(\d+)", wine_env.service_log(folder))
+    found = re.findall(r"listening on 127\.0\.0\.1:(\d+)", feed_wine.service_log(folder))
     return int(found[-1]) if found else 0
 
 
@@ -172,9 +170,9 @@ def case_unreachable_source_shows_the_reason(name):
     try:
         with card_with_service(name, stub, CONF) as card:
             ok, text = card.wait_text("txtDay1", "ne", b"", 15000)
-            reply = wine_env.exchange(service_port(card.app), wine_env.card_request(b"/forecastrss?w=%d" % SPRINGFIELD_IL))
+            reply = feed_wine.exchange(service_port(card.app), feed_wine.card_request(b"/forecastrss?w=%d" % SPRINGFIELD_IL))
             want = clean_reason(reply)
-            c.true(wine_env.status_of(reply) >= 500, "the service answers an error: %r" % reply[:200])
+            c.true(feed_wine.status_of(reply) >= 500, "the service answers an error: %r" % reply[:200])
             c.true(want != b"", "the service gives a reason: %r" % reply[:300])
             c.eq(text, want, "the card shows the reason")
             c.true(len(text) <= 40, "it fits the forecast line")

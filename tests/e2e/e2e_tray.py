@@ -1,10 +1,9 @@
 """Tray icon, popup menu, hiding and restoring, start-up and exit, and
 dragging the borderless card by its title strip, driven from outside."""
 
-import harness
-import servers
-from harness import CARD
-from servers import FakeService
+from tests.support import fake_servers, harness
+from tests.support.harness import CARD
+from tests.support.fake_servers import FakeService
 
 WM_LBUTTONUP, WM_RBUTTONDOWN, WM_LBUTTONDBLCLK = 0x202, 0x204, 0x203
 VK_ESCAPE = 0x1B
@@ -144,10 +143,10 @@ def case_menu_exit_while_hidden_saves_position(name):
 def case_place_name_decides_the_first_refresh(name):
     """At start a refresh runs when LocationName is set: "none" and "" start
     none, "None" (another case) does."""
-    reply = servers.http_reply(servers.data("feed_springfield_f.xml"))
+    reply = fake_servers.http_reply(fake_servers.data("feed_springfield_f.xml"))
     c = harness.Checks()
     for place, expect in (("none", False), ("", False), ("None", True), ("Springfield, XY", True)):
-        with FakeService(lambda path: servers.whole(reply)) as svc, \
+        with FakeService(lambda path: fake_servers.whole(reply)) as svc, \
                 harness.Card("%s-%s" % (name, place.replace(" ", "_").replace(",", "") or "empty"),
                              harness.conf_text(woeid="2459115", name=place)) as card:
             card.wait_window("visible", 30000)
@@ -204,8 +203,8 @@ def case_drag_by_title_moves_and_is_saved(name):
 def case_refresh_completes_while_the_menu_is_open(name):
     """Socket and timer events keep coming while the tray menu is open: a
     reply that arrives then fills the card behind the menu."""
-    reply = servers.http_reply(servers.data("feed_springfield_f.xml"))
-    gate, behaviour = servers.gated([b"", reply])
+    reply = fake_servers.http_reply(fake_servers.data("feed_springfield_f.xml"))
+    gate, behaviour = fake_servers.gated([b"", reply])
     with FakeService(lambda path: behaviour) as svc, \
             harness.Card(name, harness.conf_text(woeid="2459115", name="Springfield, XY")) as card:
         c = harness.Checks()
@@ -224,8 +223,8 @@ def case_refresh_completes_while_the_menu_is_open(name):
 def case_taskbar_created_adds_the_icon_again(name):
     """When the shell's taskbar is made anew (it announces "TaskbarCreated")
     the card adds its icon again, also while hidden, with its current tip."""
-    reply = servers.http_reply(servers.data("feed_springfield_f.xml"))
-    with FakeService(lambda path: servers.whole(reply)), \
+    reply = fake_servers.http_reply(fake_servers.data("feed_springfield_f.xml"))
+    with FakeService(lambda path: fake_servers.whole(reply)), \
             harness.Card(name, harness.conf_text(woeid="2459115", name="Springfield, XY")) as card:
         c = harness.Checks()
         c.true(card.wait_text("txtTitle", "eq", b"Springfield, XY", 30000)[0], "filled")
@@ -244,8 +243,8 @@ def case_taskbar_created_adds_the_icon_again(name):
 def case_refresh_completes_during_a_drag(name):
     """Timer and socket events go on while the system's move loop runs: a
     reply that arrives while the title is held down and dragged fills the card."""
-    reply = servers.http_reply(servers.data("feed_springfield_f.xml"))
-    gate, behaviour = servers.gated([b"", reply])
+    reply = fake_servers.http_reply(fake_servers.data("feed_springfield_f.xml"))
+    gate, behaviour = fake_servers.gated([b"", reply])
     with FakeService(lambda path: behaviour) as svc, \
             harness.Card(name, harness.conf_text(woeid="2459115", name="Springfield, XY")) as card:
         c = harness.Checks()

@@ -9,6 +9,9 @@ Each case runs in a network namespace of its own (`unshare --net --mount`,
 only a loopback device), so its servers on 127.0.0.1:80 meet no one else's
 and cases can run side by side.
 
+The repository's root must be on PYTHONPATH (CTest sets it; by hand,
+`PYTHONPATH=$PWD` from the root), for tests.support.
+
 Prints PASS, FAIL or SKIP; exits 0 for PASS, 1 for FAIL and 77 for SKIP (a
 missing exe, probe or tool), which CTest reports as skipped.
 """
@@ -18,10 +21,9 @@ import socket
 import sys
 import traceback
 
+from tests.support import harness, netns
+
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-import harness  # noqa: E402
-import netns  # noqa: E402
 
 # Every e2e_*.py beside this file: a new module cannot be left out of the list.
 MODULES = sorted(f[:-3] for f in os.listdir(HERE) if f.startswith("e2e_") and f.endswith(".py"))

@@ -19,8 +19,7 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "gen"))
-import png_io  # noqa: E402
+from resources.gen import png_io
 
 SIZE, COLS, ROWS = 52, 7, 8
 

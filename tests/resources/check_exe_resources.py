@@ -18,11 +18,8 @@ import subprocess
 import sys
 import tempfile
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "resources", "gen"))
-import bmp_io  # noqa: E402
-import png_io  # noqa: E402
-from check_drawn_pictures import on_white, read_bmp  # noqa: E402
+from resources.gen import bmp_io, png_io
+from check_drawn_pictures import on_white, read_bmp
 
 failures = []
 

@@ -13,7 +13,7 @@ import collections
 import os
 import sys
 
-from pe_file import PeFile, type_name
+from tests.support.pe_file import PeFile, type_name
 
 KB = 1024
 BUDGET, GOAL = 200 * KB, 190 * KB

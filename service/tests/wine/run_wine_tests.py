@@ -5,7 +5,8 @@ Wine prefix of its own, against a stub Open-Meteo on loopback.
     run_wine_tests.py CASE      (CASE: a case_* name below, without "case_")
 
 Environment: FEED_EXE (cloudwick-feed.exe), FEED_PARENT_STUB
-(feed_parent_stub.exe), FEED_LINUX (the Linux cloudwick-feed), FEED_WINE_WORK.
+(feed_parent_stub.exe), FEED_LINUX (the Linux cloudwick-feed), FEED_WINE_WORK,
+and PYTHONPATH the repository's root (CTest sets them all).
 Exit codes: 0 pass, 1 fail, 77 skipped (a program or Wine is missing).
 """
 import os
@@ -17,11 +18,10 @@ import sys
 import time
 import traceback
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-
-from stub_upstream import StubUpstream  # noqa: E402
-from wine_env import (SKIP, Machine, Skip, accepts, card_request, exchange, in_private_network,  # noqa: E402
-                      loopback_up, need_file, need_tools, rerun_in_private_network, status_of, wait_for)
+from tests.support.feed_wine import (SKIP, Machine, Skip, accepts, card_request, exchange, in_private_network,
+                                      loopback_up, need_file, need_tools, rerun_in_private_network, status_of)
+from tests.support.stub_upstream import StubUpstream
+from tests.support.waiting import wait_for
 
 FIXED = "2026-12-08T15:50"
 SEARCH = b"/v1/public/yql?q=select%20*%20from%20geo.places%20where%20text%20%3D%20"

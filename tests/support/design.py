@@ -31,7 +31,7 @@ def tables():
     if _tables is None:
         path = os.environ.get("DESIGN_TABLES_JSON", "")
         if not path or not os.path.isfile(path):
-            import harness
+            from tests.support import harness
             raise harness.Skip("DESIGN_TABLES_JSON (the design tables, built in the native tree) not found: %r"
                                % path)
         with open(path, encoding="utf-8") as f:

@@ -11,8 +11,7 @@ import socket
 import threading
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-DATA = os.path.join(HERE, "data")
+DATA = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "e2e", "data")
 
 
 def data(name):

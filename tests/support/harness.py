@@ -15,7 +15,8 @@ import signal
 import subprocess
 import time
 
-import design
+from tests.support import design
+from tests.support.waiting import wait_for  # also the cases' harness.wait_for
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
@@ -38,16 +39,6 @@ def px(twips):
     """Pixels from twips at 96 DPI, rounded half away from zero as the card does."""
     n = int(abs(twips) / TWIPS_PER_PIXEL + 0.5)
     return n if twips >= 0 else -n
-
-
-def wait_for(condition, timeout, step=0.05):
-    """True once condition() holds, polling until `timeout` seconds have passed."""
-    end = time.time() + timeout
-    while time.time() < end:
-        if condition():
-            return True
-        time.sleep(step)
-    return condition()
 
 
 class Skip(Exception):

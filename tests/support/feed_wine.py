@@ -6,14 +6,13 @@ import os
 import shutil
 import socket
 import subprocess
-import sys
 import time
 
-REPO = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", ".."))
-sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
-import harness  # noqa: E402  (the one prefix copy)
-import netns  # noqa: E402
-from servers import golden_card_request  # noqa: E402
+from tests.support import harness  # (the one prefix copy)
+from tests.support import netns
+from tests.support.fake_servers import golden_card_request
+
+REPO = harness.REPO
 
 SKIP = 77
 WINE_ENV = harness.WINE_ENV
@@ -125,10 +124,7 @@ class Machine:
                        timeout=30, check=False)
 
 
-# ---- waiting and talking ----
-
-wait_for = harness.wait_for
-
+# ---- talking ----
 
 def feed_pids(prefix):
     """Linux pids of cloudwick-feed.exe processes running in this Wine prefix."""
