@@ -11,19 +11,15 @@ namespace), a PAC file that throws or answers nonsense, and settings that
 change while the card runs."""
 import contextlib
 import json
-import os
 import socket
 import struct
-import sys
 import time
 
 from tests.support import harness
 from tests.support.harness import OPTIONS
 from e2e_local_service import SPRINGFIELD_IL, card_with_service, service_log, service_pids, stub_upstream
 from tests.support.fake_servers import FakeService, http_reply, whole
-
-sys.path.insert(0, os.path.join(harness.REPO, "service", "tests"))
-from proxy_test import DIRECT, PROXY_LINE, StubProxy  # noqa: E402
+from tests.support.stub_proxy import DIRECT, PROXY_LINE, StubProxy
 
 CONF = harness.conf_text(woeid=str(SPRINGFIELD_IL), name="Springfield, IL")
 
