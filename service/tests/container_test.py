@@ -229,7 +229,9 @@ def main():
         before = image_id(IMAGE)
         how = isolation()
         log("podman build --isolation=%s" % how)
+        # One compile job: the test command runs the other tests beside this one.
         rc, out = podman("build", "--pull=never", "--isolation=" + how, "--layers", "--format", "docker",
+                         "--build-arg", "BUILD_JOBS=1",
                          "-f", CONTAINERFILE,
                          "-t", IMAGE, REPO, check=False, capture=False)
         if rc != 0:
