@@ -39,7 +39,10 @@ def run(args):
     os.environ["E2E_WORK"] = os.path.join(args.build, "bench-work")
     win = os.path.join(args.build, "win")
     stub = stub_upstream.StubUpstream()
-    conf = ("forecast-url=%s\r\ngeocoding-url=%s\r\n" % (stub.forecast_url, stub.geocoding_url)).encode()
+    # Port 80 of the bench's own namespace, for the card's service and the
+    # one started by hand alike, so the warm-up request knows where to go.
+    conf = ("listen=127.0.0.1:80\r\nforecast-url=%s\r\ngeocoding-url=%s\r\n"
+            % (stub.forecast_url, stub.geocoding_url)).encode()
     files = {"cloudwick-feed.exe": os.path.join(win, "cloudwick-feed.exe"), "cloudwick-feed.conf": conf,
              "bare_window.exe": os.path.join(win, "bare_window.exe")}
     try:

@@ -76,7 +76,8 @@ def main(exe):
     print("  size                        %8d bytes (%.0f KB)" % (os.path.getsize(exe), os.path.getsize(exe) / 1024))
     stub = StubUpstream()
     with Machine("soak", exe) as m:
-        m.write_conf("forecast-url=%s\ngeocoding-url=%s\nnominatim-url=%s\n"
+        # Port 80 of the bench's own namespace, so the requests know where to go.
+        m.write_conf("listen=127.0.0.1:80\nforecast-url=%s\ngeocoding-url=%s\nnominatim-url=%s\n"
                      % (stub.forecast_url, stub.geocoding_url, stub.nominatim_url))
         m.feed()
         if not wait_for(lambda: accepts(80), 60):
