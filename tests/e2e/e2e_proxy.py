@@ -261,3 +261,22 @@ def case_windows_7_settings_changed_while_running_are_taken(name):
         proxy.close()
         stub.close()
     c.done()
+
+
+def case_windows_7_proxy_asking_for_a_password_is_said(name):
+    """Windows 7, Internet settings naming a proxy that answers 407 for
+    ever: the card's forecast line says "The proxy asks for a password" and
+    the source sees no call."""
+    stub = stub_upstream.StubUpstream()
+    proxy = StubProxy(ask_password=True)
+    c = harness.Checks()
+    try:
+        with windows_7_card(name, stub, c, proxy="127.0.0.1:%d" % proxy.port) as card:
+            ok, line = card.wait_text("txtDay1", "contains", PROXY_LINE.encode(), 20000)
+            c.true(ok, "the forecast line says so: %r" % line)
+            c.true(len(proxy.seen) > 0, "the proxy was asked")
+            c.eq(stub.calls, 0, "the source saw no call")
+    finally:
+        proxy.close()
+        stub.close()
+    c.done()
