@@ -24,6 +24,7 @@ import time
 
 from tests.support.feed_wine import card_request, status_of
 from tests.support.feed_wine import exchange as raw_exchange
+from tests.support.local_ports import free_port
 from tests.support.stub_upstream import StubUpstream
 
 SKIP = 77
@@ -58,14 +59,6 @@ http {{
     }}
 }}
 """
-
-
-def free_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
 
 
 def browser_request(target):

@@ -18,15 +18,10 @@ import time
 import urllib.request
 
 from tests.support import netns, stub_upstream
+from tests.support.local_ports import free_port
 from tests.support.stub_proxy import DIRECT, PROXY_LINE, StubProxy
 
 SPRINGFIELD_IL = 4250542
-def free_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
 
 
 class Service:

@@ -53,30 +53,12 @@ def dos(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def prefix_pids(card, word):
-    """Linux pids of processes of this Wine prefix whose command line has `word`."""
-    pids = []
-    for d in os.listdir("/proc"):
-        if not d.isdigit():
-            continue
-        try:
-            with open("/proc/%s/cmdline" % d, "rb") as f:
-                if word.encode() not in f.read().lower():
-                    continue
-            with open("/proc/%s/environ" % d, "rb") as f:
-                if ("WINEPREFIX=%s" % card.prefix).encode() in f.read().split(b"\0"):
-                    pids.append(int(d))
-        except OSError:
-            pass
-    return pids
-
-
 def msiexec(card, *args):
     """msiexec's exit code, once every msiexec of the prefix has ended."""
     card.msi_logs = getattr(card, "msi_logs", 0) + 1
     log = os.path.join(harness.artifacts_dir(), "%s.msiexec%d.log" % (card.name, card.msi_logs))
     r = card.wine("msiexec", *(args + ("/l*v", dos(log))), timeout=180)
-    assert harness.wait_for(lambda: not prefix_pids(card, "msiexec"), 120), "msiexec still running"
+    assert harness.wait_for(lambda: not feed_wine.prefix_pids(card.prefix, "msiexec"), 120), "msiexec still running"
     return r.returncode
 
 

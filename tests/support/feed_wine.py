@@ -126,15 +126,16 @@ class Machine:
 
 # ---- talking ----
 
-def feed_pids(prefix):
-    """Linux pids of cloudwick-feed.exe processes running in this Wine prefix."""
+def prefix_pids(prefix, word):
+    """Linux pids of the processes of this Wine prefix whose command line
+    has `word` (in lower case)."""
     pids = []
     for d in os.listdir("/proc"):
         if not d.isdigit():
             continue
         try:
             with open("/proc/%s/cmdline" % d, "rb") as f:
-                if b"cloudwick-feed.exe" not in f.read():
+                if word.encode() not in f.read().lower():
                     continue
             with open("/proc/%s/environ" % d, "rb") as f:
                 if ("WINEPREFIX=%s" % prefix).encode() not in f.read().split(b"\0"):
@@ -143,6 +144,11 @@ def feed_pids(prefix):
             continue
         pids.append(int(d))
     return pids
+
+
+def feed_pids(prefix):
+    """Linux pids of cloudwick-feed.exe processes running in this Wine prefix."""
+    return prefix_pids(prefix, "cloudwick-feed.exe")
 
 
 def service_log(folder):
