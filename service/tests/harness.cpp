@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <ctime>
+#include <random>
 #include <stdexcept>
 
 
@@ -98,7 +99,42 @@ RunningServer::~RunningServer() {
     logQueue_.Stop();
 }
 
+namespace {
+
+// `port` can be bound on every address just now: IPv6's any-address with
+// IPv4 too where the machine has IPv6, else IPv4's.
+bool Bindable(int port) {
+    int fd = socket(AF_INET6, SOCK_STREAM, 0);
+    bool ok = false;
+    if (fd >= 0) {
+        int no = 0;
+        setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
+        sockaddr_in6 a{};
+        a.sin6_family = AF_INET6;
+        a.sin6_addr = in6addr_any;
+        a.sin6_port = htons(static_cast<uint16_t>(port));
+        ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    } else {
+        fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        ok = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    }
+    if (fd >= 0) close(fd);
+    return ok;
+}
+
+}  // namespace
+
 int FreePort() {
+    // Below Linux's ephemeral range (32768 and up), where the outgoing
+    // connections of the tests running beside this one take their ports.
+    static std::mt19937 pick(std::random_device{}());
+    for (int i = 0; i < 1000; ++i) {
+        const int port = 20000 + static_cast<int>(pick() % 12000);
+        if (Bindable(port)) return port;
+    }
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;

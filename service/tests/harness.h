@@ -23,7 +23,7 @@ struct RawReply {
     }
 };
 
-// A loopback port free just now, for a program started on it.
+// A port free just now on every address, for a program started on it.
 int FreePort();
 
 // The card's request for `target` ("/forecastrss?w=1"), byte for byte.
