@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -28,60 +29,48 @@ bool ReadIpv4(const std::string& s, uint8_t* out) {
     return parts == 4;
 }
 
-// Hex groups with at most one "::" and an optional dotted IPv4 tail, into
-// sixteen bytes.
-bool ReadIpv6(const std::string& s, std::array<uint8_t, 16>& out) {
-    if (s.size() < 2 || s.size() > 45) return false;
-    std::array<uint16_t, 8> head{}, tail{};
-    int heads = 0, tails = 0;
-    bool gap = false;
-    std::size_t i = 0;
-    if (s.compare(0, 2, "::") == 0) {
-        gap = true;
-        i = 2;
-    } else if (s[0] == ':') {
-        return false;
-    }
-    while (i < s.size()) {
+// Colon-separated hex groups ("" holds none) onto `out`; a dotted IPv4
+// tail, two groups' worth, where `last`.
+bool ReadGroups(const std::string& s, bool last, std::vector<uint16_t>& out) {
+    for (std::size_t i = 0; i < s.size();) {
         const std::size_t end = std::min(s.find(':', i), s.size());
         const std::string group = s.substr(i, end - i);
-        uint16_t value = 0;
-        if (end == s.size() && group.find('.') != std::string::npos) {
-            // The IPv4 tail takes the last two groups.
+        if (last && end == s.size() && group.find('.') != std::string::npos) {
             uint8_t v4[4];
             if (!ReadIpv4(group, v4)) return false;
-            for (int k = 0; k < 2; ++k) {
-                const uint16_t g = static_cast<uint16_t>(v4[2 * k] << 8 | v4[2 * k + 1]);
-                if ((gap ? tails : heads) >= 8) return false;
-                (gap ? tail[static_cast<std::size_t>(tails++)] : head[static_cast<std::size_t>(heads++)]) = g;
-            }
-            i = end;
+            out.push_back(static_cast<uint16_t>(v4[0] << 8 | v4[1]));
+            out.push_back(static_cast<uint16_t>(v4[2] << 8 | v4[3]));
             break;
         }
         if (group.empty() || group.size() > 4) return false;
+        uint16_t value = 0;
         for (char c : group) {
             if (HexDigitValue(c) < 0) return false;
             value = static_cast<uint16_t>(value << 4 | HexDigitValue(c));
         }
-        if ((gap ? tails : heads) >= 8) return false;
-        (gap ? tail[static_cast<std::size_t>(tails++)] : head[static_cast<std::size_t>(heads++)]) = value;
-        if (end == s.size()) {
-            i = end;
-            break;
-        }
-        if (s.compare(end, 2, "::") == 0) {
-            if (gap) return false;
-            gap = true;
-            i = end + 2;
-        } else {
-            i = end + 1;
-            if (i == s.size()) return false;  // a single trailing colon
-        }
+        out.push_back(value);
+        if (end == s.size()) break;
+        i = end + 1;
+        if (i == s.size()) return false;  // a trailing colon
     }
-    if (gap ? heads + tails > 7 : heads != 8) return false;
-    std::array<uint16_t, 8> groups{};
-    for (int k = 0; k < heads; ++k) groups[static_cast<std::size_t>(k)] = head[static_cast<std::size_t>(k)];
-    for (int k = 0; k < tails; ++k) groups[static_cast<std::size_t>(8 - tails + k)] = tail[static_cast<std::size_t>(k)];
+    return out.size() <= 8;
+}
+
+// Hex groups with at most one "::" and an optional dotted IPv4 tail, into
+// sixteen bytes.
+bool ReadIpv6(const std::string& s, std::array<uint8_t, 16>& out) {
+    if (s.size() < 2 || s.size() > 45) return false;
+    const std::size_t gap = s.find("::");
+    std::vector<uint16_t> head, tail;
+    if (gap == std::string::npos) {
+        if (!ReadGroups(s, true, head) || head.size() != 8) return false;
+    } else if (!ReadGroups(s.substr(0, gap), false, head) || !ReadGroups(s.substr(gap + 2), true, tail) ||
+               head.size() + tail.size() > 7) {
+        return false;
+    }
+    std::vector<uint16_t> groups = head;
+    groups.resize(8 - tail.size(), 0);
+    groups.insert(groups.end(), tail.begin(), tail.end());
     for (std::size_t k = 0; k < 8; ++k) {
         out[2 * k] = static_cast<uint8_t>(groups[k] >> 8);
         out[2 * k + 1] = static_cast<uint8_t>(groups[k] & 0xff);
