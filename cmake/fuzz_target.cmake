@@ -86,5 +86,7 @@ function(cloudwick_fuzz_target test_name binary_name)
     add_test(NAME ${test_name}
       COMMAND bash -c "echo 'SKIP: no clang++ for the fuzz targets (bash tools/setup.sh installs it)'; exit 77")
   endif()
-  set_tests_properties(${test_name} PROPERTIES TIMEOUT 300 LABELS "fuzz;${F_LABELS}" SKIP_RETURN_CODE 77)
+  # A fuzz run keeps its core busy: both of the core's CTest slots (tools/ctest.sh).
+  set_tests_properties(${test_name} PROPERTIES TIMEOUT 300 LABELS "fuzz;${F_LABELS}" SKIP_RETURN_CODE 77
+                       PROCESSORS 2)
 endfunction()

@@ -11,7 +11,11 @@
 #
 # Usage: tools/ctest.sh [ctest arguments...]   (tools/test.sh runs it last)
 #        tools/ctest.sh -L quick               (all but Wine, fuzzing and the container)
-# JOBS sets CTest's parallel level (default: the number of cores).
+# JOBS: the cores the tests may use (default: all of them). CTest gets two
+# slots per core: a Wine case spends most of its time waiting on the card's
+# timers and servers, not computing. A case that keeps a core busy for its
+# whole run (fuzzing, the container's compile) takes both slots of its core
+# (CTest's PROCESSORS 2).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 mkdir -p "$root/out/artifacts"
@@ -20,8 +24,9 @@ second="$root/out/ctest-junit-rerun.xml"
 rm -f "$first" "$second"
 cd "$root/build/native"
 jobs="${JOBS:-$(nproc)}"
+slots=$((2 * jobs))
 rc=0
-ctest --output-on-failure -j "$jobs" --output-junit "$first" "$@" || rc=$?
+ctest --output-on-failure -j "$slots" --output-junit "$first" "$@" || rc=$?
 [ -f "$first" ] || { echo "ctest: no results in $first" >&2; exit 1; }
 
 # The Wine cases that failed (first line) and the other failures (second).
@@ -51,7 +56,7 @@ if [ -n "$wine_failed" ] && [ -z "$other_failed" ]; then
     pattern="^($(printf '%s\n' "${reran[@]}" | sed 's/[.[\]*^$()+?{}|]/\\&/g' | paste -sd'|'))\$"
     echo "ctest: running ${#reran[@]} failed Wine case(s) once more: ${reran[*]}"
     rc=0
-    ctest --output-on-failure -j "$jobs" --output-junit "$second" -R "$pattern" || rc=$?
+    ctest --output-on-failure -j "$slots" --output-junit "$second" -R "$pattern" || rc=$?
   fi
 fi
 
