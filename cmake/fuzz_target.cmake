@@ -14,9 +14,9 @@
 # command reports it instead of passing quietly.
 find_program(CLOUDWICK_FUZZ_CLANGXX NAMES clang++ clang++-14)
 set(CLOUDWICK_FUZZ_RUNNER ${CMAKE_CURRENT_LIST_DIR}/../tools/run_fuzz.sh)
+set(CLOUDWICK_FUZZ_SANITIZERS address,undefined)
 # Line tables are enough for the sanitizers' stack traces, and much cheaper
 # to compile than full debug information.
-set(CLOUDWICK_FUZZ_SANITIZERS address,undefined)
 set(CLOUDWICK_FUZZ_COMPILE_FLAGS -std=c++17 -O1 -gline-tables-only
     -fsanitize=fuzzer-no-link,${CLOUDWICK_FUZZ_SANITIZERS} -fno-sanitize-recover=all)
 
@@ -64,7 +64,14 @@ function(cloudwick_fuzz_target test_name binary_name)
       file(RELATIVE_PATH here ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR})
       string(MAKE_C_IDENTIFIER "fuzz_objects_${here}" driver)
       set_property(DIRECTORY PROPERTY CLOUDWICK_FUZZ_DRIVER ${driver})
+      set_property(DIRECTORY PROPERTY CLOUDWICK_FUZZ_INCLUDE ${F_INCLUDE})
       cmake_language(DEFER CALL _cloudwick_fuzz_objects_target)
+    endif()
+    # An object is made once per folder: with another INCLUDE it would be
+    # compiled against the wrong headers without a word.
+    get_property(include DIRECTORY PROPERTY CLOUDWICK_FUZZ_INCLUDE)
+    if(NOT include STREQUAL F_INCLUDE)
+      message(FATAL_ERROR "fuzz target ${binary_name}: INCLUDE ${F_INCLUDE}, but this folder's fuzz targets use ${include}")
     endif()
     set(objects)
     foreach(source IN LISTS F_SOURCES)
